@@ -1,0 +1,66 @@
+// Where the LDraw library lies and in which directories, in which order, files are looked for.
+// Self-contained: the only module state is the case-lookup hook.
+#pragma once
+
+/// Tags of a search directory.
+struct LDrawSearchFlag {
+    enum : int {
+        HIDE = 0x01,     ///< "<HIDE>": carried along, searched like any other
+        SKIP = 0x02,     ///< "<SKIP>": dropped when real directories are computed
+        DEFPART = 0x04,  ///< files found here are parts
+        DEFPRIM = 0x08,  ///< files found here are primitives
+        MODELDIR = 0x10  ///< the model's own directory
+    };
+};
+
+/// One real search directory.
+struct LDrawSearchDirS {
+    int Flags;          ///< LDrawSearchFlag bits
+    char* UnknownTags;  ///< tags that are none of the known ones, as written; or null
+    char* Dir;          ///< the directory, '/' separated, with a trailing '/' when requested
+};
+
+/// The library search record.
+struct LDrawIniS {
+    char* LDrawDir;                ///< base directory of the library, '\' turned into '/'
+    char* LDrawDirSource;          ///< where LDrawDir came from
+    int nSearchDirs;               ///< number of SearchDirs
+    LDrawSearchDirS* SearchDirs;   ///< real search directories in search order
+    char* SearchSource;            ///< where the symbolic list came from
+    char* ModelDir;                ///< directory of the current model, or null
+    int nSymbolicSearchDirs;       ///< number of SymbolicSearchDirs
+    char** SymbolicSearchDirs;     ///< symbolic search directories as read
+};
+
+/// Hook that rewrites a path in place to an existing one differing only in letter case.
+typedef int (*LDrawIniFileCaseCallback)(char* path);
+
+/// Builds the record; error code 0 ok, 1 out of memory, 2 no base directory found anywhere.
+LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* errorCode);
+/// Computes SearchDirs and ModelDir for a model path (or none); 1 on success, 0 on failure.
+int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailingSlash,
+                            const char* modelPath);
+/// Installs the case-lookup hook used by the directory test.
+void LDrawIniSetFileCaseCallback(LDrawIniFileCaseCallback callback);
+/// Reads key in section from the ini files in their order (or only iniPath when it is set);
+/// the file that held it is left in iniPath.
+int LDrawIniReadSectionKey(const LDrawIniS* ini, const char* section, const char* key,
+                           char* value, int valueSize, char* iniPath, int iniPathSize);
+/// Reads key in section of one ini file; 1 found, 0 not found or no file.
+int LDrawIniReadIniFile(const char* iniPath, const char* section, const char* key, char* value,
+                        int valueSize);
+/// Replaces the symbolic list by the given text (the default when null); 1 ok, 0 out of memory.
+int LDrawIniResetSearchDirs(LDrawIniS* ini, const char* ldrawSearch);
+/// Releases the record and everything it owns.
+void LDrawIniFree(LDrawIniS* ini);
+/// The default symbolic search list.
+const char* GetDefaultLDrawSearch();
+/// Parses one symbolic entry into dir (which must be empty); 1 ok (dir->Dir null = yields nothing),
+/// 0 on a parse error.
+int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic,
+                                   const char* ldrawDir, const char* modelDir,
+                                   const char* homeDir);
+/// Copies at most size - 1 characters and terminates.
+char* strcpySafe(char* dst, const char* src, int size);
+/// Appends only when the whole result fits in size, else leaves dst unchanged.
+char* strcatSafe(char* dst, const char* src, int size);

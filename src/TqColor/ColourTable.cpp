@@ -1,0 +1,160 @@
+// The sorted colour table, its lookups, the -pc listing and colour number to RGB.
+#include <strings.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "TqColor/TqColor.h"
+#include "TqInput/TqInput.h"
+
+ColourEntry* TqColours = nullptr;
+int nTqColours = 0;
+int nTqColoursAlloc = 0;
+
+const char* const TqColourFinishTags[] = {"OPAQUE", "CHROME", "PEARLESCENT",   "RUBBER",
+                                          "MATTE_METALLIC", "METAL", nullptr};
+
+int cmpTqColours(const void* a, const void* b) {
+    int ca = static_cast<const ColourEntry*>(a)->Code, cb = static_cast<const ColourEntry*>(b)->Code;
+    return ca < cb ? -1 : ca > cb ? 1 : 0;
+}
+
+// Index of the first entry whose code is not below code.
+static int LowerBound(int code) {
+    int lo = 0, hi = nTqColours;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (TqColours[mid].Code < code)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+ColourEntry* FindColour(int code) {
+    if (code < 0 || code > kMaxColourCode) return nullptr;
+    int i = LowerBound(code);
+    return i < nTqColours && TqColours[i].Code == code ? &TqColours[i] : nullptr;
+}
+
+ColourEntry* FindColourByName(const char* name) {
+    for (int i = 0; i < nTqColours; i++) {
+        if (TqColours[i].Name && strcasecmp(TqColours[i].Name, name) == 0) return &TqColours[i];
+    }
+    return nullptr;
+}
+
+int AddColour(const ColourEntry* entry) {
+    if (FindColour(entry->Code)) return 0;
+    if (CheckAlloc(&TqColours, nTqColours, &nTqColoursAlloc, 50, 10)) {
+        PromptUser("Error during input", "Out of memory for more !COLOUR");
+        return -1;
+    }
+    bool nameUsed = entry->Name && FindColourByName(entry->Name) != nullptr;
+    // Inserting at its place keeps the table sorted by code, as a sort after appending would.
+    int at = LowerBound(entry->Code);
+    memmove(&TqColours[at + 1], &TqColours[at], (size_t)(nTqColours - at) * sizeof(ColourEntry));
+    TqColours[at] = *entry;
+    nTqColours++;
+    return nameUsed ? 2 : 1;
+}
+
+void FreeColours() {
+    for (int i = 0; i < nTqColours; i++) free(TqColours[i].Name);
+    free(TqColours);
+    TqColours = nullptr;
+    nTqColours = nTqColoursAlloc = 0;
+}
+
+void ResolveEdgeColours(const char* path) {
+    for (int i = 0; i < nTqColours; i++) {
+        ColourEntry* e = &TqColours[i];
+        if (e->Edge <= (unsigned)kMaxColourCode && !FindColour((int)e->Edge)) {
+            // Shown at every warning level: a broken edge reference is worth knowing about.
+            ErrorInInput(INT_MIN, kPlain, "WARNING \"%s\": Cannot find edge color (%d) for color %d, using 0",
+                         path, (int)e->Edge, e->Code);
+            e->Edge = 0;
+        }
+    }
+}
+
+void PrintColours(FILE* fp) {
+    for (int i = 0; i < nTqColours; i++) {
+        const ColourEntry* e = &TqColours[i];
+        int pad = 18 - (int)strlen(e->Name);
+        fprintf(fp, "0 !COLOUR %s%c%*s CODE %3d VALUE #%06lX EDGE ", e->Name,
+                (e->Flags & kColourFromFile) ? ' ' : '*', pad > 0 ? pad : 0, "", e->Code,
+                (unsigned long)e->Value);
+        if (e->Edge <= (unsigned)kMaxColourCode)
+            fprintf(fp, "%7ld", (long)e->Edge);
+        else
+            fprintf(fp, "#%06lX", (unsigned long)(e->Edge & 0xFFFFFF));
+        if (e->Flags & kColourHasAlpha) fprintf(fp, " ALPHA %3d", e->Alpha);
+        if (e->Flags & kColourHasLuminance) fprintf(fp, " LUMINANCE %3d", e->Luminance);
+        if (e->Flags & kColourFinishMask) fprintf(fp, " %s", TqColourFinishTags[e->Flags & kColourFinishMask]);
+        fputc('\n', fp);
+    }
+}
+
+static void SetRgb(float* rgb, double r, double g, double b) {
+    if (!rgb) return;
+    rgb[0] = (float)r;
+    rgb[1] = (float)g;
+    rgb[2] = (float)b;
+}
+
+static double Byte(unsigned value, int shift) { return (value >> shift) & 0xFF; }
+static double Nibble(unsigned value, int shift) { return (value >> shift) & 0xF; }
+
+int Color2rgb(int code, float* rgb, unsigned* attributes) {
+    SetRgb(rgb, 0.5, 0.5, 0.5);
+    if (attributes) *attributes = 0;
+    if (code >= 0 && code <= kMaxColourCode) {
+        if (const ColourEntry* e = FindColour(code)) {
+            SetRgb(rgb, Byte(e->Value, 16) / 255, Byte(e->Value, 8) / 255, Byte(e->Value, 0) / 255);
+            if (attributes) *attributes = e->Flags | (unsigned)e->Alpha << 8 | (unsigned)e->Luminance << 16;
+            return 0;
+        }
+        if (code >= 256) {
+            // Undefined 256..511: the old dithered colours, mixed from two of the first sixteen.
+            const ColourEntry* a = FindColour(code & 15);
+            const ColourEntry* b = FindColour((code >> 4) & 15);
+            if (a && b) {
+                SetRgb(rgb, (Byte(a->Value, 16) + Byte(b->Value, 16)) / 510,
+                       (Byte(a->Value, 8) + Byte(b->Value, 8)) / 510,
+                       (Byte(a->Value, 0) + Byte(b->Value, 0)) / 510);
+            }
+            return 0;
+        }
+    }
+    if (code < 0) return -1;
+    unsigned v = (unsigned)code;
+    switch (v >> 24) {
+        case 2:
+            SetRgb(rgb, Byte(v, 16) / 255, Byte(v, 8) / 255, Byte(v, 0) / 255);
+            return 0;
+        case 3:
+            SetRgb(rgb, Byte(v, 16) / 255, Byte(v, 8) / 255, Byte(v, 0) / 255);
+            if (attributes) *attributes = 0x8008;
+            return 0;
+        case 4:
+            SetRgb(rgb, (Nibble(v, 20) + Nibble(v, 8)) / 30, (Nibble(v, 16) + Nibble(v, 4)) / 30,
+                   (Nibble(v, 12) + Nibble(v, 0)) / 30);
+            return 0;
+        case 5:
+            SetRgb(rgb, Nibble(v, 20) / 15, Nibble(v, 16) / 15, Nibble(v, 12) / 15);
+            if (attributes) *attributes = 0x8008;
+            return 0;
+        case 6:
+            SetRgb(rgb, Nibble(v, 8) / 15, Nibble(v, 4) / 15, Nibble(v, 0) / 15);
+            if (attributes) *attributes = 0x8008;
+            return 0;
+        case 7:
+            SetRgb(rgb, 0, 0, 0);
+            return 0;
+        default:
+            return -1;
+    }
+}

@@ -1,0 +1,110 @@
+// Colour materials of the scene and the small text helpers for vectors, colour names and
+// material references.
+#include <cstring>
+
+#include "TqColor/TqColor.h"
+#include "TqPov/TqPov.h"
+
+const char* PovGGG(const float* v) {
+    static char buffer[96];
+    snprintf(buffer, sizeof(buffer), "<%g,%g,%g>", v[0], v[1], v[2]);
+    return buffer;
+}
+
+const char* Pov255(const float* rgb) {
+    static char buffer[96];
+    // Extended precision, so that a channel stored as 77/255 prints as 77 again.
+    snprintf(buffer, sizeof(buffer), "%Lg,%Lg,%Lg", (long double)rgb[0] * 255,
+             (long double)rgb[1] * 255, (long double)rgb[2] * 255);
+    return buffer;
+}
+
+const char* SlopeSuffix(int slope) { return slope ? "_slope" : ""; }
+
+const char* ClearSuffix(int clear) { return clear ? "_clear" : ""; }
+
+const char* DatColorStr(int colour) {
+    static char buffer[24];
+    unsigned u = (unsigned)colour;
+    if (u < 0x1000000)
+        snprintf(buffer, sizeof(buffer), "%ld", (long)u);
+    else
+        snprintf(buffer, sizeof(buffer), "0x%08lX", (unsigned long)u);
+    return buffer;
+}
+
+const char* PovColorRef(int colour, int slope) {
+    static char buffer[64];
+    snprintf(buffer, sizeof(buffer), "material { TqColor%s%s }", DatColorStr(colour),
+             SlopeSuffix(slope));
+    return buffer;
+}
+
+const char* PovFinishTag(int finish) {
+    static char buffer[32];
+    if (finish < 0 || finish >= 6) return "Transparent";
+    strncpy0(buffer, TqColourFinishTags[finish], sizeof(buffer));
+    Tqstrlwr(buffer + 1);
+    return buffer;
+}
+
+int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {
+    int finish = (int)(attributes & kColourFinishMask);
+    bool alphaGiven = attributes & kColourHasAlpha, luminanceGiven = attributes & kColourHasLuminance;
+    int alpha = (int)((attributes >> 8) & 0xFF), luminance = (int)((attributes >> 16) & 0xFF);
+    if (!alphaGiven && !luminanceGiven) {
+        fprintf(fp, "TqTexture%sRGB(%s)\n", PovFinishTag(finish), Pov255(rgb));
+        return 0;
+    }
+    if (alphaGiven && !luminanceGiven && finish == 0) {
+        fprintf(fp, "TqTextureTransparentRGBA(%s,%d)\n", Pov255(rgb), alpha);
+        return 1;
+    }
+    fprintf(fp, "TqTextureOtherRGBFAL(%s,%d,%d,%d)\n", Pov255(rgb), finish,
+            alphaGiven ? alpha : -1, luminanceGiven ? luminance : -1);
+    return 1;
+}
+
+void PrintPovColor(FILE* fp, int colour) {
+    const ColourEntry* entry = colour >= 0 && colour <= kMaxColourCode ? FindColour(colour) : nullptr;
+    float rgb[3];
+    unsigned attributes;
+    Color2rgb(colour, rgb, &attributes);
+    const char* lgeoName = TqPov.LgeoColors ? FindLgeoColr(colour) : nullptr;
+    char name[24];
+    strncpy0(name, DatColorStr(colour), sizeof(name));
+    const char* source = lgeoName                              ? " (from lg_color.inc)"
+                         : (attributes & kColourFromFile) != 0 ? " (from ldconfig.ldr)"
+                                                               : "";
+    PrintPovBookmark(fp, "Color %s%s%s%s", name, entry ? " " : "", entry ? entry->Name : "", source);
+    fprintf(fp, "#ifndef (TqTexture%s)\n", name);
+    if (TqPov.LgeoColors && !lgeoName && colour <= kMaxColourCode) {
+        fputs("// Color not in lg_color.inc; however use same texture\n", fp);
+        printf("*** Color %s not defined in lg_color.inc\n", name);
+    }
+    fprintf(fp, "#declare TqTexture%s = ", name);
+    int transparent;
+    if (lgeoName) {
+        fprintf(fp, "texture { %s }\n", lgeoName);
+        transparent = (attributes & kColourHasAlpha) != 0;
+    } else {
+        transparent = PrintPovColorTexture(fp, rgb, attributes);
+    }
+    fputs("#end\n", fp);
+    fprintf(fp, "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = TqTextureSlope(TqTexture%s)\n#end\n",
+            name, name, name);
+    for (int slope = 0; slope < 2; slope++) {
+        const char* suffix = SlopeSuffix(slope);
+        fprintf(fp, "#ifndef (TqColor%s%s)\n#declare TqColor%s%s = TqMaterial%s(TqTexture%s%s)\n#end\n",
+                name, suffix, name, suffix, transparent ? "T" : "", name, suffix);
+    }
+    fputc('\n', fp);
+}
+
+void PrintUsedColors(FILE* fp) {
+    for (int i = 0; i < nUsedColors; i++) {
+        if (UsedColors[i].Flags & kUsedColorPrinted) continue;
+        PrintPovColor(fp, UsedColors[i].Colour);
+        UsedColors[i].Flags |= kUsedColorPrinted;
+    }
+}

@@ -1,0 +1,57 @@
+// The light list: lights from the command line and the three default lights, written around the
+// model at distances scaled to the camera.
+#include "TqPov/TqPov.h"
+
+LightEntry* Lights = nullptr;
+int nLights = 0;
+int nLightsAlloc = 0;
+
+LightEntry* AddLight() {
+    if (CheckAlloc(&Lights, nLights, &nLightsAlloc, 5, 5)) {
+        PromptUser("Error during input", "Out of memory for more lights");
+        return nullptr;
+    }
+    return &Lights[nLights++];
+}
+
+int AddDefaultLights() {
+    bool due = TqPov.LightsOn && ((nLights == 0 && !TqPov.LightDatFound) || TqPov.DefaultLightsToo);
+    if (!due) return 0;
+    static const float kDefaults[3][2] = {{45, 0}, {30, 120}, {60, -120}};
+    for (const auto& d : kDefaults) {
+        LightEntry* light = AddLight();
+        if (!light) return -1;
+        light->Flags = kLightGlobe;
+        light->Position[0] = d[0];
+        light->Position[1] = d[1];
+        light->Position[2] = 0;
+        light->Rgb[0] = light->Rgb[1] = light->Rgb[2] = 1;
+    }
+    return 0;
+}
+
+void CalcLights(FILE* fp) {
+    float toCamera[3];
+    V3Sub(toCamera, LookAt, Location);
+    float distance = (float)V3Length(toCamera);
+    PrintPovBookmark(fp, "Lights");
+    for (int i = 0; i < nLights; i++) {
+        const LightEntry* light = &Lights[i];
+        fputs("light_source {\n\t", fp);
+        if (light->Flags & kLightGlobe) {
+            float radius = light->Position[2];
+            // Radius 0 means the camera distance, -50 one and a half times it.
+            if (radius <= 0) radius = (float)((radius / -100.0 + 1) * distance);
+            float dir[3], position[3];
+            TqGlobeToDir(light->Position[0], light->Position[1], dir);
+            V3AddScaled(position, BBoxCenter, -radius, dir);
+            fprintf(fp, "%s  // Latitude,Longitude,Radius: %g,%g,%g", PovGGG(position),
+                    light->Position[0], light->Position[1], radius);
+        } else {
+            fputs(PovGGG(light->Position), fp);
+        }
+        fprintf(fp, "\n\tcolor rgb %s\n", PovGGG(light->Rgb));
+        if (TqPov.ShadowlessLights) fputs("\tshadowless\n", fp);
+        fputs("}\n", fp);
+    }
+}

@@ -1,0 +1,269 @@
+// The scene writer: header and declarations, colours, primitive equivalents, LGEO tables, part and
+// replacement declarations, trailer with statistics, automatic camera and lights.
+#pragma once
+
+#include <cstdio>
+
+#include "TqInput/TqInput.h"
+
+// ---------------------------------------------------------------- header
+
+/// Writer of extra header lines, with its user data.
+typedef void (*PrintPovHeaderExtraFuncT)(FILE* fp, void* userData);
+
+/// Set once the header is written; cleared by PrintPovInit.
+extern int PovHeaderPrinted;
+/// Output offset just after the comment header.
+extern long PovEndOfHeaderPosition;
+/// Full path of the model file shown in the header.
+extern const char* PrintPovHeaderInputFullPath;
+/// Optional writer of further header lines.
+extern PrintPovHeaderExtraFuncT PrintPovHeaderExtraFunc;
+/// Its argument.
+extern void* PrintPovHeaderExtraUserData;
+/// Special include kinds: the TQRPARTS begin and end files.
+extern const char kIncludeTqBegin[];
+extern const char kIncludeTqEnd[];
+
+/// Writes the comment header and the declarations, once per conversion.
+void PrintPovHeader(FILE* fp);
+/// Writes all global declarations.
+void PrintPovDefines(FILE* fp);
+/// Writes a blank line and "//// " + text.
+void PrintPovBookmark(FILE* fp, const char* format, ...) TQ_PRINTF(2, 3);
+/// n tab characters (0..8).
+const char* Tabs(int n);
+/// Include line under a bookmark; label kIncludeTqBegin/kIncludeTqEnd looks in TQRPARTS.
+void PrintPovIncludeFile(FILE* fp, const char* label, const char* path);
+/// Include of an LGEO file name + ".inc", indented by depth tabs.
+void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name);
+
+// ---------------------------------------------------------------- colours
+
+/// "<%g,%g,%g>".
+const char* PovGGG(const float* v);
+/// "%g,%g,%g" of each component times 255.
+const char* Pov255(const float* rgb);
+/// "_slope" or "".
+const char* SlopeSuffix(int slope);
+/// "_clear" or "".
+const char* ClearSuffix(int clear);
+/// Scene name of a colour number: decimal, or 0x%08lX for direct colours.
+const char* DatColorStr(int colour);
+/// "material { TqColor<name><suffix> }".
+const char* PovColorRef(int colour, int slope);
+/// Finish name of a finish index: Opaque, Chrome, ..., Transparent.
+const char* PovFinishTag(int finish);
+/// Writes one texture macro call; 1 when transparent or luminous.
+int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes);
+/// Writes the declaration group of one colour.
+void PrintPovColor(FILE* fp, int colour);
+/// Declares every used colour not yet written.
+void PrintUsedColors(FILE* fp);
+
+// ---------------------------------------------------------------- primitive equivalents
+
+/// A POV-Ray solid standing for a primitive.
+struct PovEquivEntry {
+    const char* Name;  ///< primitive file name with ".dat"
+    ::BBox Box;        ///< box in the primitive's coordinates
+    const char* Text;  ///< POV-Ray text, or "=" + the name of the entry it stands for
+};
+/// Number of fixed equivalents.
+constexpr int kPovEquivCount = 53;
+/// The fixed table.
+extern const PovEquivEntry PovEquivs[kPovEquivCount];
+/// Overwritten by every generated equivalent.
+extern PovEquivEntry DynPovEquiv;
+
+/// Equivalent of a primitive name (lower case), or null.
+const PovEquivEntry* FindPovEquiv(const char* name);
+/// LGEO object text standing for an equivalent's primitive, or null.
+const char* FindLgeoEquiv(const char* name);
+/// Lists the primitives with equivalents (-pp).
+void PrintPovEquivsList(FILE* fp);
+/// Test objects for one primitive; 0, or -1 without an equivalent.
+int PrintPovEquivTest(FILE* fp, const char* name);
+/// The all-equivalents test scene; has no content.
+int MakePovEquivPovfile();
+
+// ---------------------------------------------------------------- LGEO tables
+
+/// Element flags.
+constexpr unsigned char kLgeoSlope = 0x01;
+constexpr unsigned char kLgeoL = 0x02;
+constexpr unsigned char kLgeoB = 0x04;
+
+/// One line of the element list.
+struct LgeoElmt {
+    unsigned char Flags;  ///< kLgeoSlope, kLgeoL, kLgeoB
+    char Source;          ///< 'L', 'B' or 0: chosen by the last lookup
+    char* DatName;        ///< LDraw name without extension, normalised
+    char* LgeoName;       ///< model base name without prefix
+};
+/// One line of the colour list.
+struct LgeoColr {
+    int Code;    ///< LDraw colour number
+    char* Name;  ///< LGEO colour identifier
+};
+
+extern LgeoElmt* LgeoElmts;
+extern int nLgeoElmts;
+extern int nLgeoElmtsAlloc;
+extern LgeoColr* LgeoColrs;
+extern int nLgeoColrs;
+extern int nLgeoColrsAlloc;
+/// "lg_elements.lst", "lg_colors.lst".
+extern const char* const LgeoFilenames[2];
+
+/// Element order: leading number, then bytes.
+int cmpLgeoElmts(const void* a, const void* b);
+/// Opens list index (0 elements, 1 colours) in the LGEO directory; path left in pathBuf.
+FILE* OpenLgeoLst(int index, char* pathBuf);
+/// Reads both lists; 0 ok, -1 otherwise.
+int ReadLgeoTabs();
+/// Element for a part file name with the source chosen from ReplaceOrder; null when none or when
+/// wanted ('L'/'B') differs from the chosen source.
+LgeoElmt* FindLgeoElmt(const char* name, int wanted);
+/// "lg_" or "kv_" + LgeoName.
+const char* GetLgeoName(const LgeoElmt* elmt);
+/// LGEO colour name of a colour number, or null.
+const char* FindLgeoColr(int colour);
+/// Prints both tables (-d).
+void PrintLgeoTabs();
+/// Frees both tables.
+void FreeLgeoTabs();
+/// Writes the LGEO element test scene.
+int PrintPovLgeoTest(FILE* fp);
+
+// ---------------------------------------------------------------- part declarations
+
+/// What was written for a part.
+enum PovStateValue : unsigned char {
+    kPovNotWritten = 0,
+    kPovEmpty,
+    kPovNormal,
+    kPovEquiv,
+    kPovTqrParts,
+    kPovLgeo,
+    kPovKv
+};
+
+extern int nPovTotalFromPARTS;
+extern int nPovTotalFromP;
+/// Appended to every PovName ("_lgeo" in the LGEO test scene).
+extern char PovNameSuffix[8];
+
+/// Writes part's declaration (and those of sub-files not yet declared).
+void PrintPovPart(FILE* fp, PartEntry* part, int isModel);
+/// POV-Ray identifier of a file name.
+const char* PovName(const char* name);
+/// "matrix <...>" of a type 1 line, no line end.
+void PrintPovMatrix(FILE* fp, const LineEntry* line);
+/// Seam matrix of part with the width text, and a line end.
+void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width);
+/// One triangle of a type 3/4 line starting at corner first.
+void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first);
+/// Closes the current clock condition and with open starts the next.
+void PrintPovPartStep(FILE* fp, int* counter, int open);
+/// Intro (bookmark and #ifndef) or outro (#end).
+void PrintPovPartXxtro(FILE* fp, const PartEntry* part, int isModel, int intro);
+/// "// title" from the part's first line.
+void PrintPovPartFirstLineComment(FILE* fp, const PartEntry* part);
+/// Comment text of a type 0 line, else "".
+const char* GetDatComment(const LineEntry* line);
+/// The line in LDraw syntax and a line end.
+void PrintDatLine(FILE* fp, const LineEntry* line);
+
+// ---------------------------------------------------------------- trailer
+
+extern int nPovEquivFromP;
+extern int nPovLgeoFromP;
+extern int nPovLgeoFromPARTS;
+extern int nPovKvFromPARTS;
+extern int nPovKvFromP;
+extern int nPovTqrFromPARTS;
+extern int nPovTqrFromP;
+/// The LGEO tables have been read in this process.
+extern int LgeoTabsRead;
+/// Centre of the main model's box.
+extern float BBoxCenter[3];
+
+/// Prepares the scene writer; 0, or -1 when the LGEO tables could not be read.
+int PrintPovInit(const char* modelPath, PrintPovHeaderExtraFuncT extra, void* userData);
+/// Writes everything after the last declaration; 0, -1 error, -2 empty model.
+int PrintPovTrailer(FILE* fp, int loadResult);
+/// Writes the model object.
+void PrintPovModel(FILE* fp);
+/// Overwrites the scene after the header with an error banner; returns code.
+int PrintPovErrFile(FILE* fp, int code);
+/// "(%d%%)" of a in b, rounded.
+const char* PovStatPct(int a, int b);
+/// Writes the statistics with a line prefix.
+int PrintPovStatistics(FILE* fp, const char* prefix);
+
+// ---------------------------------------------------------------- camera
+
+/// State of the automatic camera.
+struct CameraDataS {
+    int Mode;                 ///< 1 location given, 2 globe with radius, 3 automatic fit
+    float Radius;             ///< radius from -cg
+    float Direction[4];       ///< unit viewing direction towards the model
+    int nPoints;              ///< points offered in mode 3
+    float PlaneNormal[4][4];  ///< side planes: two along VerAxis, then two along HorAxis
+    float PlaneMin[4];        ///< per plane the smallest dot product with any point
+    float Sky[4];             ///< sky vector turned by the roll angle
+    float HorAxis[4];         ///< unit horizontal screen axis
+    float VerAxis[4];         ///< unit vertical screen axis
+    float HorMin, HorMax;     ///< extent along HorAxis
+    float VerMin, VerMax;     ///< extent along VerAxis
+};
+extern CameraDataS CameraData;
+/// Look-at point computed by CalcCamera.
+extern float LookAt[3];
+/// Camera location computed by CalcCamera.
+extern float Location[3];
+
+/// Fills CameraData from the settings.
+void PreCalcCamera();
+/// Offers a point of the main model (mode 3 only).
+void CalcCameraAddPoint(const float* point);
+/// Offers the eight corners of the model box when no point was offered.
+void CalcCameraAddBoxCorners(const float* box);
+/// Computes LookAt and Location and writes the camera.
+void CalcCamera(FILE* fp);
+
+// ---------------------------------------------------------------- lights
+
+/// One light source.
+struct LightEntry {
+    float Position[4];    ///< latitude, longitude, radius (Globe) or x, y, z
+    float Rgb[4];         ///< colour 0..1
+    unsigned char Flags;  ///< kLightGlobe
+};
+constexpr unsigned char kLightGlobe = 0x01;
+
+extern LightEntry* Lights;
+extern int nLights;
+extern int nLightsAlloc;
+
+/// New zero-filled light at the end of the list, or null (reported).
+LightEntry* AddLight();
+/// Appends the three default lights when due; 0 ok, -1 out of memory.
+int AddDefaultLights();
+/// Writes every light.
+void CalcLights(FILE* fp);
+
+// ---------------------------------------------------------------- replacements
+
+/// "\ttransform TqLgeoToLDraw\n".
+extern const char MatrixLgeo2LDraw[];
+
+/// The TQRPARTS include file of an LDraw name, opened, or null.
+FILE* FindTqrPart(const char* name);
+/// Declares part through its TQRPARTS file; 1 done, 0 not.
+int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel);
+/// Declares part as a POV-Ray equivalent; 1 done, 0 not.
+int PrintPovPartPovEquiv(FILE* fp, PartEntry* part, int isModel);
+/// Declares part from the LGEO library, source 'L' or 'B'; 1 done, 0 not.
+int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source);

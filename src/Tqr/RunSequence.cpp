@@ -1,0 +1,295 @@
+// The spine of a run: message stream, option scan, library and colours, listing, check and test
+// modes, the output path, loading and scene writing, and the final summary.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "LDrawIni/LDrawIni.h"
+#include "TqColor/TqColor.h"
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+
+char LdconfigLdrPath[kPathSize];
+int LdconfigLdrRead = 0;
+LDrawIniS* LDrawIni = nullptr;
+char SplitName[kPathSize];
+FILE* PovFp = nullptr;
+
+namespace {
+
+enum class TestKind { kNormal, kLgeoElement, kPrimitive, kAllEquivalents };
+
+// Sub-directory test that ignores letter case: libraries unpacked on Linux often spell P, PARTS
+// and MODELS in lower case.
+bool HasSubDir(const char* name) {
+    char path[kPathSize];
+    strncpy0(path, name, sizeof(path));
+    return FindMatchingPath(path, 1) && TqIsDir(path);
+}
+
+void ChooseColourFile() {
+    const char* ldrawDir = LDrawIni->LDrawDir;
+    if (MyLdconfigLdr && *MyLdconfigLdr) {
+        char path[kPathSize];
+        FILE* fp = nullptr;
+        if (strlen(MyLdconfigLdr) < sizeof(path)) {
+            strncpy0(path, MyLdconfigLdr, sizeof(path));
+            fp = fopeni(path, "r");
+        }
+        if (!fp && snprintf(path, sizeof(path), "%s/%s", ldrawDir, MyLdconfigLdr) <
+                       (int)sizeof(path)) {
+            fp = fopeni(path, "r");
+        }
+        if (!fp) Exit("Could not open ldconfig.ldr file '%s'", MyLdconfigLdr);
+        fclose(fp);
+        strncpy0(LdconfigLdrPath, path, sizeof(LdconfigLdrPath));
+    } else if (MyLdconfigLdr) {
+        LdconfigLdrPath[0] = '\0';
+    } else if (snprintf(LdconfigLdrPath, sizeof(LdconfigLdrPath), "%s/ldconfig.ldr", ldrawDir) >=
+               (int)sizeof(LdconfigLdrPath)) {
+        LdconfigLdrPath[0] = '\0';
+    } else {
+        // Show the name as spelled on disk (often LDConfig.ldr) in messages and the scene header.
+        FindMatchingPath(LdconfigLdrPath, 0);
+    }
+}
+
+// Base name of the model as typed, without directory; the last character is not examined so
+// that a trailing separator stays part of the name.
+const char* ModelBaseName(const char* path) {
+    size_t p = strlen(path);
+    if (p > 0) p--;
+    while (p > 0 && path[p - 1] != '/' && path[p - 1] != '\\') p--;
+    return path + p;
+}
+
+// Cuts SplitName at its last '.', never at the first character, so ".hidden" stays whole.
+void CutExtension(char* name) {
+    size_t n = strlen(name);
+    for (size_t i = n; i-- > 1;) {
+        if (name[i] == '/' || name[i] == '\\') break;
+        if (name[i] == '.') {
+            name[i] = '\0';
+            break;
+        }
+    }
+}
+
+bool LastComponentHasDot(const char* path) {
+    const char* component = path;
+    for (const char* p = path; *p; p++) {
+        if (*p == '/' || *p == '\\') component = p + 1;
+    }
+    for (const char* p = component; *p; p++) {
+        if (*p == '.' && p != path) return true;
+    }
+    return false;
+}
+
+void RunCheckModeAndExit(const RunSwitches* switches) {
+    if (switches->PrintPrimitives) {
+        char dir[kPathSize];
+        if (snprintf(dir, sizeof(dir), "%s/P", LDrawIni->LDrawDir) >= (int)sizeof(dir))
+            Exit("Path too long '%s'", LDrawIni->LDrawDir);
+        FindMatchingPath(dir, 1);
+        CheckPrimFileDirLen = (int)strlen(dir) + 1;
+        CheckDatDir(dir, CheckPrimFile);
+        printf("Primitives in P: %d\n", CheckPrimFileTotal);
+        if (CheckPrimFileTotal != 0) {
+            printf("POV substitutes: %d (%d%%)\n", CheckPrimFileFound,
+                   CheckPrimFileFound * 100 / CheckPrimFileTotal);
+        }
+        fflush(stdout);
+        exit(0);
+    }
+    if (ModelFilename[0]) {
+        if (TqIsDir(ModelFilename))
+            CheckDatDir(ModelFilename, CheckDatFile);
+        else
+            CheckDatFile(ModelFilename);
+    } else {
+        for (const char* sub : {"P", "PARTS"}) {
+            char dir[kPathSize];
+            if (snprintf(dir, sizeof(dir), "%s/%s", LDrawIni->LDrawDir, sub) >= (int)sizeof(dir))
+                Exit("Path too long '%s'", LDrawIni->LDrawDir);
+            FindMatchingPath(dir, 1);
+            CheckDatDir(dir, CheckDatFile);
+        }
+    }
+    PrintProgVer(StdErr);
+    fflush(stdout);
+    exit(0);
+}
+
+TestKind ChooseTestKind() {
+    if (!VlkIsTesting) return TestKind::kNormal;
+    if (strchr(TqPov.ReplaceOrder, 'L')) return TestKind::kLgeoElement;
+    if (FindPovEquiv(ModelFilename)) return TestKind::kPrimitive;
+    return TestKind::kAllEquivalents;
+}
+
+const char* LastPathComponent(const char* path) {
+    const char* slash = strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+int ConvertByTestKind(TestKind kind) {
+    char name[kPathSize];
+    strncpy0(name, LastPathComponent(ModelFilename), sizeof(name));
+    switch (kind) {
+        case TestKind::kNormal:
+            return LoadModel();
+        case TestKind::kLgeoElement: {
+            if (!FindLgeoElmt(name, 'L')) Exit("No such LGEO element '%s'", name);
+            strremchr(TqPov.ReplaceOrder, 'L');
+            TqPov.LgeoTest = 1;
+            int status = LoadModel();
+            return status == 0 ? PrintPovLgeoTest(PovFp) : status;
+        }
+        case TestKind::kPrimitive: {
+            strremchr(TqPov.ReplaceOrder, 'P');
+            int status = LoadModel();
+            return status == 0 ? PrintPovEquivTest(PovFp, name) : status;
+        }
+        case TestKind::kAllEquivalents:
+            return MakePovEquivPovfile();
+    }
+    return -1;
+}
+
+}  // namespace
+
+int FormOutputPath(const char* modelPath, char* povPath) {
+    DeleteTrailingBackslash(povPath);
+    if (!*povPath || TqIsDir(povPath)) {
+        strncpy0(SplitName, ModelBaseName(modelPath), sizeof(SplitName));
+        CutExtension(SplitName);
+        char formed[kPathSize];
+        int n = *povPath ? snprintf(formed, sizeof(formed), "%s/%s.pov", povPath, SplitName)
+                         : snprintf(formed, sizeof(formed), "%s.pov", SplitName);
+        if (n >= (int)sizeof(formed)) return -1;
+        strncpy0(povPath, formed, kPathSize);
+    }
+    if (!LastComponentHasDot(povPath)) {
+        if (strlen(povPath) + 4 >= (size_t)kPathSize) return -1;
+        strcat(povPath, ".pov");
+    }
+    return 0;
+}
+
+void ReadColours() {
+    if (LdconfigLdrRead) return;
+    int error = 0;
+    LDrawIni = LDrawIniGet(MyLDrawDir, MyLDrawDir ? "-ldd<dir> option" : nullptr, &error);
+    if (!LDrawIni && error == 2 && HasSubDir("P") && HasSubDir("PARTS") && HasSubDir("MODELS"))
+        LDrawIni = LDrawIniGet(".", "Current directory", &error);
+    if (!LDrawIni) {
+        Exit("Environment variable LDRAWDIR must be set to directory with P,PARTS,MODELS.\ne.g.  'setenv LDRAWDIR /mnt/win_c/Lego/LDraw'\nor    'setenv LDRAWDIR /home/vlk/Lego/LDraw'\nAlternatively use the -ldd<dir> option");
+    }
+    if (!TqIsDir(LDrawIni->LDrawDir)) Exit("LDrawDir '%s' is not a valid directory", LDrawIni->LDrawDir);
+    ChooseColourFile();
+    FreeColours();
+    if (LdconfigLdrPath[0] && ReadLdconfig(LdconfigLdrPath) == 0) LdconfigLdrPath[0] = '\0';
+    FillInColours();
+    ResolveEdgeColours(LdconfigLdrPath);
+    LdconfigLdrRead = 1;
+}
+
+void PrintPovHeaderExtra(FILE* fp, void* userData) {
+    const CommandLine* cl = static_cast<const CommandLine*>(userData);
+    fprintf(fp, "// ldconfig.ldr: %s\n", LdconfigLdrPath);
+    fputs("// Commandline: ", fp);
+    for (int i = 0; i < cl->argc; i++) {
+        if (strchr(cl->argv[i], ' '))
+            fprintf(fp, " \"%s\"", cl->argv[i]);
+        else
+            fprintf(fp, " %s", cl->argv[i]);
+    }
+    fputc('\n', fp);
+}
+
+int TqrMain(int argc, char** argv) {
+    StdErr = stderr;
+    if (argc > 1 && strcmp(argv[1], "-stdout") == 0) StdErr = stdout;
+    LDrawIniSetFileCaseCallback(TqFileCaseCallback);
+    DoCheck = 0;
+    ModelFilename[0] = PovFilename[0] = '\0';
+    FillInColours();
+    static CommandLine commandLine;
+    commandLine = {argc, argv};
+    SetTqPovDefaults(&TqPov);
+
+    RunSwitches switches = {0, 0, 1, 1};
+    ScanArguments(argc, argv, &switches);
+    CheckArgumentsAfterScan(&switches);
+
+    if (!ModelFilename[0] && !DoCheck) {
+        if (switches.PrintPrimitives) {
+            PrintPovEquivsList(stdout);
+            fflush(stdout);
+            exit(0);
+        }
+        Exit(nullptr);
+    }
+    ReadColours();
+    if (strchr(TqPov.ReplaceOrder, '3') && !CheckTqrPartsDir()) strremchr(TqPov.ReplaceOrder, '3');
+    if (TqVerboseOption) fprintf(StdErr, "Calling LDrawIniComputeRealDirs\n");
+    if (!LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr)) Exit("Failed to compute search dirs");
+    if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) &&
+        !InitLgeoDir(LDrawIni)) {
+        Exit("Environment variable LGEODIR must be set to directory with LGEO parts.\ne.g.  'setenv LGEODIR /mnt/win_c/Lego/lgeo'\nor    'setenv LGEODIR /home/vlk/Lego/lgeo'");
+    }
+    if (DoCheck) RunCheckModeAndExit(&switches);
+
+    SetLineTypeSaveMask(TqPov.EdgeWidth != 0 ? 0x3F : 0x1B);
+    TestKind kind = ChooseTestKind();
+    if (kind == TestKind::kAllEquivalents) {
+        strncpy0(PovFilename, ModelFilename, sizeof(PovFilename));
+        strncpy0(ModelFilename, "PovEquivs", sizeof(ModelFilename));
+    } else {
+        FILE* fp = OpenDatFile(ModelFilename, 1, nullptr);
+        if (!fp) Exit("Cannot find model file '%s'", ModelFilename);
+        fclose(fp);
+    }
+    if (FormOutputPath(ModelFilename, PovFilename) != 0)
+        Exit("Output path too long (at most %d characters)", kPathSize - 1);
+    if (kind != TestKind::kAllEquivalents)
+        strncpy0(ModelFilename, GetOpenDatFilePath(), sizeof(ModelFilename));
+
+    if (LoadModelPre(ModelFilename) != 0 ||
+        PrintPovInit(ModelFilename, PrintPovHeaderExtra, &commandLine) != 0) {
+        fprintf(StdErr, "*** Abnormal termination.\n");
+        return 1;
+    }
+    // Any existing file counts, readable or not: without -o nothing the user has is overwritten.
+    if (!switches.Overwrite && access(PovFilename, F_OK) == 0)
+        Exit("File '%s' already exists, use option -o to overwrite", PovFilename);
+    PovFp = fopen(PovFilename, "w");
+    if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
+    fprintf(StdErr, "Processing %s\n", GetOpenDatFilePath());
+
+    int status = ConvertByTestKind(kind);
+    status = PrintPovTrailer(PovFp, status);
+    if (status == -2) fprintf(StdErr, "Empty model.\n");
+
+    fseek(PovFp, 0, SEEK_END);
+    long size = ftell(PovFp);
+    bool writeFailed = ferror(PovFp) != 0;
+    if (fclose(PovFp) != 0) writeFailed = true;
+    PovFp = nullptr;
+    PrintProgVer(StdErr);
+    if (writeFailed && status == 0) {
+        fprintf(StdErr, "*** Could not write '%s' completely.\n", PovFilename);
+        status = -1;
+    }
+    if (status == 0) {
+        PrintPovStatistics(StdErr, "");
+        fprintf(StdErr, "POV file successfully written: %s  %ld kBytes\n", PovFilename,
+                (size + 1023) / 1024);
+    } else {
+        fprintf(StdErr, "*** Abnormal termination.\n");
+    }
+    return status == 0 ? 0 : 1;
+}

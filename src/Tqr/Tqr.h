@@ -1,0 +1,83 @@
+// Command line and run control: option scan, usage and fatal exit, the run sequence with its
+// listing and test modes, and check mode.
+#pragma once
+
+#include <cstdio>
+
+#include "TqInput/TqInput.h"
+#include "Tqr/Settings.h"
+
+/// Version banner.
+extern const char ProgVer[];
+
+/// Switches that live only for one run.
+struct RunSwitches {
+    int Overwrite;        ///< -o: overwrite an existing output file
+    int PrintPrimitives;  ///< -pp: list primitives with equivalents
+    int UseLgeoColors;    ///< cleared by -nolgc
+    int UseLgeoFinishes;  ///< cleared by -nolgcf
+};
+
+/// Colour text into a colour number and/or RGB: -1 bad, 0 empty, 1 parsed.
+int ParseColor(const char* text, int* colour, float* rgb);
+/// Appends letter unless present; 1 when it was already there.
+int strappchr(char* s, int letter);
+/// Removes the first occurrence of letter; 1 when it was not there.
+int strremchr(char* s, int letter);
+/// Scans the arguments after the command name into the settings (ends the process on errors).
+void ScanArguments(int argc, char** argv, RunSwitches* switches);
+/// The checks that follow the scan.
+void CheckArgumentsAfterScan(const RunSwitches* switches);
+
+/// Prints the usage (unless -stdout) and "*** message.", then ends with status 1.
+[[noreturn]] void Exit(const char* format, ...) TQ_PRINTF(1, 2);
+/// Writes ProgVer and a newline.
+void PrintProgVer(FILE* fp);
+/// Hook between usage pages; no effect here.
+void Pause();
+/// Hook while loading; no effect here.
+void CheckMemoryUsage();
+
+/// Path of the colour file read, empty when none.
+extern char LdconfigLdrPath[kPathSize];
+/// 1 once ReadColours has run.
+extern int LdconfigLdrRead;
+/// Base name of the model without directory and extension.
+extern char SplitName[kPathSize];
+/// The scene file while it is written.
+extern FILE* PovFp;
+
+/// Argument count and vector handed to the header callback.
+struct CommandLine {
+    int argc;
+    char** argv;
+};
+
+/// Completes the output path (step by step as documented in the README); -1 when too long.
+int FormOutputPath(const char* modelPath, char* povPath);
+/// Locates the library and reads the colour file, once per process.
+void ReadColours();
+/// Header callback: colour file and command line.
+void PrintPovHeaderExtra(FILE* fp, void* commandLine);
+/// The whole run; returns the exit status (listing and check modes and Exit end the process).
+int TqrMain(int argc, char** argv);
+
+// ---------------------------------------------------------------- check mode
+
+/// Characters cut from the front of a path handed to CheckPrimFile.
+extern int CheckPrimFileDirLen;
+/// Primitives listed.
+extern int CheckPrimFileTotal;
+/// Primitives with a note.
+extern int CheckPrimFileFound;
+/// First part slot not yet listed by the debug cache listing.
+extern int lastN;
+
+/// Walks a directory tree calling action with the full path of every file.
+void CheckDatDir(const char* dir, void (*action)(const char* path));
+/// Checks one model or part file.
+void CheckDatFile(const char* path);
+/// Lists one primitive with its substitutes.
+void CheckPrimFile(const char* path);
+/// 1 when LDrawDir/TQRPARTS is a directory.
+int CheckTqrPartsDir();

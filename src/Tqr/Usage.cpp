@@ -1,0 +1,117 @@
+// The usage text, the version banner and the fatal exit of the command line.
+#include <cstdarg>
+#include <cstdlib>
+
+#include "Tqr/Tqr.h"
+#include "Tqr/Website.h"
+
+const char ProgVer[] = "tqr 1.4.0 - LDraw to POV-Ray converter, (C) 2026 The tqr authors";
+
+// The four pages keep the layout of an 80x25 text screen; Pause() sat between them.
+static const char kUsagePage1[] =
+    "  -b[<color>] background color, -b gives 0.3,0.8,1\n"
+    "  -cg<la>,<lo>[,<r>] camera globe position, default is 30,45,0\n"
+    "  -cc<x>,<y>,<z> camera coordinates (location)\n"
+    "  -cla<x>,<y>,<z> camera look_at coordinates\n"
+    "  -ca<a> camera angle, default is 67.38 degrees\n"
+    "  -cra<a> camera roll angle, default is 0 degrees\n"
+    "  -co[<s>] orthographic camera, optional scalefactor\n"
+    "  -csl left stereo camera\n"
+    "  -csr right stereo camera\n"
+    "  -csa<a> stereo camera angle, default is 5 degrees (~1/12)\n"
+    "  -f[<type>][<y>] floor at <y>, default y is just below model\n"
+    "  -lg<la>,<lo>,<r>[,<color>] lightsource globe position, default color is 15\n"
+    "  -lc<x>,<y>,<z>[,<color>] lightsource coordinates, default color is 15\n"
+    "  -l use positions and colors of light.dat files as lightsources\n"
+    "  -ld default lightsources too (use with -l)\n"
+    "  -lsl shadowless lights\n"
+    "  -lgeo use LGEO parts and colors\n"
+    "  -kv use Brenholt parts and LGEO colors\n"
+    "  -nolgc[f] don't use LGEO colors [nor finishes]\n"
+    "  -q<n> quality level 0..4, default is 2\n"
+    "  -bu bumps\n";
+
+static const char kUsagePage2[] =
+    "  -cpct<p> percentage to move camera further back, default is 0\n"
+    "  -csky<x>,<y>,<z> camera sky vector, default is 0,-1,0\n"
+    "  -car<ar> camera aspect ratio, default is 1.33 (4/3)\n"
+    "  -p don't substitute any primitives in the P directory with POV equivalents\n"
+    "  -sw<w> seam width, default is 0.5\n"
+    "  -c<color> default part color, default color is 7\n"
+    "  -w<n> set warning level 0..3, default is 0\n"
+    "  -sc StepClock, add \"#if (clock > n)\" at steps\n"
+    "  -scm StepClock only at steps in Model (not in submodels)\n"
+    "  -enp exclude non-POV code generation (TQR IFNOTPOV)\n"
+    "  -studs0 no studs\n"
+    "  -ib<file> include file at beginning of POV file\n"
+    "  -ic[<file>] no camera, optional include file\n"
+    "  -il[<file>] no lights, optional include file\n"
+    "  -ie<file> include file at end of POV file\n"
+    "  -mp<v> add MegaPOV version statement\n"
+    "  -o overwrite POV file if it already exists\n";
+
+static const char kUsagePage3[] =
+    "  -check check modelpath for errors, Warning level is default 1.\n"
+    "         modelpath may be a directory, which is checked recursively.\n"
+    "         If no modelpath given all files in P and PARTS are checked.\n"
+    "  -cpa<a> co-planar-angle, default is 3 degrees (1 if -check)\n"
+    "  -stdout redirect stderr to stdout, must be first argument\n"
+    "  -pp print primitives, prints a list of the primitives having POV equivalents\n"
+    "  -pp -check check all primitives in P if they have a POV equivalent\n"
+    "  -pc print known color names\n"
+    "  -ldd<dir> set LDRAWDIR, <dir> must have the P, PARTS and MODELS directories\n"
+    "  -lgd<dir> set LGEODIR, <dir> must be the lgeo directory\n"
+    "  -ldc[<path>] alternative ldconfig.ldr or none\n";
+
+static const char kUsagePage4[] =
+    "<la> latitude, 90=N=-y, -90=S=+y. <lo> longitude in xz, 0=-z, 90=E=+x, -90=W=-x\n"
+    "<r> is radius. If not specified for camera it will be as close to model as\n"
+    "possible, if negative then camera will be -<r>% further away. If zero for\n"
+    "lightsource, the camera distance is used. You can specify many -lc/lg options.\n"
+    "<color> is an LDraw color name or number, extended/direct color (0x0tRRGGBB),\n"
+    " #RRGGBB or <r>,<g>,<b> in the range 0..1 like POV-Ray.\n"
+    "If povpath is not specified or is a directory, it will be modelfilename + .pov\n"
+    "See also tqr.txt and " TQ_WEBSITE "\n"
+    "(or " TQ_LDRAW_WEBSITE ")\n";
+
+static const char kUsageTestLines[] =
+    "  -test show test options\n"
+    "  -test part.dat generate pov file for testing primitive\n"
+    "  -test -lgeo part.dat generate pov file for testing primitive\n";
+
+void Pause() {}
+
+void CheckMemoryUsage() {}
+
+void PrintProgVer(FILE* fp) { fprintf(fp, "%s\n", ProgVer); }
+
+static void PrintUsage() {
+    PrintProgVer(stdout);
+    fputs("Usage: tqr [options] modelpath [povpath] [options]\n", stdout);
+    fputs(kUsagePage1, stdout);
+    Pause();
+    fputs(kUsagePage2, stdout);
+    Pause();
+    fputs(kUsagePage3, stdout);
+    Pause();
+    fputs(kUsagePage4, stdout);
+    if (VlkIsTesting) fputs(kUsageTestLines, stdout);
+    PrintProgVer(stdout);
+}
+
+void Exit(const char* format, ...) {
+    if (StdErr == stderr || !format) {
+        PrintUsage();
+        if (format) fputc('\n', StdErr);
+    }
+    if (format) {
+        fputs("*** ", StdErr);
+        va_list ap;
+        va_start(ap, format);
+        vfprintf(StdErr, format, ap);
+        va_end(ap);
+        fputs(".\n", StdErr);
+    }
+    fflush(stdout);
+    exit(1);
+}

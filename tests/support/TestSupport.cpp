@@ -1,0 +1,166 @@
+// Shared test helpers.
+#include "support/TestSupport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TqColor/TqColor.h"
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+
+namespace fs = std::filesystem;
+
+void ResetGlobalState() {
+    SetTqPovDefaults(&TqPov);
+    memset(&TqInput, 0, sizeof(TqInput));
+    WarningLevel = 0;
+    DoCheck = 0;
+    CoPlanarAngle = 0;
+    TqVerboseOption = 0;
+    VlkIsTesting = 0;
+    MyLDrawDir = nullptr;
+    MyLdconfigLdr = nullptr;
+    ModelFilename[0] = PovFilename[0] = '\0';
+    StdErr = stderr;
+    LdconfigLdrRead = 0;
+    LdconfigLdrPath[0] = '\0';
+    if (LDrawIni) LDrawIniFree(LDrawIni);
+    LDrawIni = nullptr;
+    FreeColours();
+    FillInColours();
+    nLights = 0;
+    memset(&IInfo, 0, sizeof(IInfo));
+    SetLineTypeSaveMask(0x3F);
+}
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/tqr-test-XXXXXX";
+    char* made = mkdtemp(pattern);
+    path_ = made ? made : "/tmp";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (path_ != "/tmp") fs::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& content) const {
+    std::string path = *this / name;
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+std::string TempDir::MakeDir(const std::string& name) const {
+    std::string path = *this / name;
+    fs::create_directories(path);
+    return path;
+}
+
+static std::string ReadFd(int fd) {
+    std::string s;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof(buf));
+        if (n <= 0) break;
+        s.append(buf, (size_t)n);
+    }
+    return s;
+}
+
+RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
+                 const std::map<std::string, std::string>& env) {
+    RunResult result;
+    char outName[] = "/tmp/tqr-out-XXXXXX", errName[] = "/tmp/tqr-err-XXXXXX";
+    int outFd = mkstemp(outName), errFd = mkstemp(errName);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
+        for (const auto& [key, value] : env) {
+            if (value == kUnsetEnv)
+                unsetenv(key.c_str());
+            else
+                setenv(key.c_str(), value.c_str(), 1);
+        }
+        std::vector<char*> argv;
+        std::string binary = TQR_BINARY;
+        argv.push_back(binary.data());
+        std::vector<std::string> copies = args;
+        for (auto& a : copies) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    lseek(outFd, 0, SEEK_SET);
+    lseek(errFd, 0, SEEK_SET);
+    result.out = ReadFd(outFd);
+    result.err = ReadFd(errFd);
+    close(outFd);
+    close(errFd);
+    unlink(outName);
+    unlink(errName);
+    return result;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string SourceDir() { return TQR_SOURCE_DIR; }
+
+static std::string SharedSub(const char* sub) {
+    std::string path = SourceDir() + "/../shared/" + sub;
+    return fs::is_directory(path) ? fs::canonical(path).string() : "";
+}
+
+std::string SharedLDrawDir() { return SharedSub("ldraw"); }
+std::string SharedModelsDir() { return SharedSub("models"); }
+
+CaptureOutput::CaptureOutput() {
+    fflush(stdout);
+    testing::internal::CaptureStdout();
+    errStream_ = open_memstream(&errBuffer_, &errSize_);
+    StdErr = errStream_;
+}
+
+CaptureOutput::~CaptureOutput() {
+    Out();
+    if (StdErr == errStream_) StdErr = stderr;
+    fclose(errStream_);
+    free(errBuffer_);
+}
+
+std::string CaptureOutput::Out() {
+    if (!stoppedOut_) {
+        fflush(stdout);
+        out_ = testing::internal::GetCapturedStdout();
+        stoppedOut_ = true;
+    }
+    return out_;
+}
+
+std::string CaptureOutput::Err() {
+    fflush(errStream_);
+    return std::string(errBuffer_, errSize_);
+}

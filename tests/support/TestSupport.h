@@ -1,0 +1,82 @@
+// Shared test helpers: global state reset, real temporary directories, running the binary and
+// capturing standard streams.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+/// Puts every process-wide setting and table back to its start state.
+void ResetGlobalState();
+
+/// Fixture that resets global state before each test.
+class TqrTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetGlobalState(); }
+    void TearDown() override { ResetGlobalState(); }
+};
+
+/// A temporary directory removed with everything in it at the end of the scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    /// Absolute path of the directory.
+    const std::string& Path() const { return path_; }
+    /// Absolute path of a name inside it.
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    /// Writes a file (creating parent directories); returns its path.
+    std::string Write(const std::string& name, const std::string& content) const;
+    /// Creates a directory (and parents); returns its path.
+    std::string MakeDir(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+/// What a run of the binary produced.
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Value that removes a variable from the environment of RunTqr.
+inline const std::string kUnsetEnv = "<unset>";
+/// Runs the tqr binary in dir with the arguments; env entries are set (kUnsetEnv = removed).
+RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir = "",
+                 const std::map<std::string, std::string>& env = {});
+
+/// Reads a whole file; empty when missing.
+std::string ReadFile(const std::string& path);
+/// True when the file exists.
+bool FileExists(const std::string& path);
+
+/// Path of the shared LDraw library or "" when absent.
+std::string SharedLDrawDir();
+/// Path of the shared models or "" when absent.
+std::string SharedModelsDir();
+/// Path of the source tree.
+std::string SourceDir();
+
+/// Captures what a block writes to stdout (and to StdErr, pointed at a memory stream).
+class CaptureOutput {
+public:
+    CaptureOutput();
+    ~CaptureOutput();
+    /// Stops capturing and returns standard output.
+    std::string Out();
+    /// What went to StdErr.
+    std::string Err();
+
+private:
+    bool stoppedOut_ = false;
+    std::string out_;
+    char* errBuffer_ = nullptr;
+    size_t errSize_ = 0;
+    FILE* errStream_ = nullptr;
+};
