@@ -115,6 +115,38 @@ RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
     return result;
 }
 
+EnvGuard::EnvGuard(const std::map<std::string, std::string>& values) {
+    for (const auto& [key, value] : values) {
+        const char* old = getenv(key.c_str());
+        saved_[key] = {old != nullptr, old ? old : ""};
+        if (value == kUnsetEnv)
+            unsetenv(key.c_str());
+        else
+            setenv(key.c_str(), value.c_str(), 1);
+    }
+}
+
+EnvGuard::~EnvGuard() {
+    for (const auto& [key, old] : saved_) {
+        if (old.first)
+            setenv(key.c_str(), old.second.c_str(), 1);
+        else
+            unsetenv(key.c_str());
+    }
+}
+
+std::map<std::string, std::string> CleanLibraryEnv(const std::string& home) {
+    std::map<std::string, std::string> env = {{"HOME", home},          {"LDRAWDIR", kUnsetEnv},
+                                              {"LDRAWINI", kUnsetEnv},   {"LDRAWSEARCH", kUnsetEnv},
+                                              {"LGEODIR", kUnsetEnv}};
+    for (int i = 1; i <= 5; i++) {
+        char name[32];
+        snprintf(name, sizeof(name), "LDRAWSEARCH%02d", i);
+        env[name] = kUnsetEnv;
+    }
+    return env;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

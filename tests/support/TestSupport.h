@@ -51,6 +51,21 @@ inline const std::string kUnsetEnv = "<unset>";
 RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir = "",
                  const std::map<std::string, std::string>& env = {});
 
+/// Sets environment variables for a scope (kUnsetEnv removes one) and restores them afterwards.
+class EnvGuard {
+public:
+    explicit EnvGuard(const std::map<std::string, std::string>& values);
+    ~EnvGuard();
+    EnvGuard(const EnvGuard&) = delete;
+    EnvGuard& operator=(const EnvGuard&) = delete;
+
+private:
+    std::map<std::string, std::pair<bool, std::string>> saved_;
+};
+
+/// The variables that steer library lookup, all removed, with HOME pointing at home.
+std::map<std::string, std::string> CleanLibraryEnv(const std::string& home);
+
 /// Reads a whole file; empty when missing.
 std::string ReadFile(const std::string& path);
 /// True when the file exists.
