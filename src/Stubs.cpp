@@ -21,5 +21,6 @@ int PrintPovInit(const char*, PrintPovHeaderExtraFuncT, void*) { return 0; }
 int PrintPovTrailer(FILE*, int s) { return s; }
 int PrintPovStatistics(FILE*, const char*) { return 0; }
 void PrintPovBookmark(FILE* fp, const char* format, ...) { (void)fp; (void)format; }
-int LoadModelPre(const char*) { return 0; }
-int LoadModel() { return NotYet("Loading models"); }
+void PrintPovPart(FILE*, PartEntry* p, int) { p->PovState = kPovNormal; }
+void CalcCameraAddPoint(const float*) {}
+FILE* FindTqrPart(const char*) { return nullptr; }

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "TqInput/TqInput.h"
 
@@ -191,4 +192,52 @@ int CheckAlloc(void** array, int count, int* capacity, size_t elementSize, int i
     *array = grown;
     *capacity = newCapacity;
     return 0;
+}
+
+// Reads an integer the way "%d" does: leading white space, optional sign, digits; clamped.
+static bool ScanInt(const char** s, int* value) {
+    const char* p = *s;
+    while (IsWhite(*p)) p++;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!IsDigit((unsigned char)*p)) return false;
+    long long v = 0;
+    while (IsDigit((unsigned char)*p)) {
+        if (v < 100000000000LL) v = v * 10 + (*p - '0');
+        p++;
+    }
+    if (negative) v = -v;
+    *value = v > 2147483647LL ? 2147483647 : v < -2147483647LL ? -2147483647 : (int)v;
+    *s = p;
+    return true;
+}
+
+int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* letters) {
+    int count = 0, nNumbers = 0, nLetters = 0;
+    const char* p = pattern;
+    while (*p) {
+        if (p[0] == '%' && p[1] == 'd') {
+            int v;
+            if (!ScanInt(&s, &v)) return count;
+            if (numbers) numbers[nNumbers] = v;
+            nNumbers++;
+            count++;
+            p += 2;
+        } else if (p[0] == '%' && p[1] == '[') {
+            const char* close = strchr(p + 2, ']');
+            if (!close) return count;
+            std::string_view set(p + 2, (size_t)(close - p - 2));
+            if (!*s || set.find(*s) == std::string_view::npos) return count;
+            if (letters) letters[nLetters] = *s;
+            nLetters++;
+            while (*s && set.find(*s) != std::string_view::npos) s++;
+            count++;
+            p = close + 1;
+        } else {
+            if (*s != *p) return count;
+            s++;
+            p++;
+        }
+    }
+    return count;
 }

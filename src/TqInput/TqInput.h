@@ -90,6 +90,10 @@ int CheckAlloc(T** array, int count, int* capacity, int initial, int increment) 
     *array = static_cast<T*>(p);
     return result;
 }
+/// Matches a file name against a scanf-like pattern of literals, "%d" and "%[set]" (one or more
+/// characters of the set); returns the number of conversions made, as sscanf would. Numbers and
+/// the first letter of each set go to the outputs when given.
+int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* letters);
 /// Stores the mask of line types kept in memory.
 void SetLineTypeSaveMask(unsigned mask);
 
@@ -275,6 +279,8 @@ void GetExtendedFilename(const char* text);
 
 /// Cosine of the co-planarity tolerance, fixed at the first check.
 extern double CosThreshold;
+/// Forgets CosThreshold so that the next check computes it again (new settings).
+void ResetLineChecks();
 /// Checks and repairs a parsed line; 1 = drop it.
 int CheckLine(LineEntry* line, const char* subName, PartEntry* part);
 /// 1 for primitives lying in the XZ plane.

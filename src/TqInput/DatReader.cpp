@@ -1,0 +1,584 @@
+// The LDraw file reader: line types 0 to 5, meta commands, multi-part sections, back-face culling
+// statements and transform blocks, with every line checked and stored in the part table.
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "TqColor/TqColor.h"
+#include "TqInput/TqInput.h"
+
+char SubPartDatName[kPathSize];
+int InternID = 0;
+
+namespace {
+
+const char* const BfcKeywords[] = {"CERTIFY", "NOCERTIFY", "CLIP", "NOCLIP", "CW", "CCW", "INVERTNEXT", nullptr};
+enum BfcOption : int {
+    kCertify = 0x01,
+    kNoCertify = 0x02,
+    kClip = 0x04,
+    kNoClip = 0x08,
+    kCw = 0x10,
+    kCcw = 0x20,
+    kInvertNext = 0x40
+};
+const char* const TransformKeywords[] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM", nullptr};
+const int kTransformNumbers[] = {0, 3, 4, 1, 12};
+const char* const IfPovKws[] = {"ENDPOV", "IFPOV", "IFNOTPOV", "ELSEPOV", nullptr};
+const char* const MetaTextures[] = {"END", "SLOPE", nullptr};
+const int nArgumentsExpected[] = {0, 15, 8, 11, 14, 14};
+
+// Reading state of one file: the current section, block and back-face culling state.
+struct ReaderState {
+    FILE* fp;
+    PartEntry* file;        // the entry ReadDatFile was called for
+    const char* refName;    // the referencing file, for notices
+    bool isMainModel;
+    bool ldrawSeen = false;
+    bool firstFileMet = false;
+    // Per section.
+    PartEntry* cur;
+    LineEntry** tail;
+    int openKeyword = 0;
+    bool operationalSeen = false;
+    bool certifyMet = false, noCertifyMet = false, certified = false;
+    bool invertNextPending = false;
+    int openTexture = 0;
+    bool categoryMet = false;
+    char category[40] = "";
+};
+
+LineEntry** EndOfLines(PartEntry* part) {
+    LineEntry** tail = &part->FirstLine;
+    while (*tail) tail = &(*tail)->Next;
+    return tail;
+}
+
+void StartSection(ReaderState* st, PartEntry* entry) {
+    st->cur = entry;
+    st->tail = EndOfLines(entry);
+    st->openKeyword = 0;
+    st->operationalSeen = false;
+    st->certifyMet = st->noCertifyMet = st->certified = false;
+    st->invertNextPending = false;
+    st->openTexture = 0;
+    st->categoryMet = false;
+    st->category[0] = '\0';
+}
+
+// Numbers as "%f" reads them; infinities and NaN count as unreadable, since no coordinate,
+// matrix or colour can use them.
+bool ScanFloat(const char** s, float* value) {
+    char* end;
+    float v = strtof(*s, &end);
+    if (end == *s || !std::isfinite(v)) return false;
+    *value = v;
+    *s = end;
+    return true;
+}
+
+// "%d %li %f x12%n %s": returns the number of items converted; *rest is the position after the
+// twelfth number.
+int ParseLinePattern(const char* s, int* type, int* colour, float* numbers, const char** rest) {
+    char* end;
+    errno = 0;
+    long t = strtol(s, &end, 10);
+    if (end == s) return 0;
+    *type = t > INT_MAX ? INT_MAX : t < INT_MIN ? INT_MIN : (int)t;
+    s = end;
+    errno = 0;
+    long c = strtol(s, &end, 0);  // decimal, 0x hexadecimal, 0 octal
+    if (end == s || errno == ERANGE || c > INT_MAX || c < INT_MIN) return 1;
+    *colour = (int)c;
+    s = end;
+    int count = 2;
+    for (int i = 0; i < 12; i++) {
+        if (!ScanFloat(&s, &numbers[i])) return count;
+        count++;
+    }
+    *rest = s;
+    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\v' || *s == '\f') s++;
+    return *s ? count + 1 : count;
+}
+
+const char* TransformName(int keyword) {
+    return keyword > 0 && keyword < 5 ? TransformKeywords[keyword] : "";
+}
+
+void FillMatrixFromNumbers(float* m, const float* n) {
+    // x y z a b c d e f g h i -> rows (a b c x), (d e f y), (g h i z), (0 0 0 1).
+    const int at[12] = {3, 7, 11, 0, 1, 2, 4, 5, 6, 8, 9, 10};
+    for (int i = 0; i < 12; i++) m[at[i]] = n[i];
+    m[12] = m[13] = m[14] = 0;
+    m[15] = 1;
+}
+
+// Returns false when the line is to be dropped.
+bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
+    *isInvertNext = false;
+    if (st->noCertifyMet) {
+        ErrorInInput(0, kSkipping, "BFC NOCERTIFY already met");
+        return false;
+    }
+    if (options & kNoCertify) {
+        if (st->certifyMet) {
+            ErrorInInput(0, kSkipping, "BFC CERTIFY already met");
+            return false;
+        }
+        if (st->certified) {
+            ErrorInInput(0, kSkipping, "Already BFC certified implicitly");
+            return false;
+        }
+        if (st->operationalSeen) {
+            ErrorInInput(0, kSkipping, "BFC NOCERTIFY must appear before the first operational command-line");
+            return false;
+        }
+        st->noCertifyMet = true;
+        st->certified = false;
+        return true;
+    }
+    if (options & kCertify) {
+        if (st->certifyMet)
+            ErrorInInput(0, kWarning, "BFC CERTIFY already met");
+        else if (st->certified)
+            ErrorInInput(0, kWarning, "Already BFC certified implicitly");
+        if (!st->certified && st->operationalSeen) {
+            ErrorInInput(0, kSkipping, "BFC CERTIFY must appear before the first operational command-line");
+            return false;
+        }
+        st->certifyMet = st->certified = true;
+    }
+    if (options & (kClip | kNoClip | kCw | kCcw | kInvertNext)) {
+        if (!st->certified && st->operationalSeen) {
+            ErrorInInput(0, kSkipping,
+                         "This BFC is ignored because no BFC appeared before the first operational command-line");
+            return false;
+        }
+        st->certified = true;
+        if (options & kInvertNext) *isInvertNext = true;
+    }
+    return true;
+}
+
+void ReportMovedTo(const ReaderState* st, const char* meta) {
+    if (st->isMainModel) {
+        ErrorInInput(0, kPlain, "NOTABENE \"%s\" Line %u: %s", IInfo.FileName, IInfo.LineNo, IInfo.Line);
+    } else {
+        ErrorInInput(0, kPlain, "NOTABENE \"%s\" referenced by \"%s\": %s", IInfo.FileName,
+                     st->refName ? st->refName : "", meta + 1);
+    }
+}
+
+void TakeTitleOrAuthor(const char* meta) {
+    if (StrBeginsWith(meta, "Author:")) {
+        if (!ModelAuthor[0]) {
+            strncpy0(ModelAuthor, FirstNonBlank(meta + 7), sizeof(ModelAuthor));
+            if (DoCheck) ErrorInInput(0, kPlain, "%s", IInfo.Line);
+        }
+        return;
+    }
+    if (ModelTitle[0] || StrBeginsWith(meta, "TQR ") || StrBeginsWith(meta, "ROTATION ") ||
+        strstr(meta, "Z-Edivu")) {
+        return;
+    }
+    strncpy0(ModelTitle, meta, sizeof(ModelTitle));
+    if (DoCheck) ErrorInInput(0, kPlain, "%s", IInfo.Line);
+}
+
+// The plain meta commands of a type 0 line; false when the line is to be dropped.
+bool HandleMeta(ReaderState* st, char* meta, LineEntry* line) {
+    st->ldrawSeen = true;
+    if (StrBeginsWith(meta, "~Moved to ")) ReportMovedTo(st, meta);
+    if (IsIfpovKeyword(meta) >= 0) ErrorInInput(0, kWarning, "This keyword is deprecated");
+    if (UpdateFromPARTS(meta, st->cur) < 0) return false;
+    char* cursor = meta;
+    char keyword[kTokenMax + 1];
+    strncpy0(keyword, GetNextToken(&cursor, 0), sizeof(keyword));
+    if (strcmp(keyword, "STEP") == 0) {
+        line->LineFlags.IsStep = 1;
+    } else if (strcmp(keyword, "CATEGORY") == 0) {
+        if (st->categoryMet) {
+            ErrorInInput(0, kSkipping, "Already met CATEGORY %s", st->category);
+            return false;
+        }
+        st->categoryMet = true;
+        strncpy0(st->category, FirstNonBlank(cursor), sizeof(st->category));
+    } else if (strcmp(keyword, "TEXTURE") == 0) {
+        const char* word = GetNextToken(&cursor, 0);
+        int texture = *word ? IsInList(word, MetaTextures) : 0;
+        if (texture < 0) {
+            ErrorInInput(0, kSkipping, "Unknown TEXTURE %s", word);
+            return false;
+        }
+        line->LineFlags.IsTexture = 1;
+        line->Colour = texture;
+        st->openTexture = texture;
+    } else if (st->isMainModel) {
+        TakeTitleOrAuthor(meta);
+    }
+    return true;
+}
+
+bool OutOfMemory(ReaderState* st) {
+    PromptUser("Error during input", "Out of memory in \"%s\" line %u", IInfo.FileName, IInfo.LineNo);
+    fclose(st->fp);
+    return false;
+}
+
+// Opens a transform block: a generated reference to a new internal entry that collects the lines
+// up to its END. Returns false when memory ran out.
+bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
+    snprintf(SubPartDatName, sizeof(SubPartDatName), "TqTransf%d", InternID++);
+    PartEntry* block = RegisterPart(1, SubPartDatName);
+    if (!block) return true;  // no block: its lines stay in the current entry
+    LineEntry reference = {};
+    reference.Type = 1;
+    reference.Colour = 16;
+    memcpy(reference.Data, matrix, sizeof(reference.Data));
+    reference.Part = block;
+    if (SaveLine(&st->tail, &reference, nullptr)) {
+        FreePart(block);
+        return OutOfMemory(st);
+    }
+    InternalPartEntry* internal = reinterpret_cast<InternalPartEntry*>(block);
+    internal->SavedKeyword = st->openKeyword;
+    internal->SavedTail = st->tail;
+    internal->Parent = st->cur;
+    st->cur = block;
+    st->tail = &block->FirstLine;
+    st->openKeyword = keyword;
+    return true;
+}
+
+// Closes the innermost block; the caller has checked that one is open.
+void CloseTransformBlock(ReaderState* st) {
+    InternalPartEntry* internal = reinterpret_cast<InternalPartEntry*>(st->cur);
+    st->cur->LoadFlags.Read = 1;
+    st->openKeyword = internal->SavedKeyword;
+    st->tail = internal->SavedTail;
+    st->cur = internal->Parent;
+}
+
+// Closes what is still open at the end of a section (end of file or a later FILE line).
+void EndSection(ReaderState* st, bool atEndOfFile) {
+    if (st->cur->LoadFlags.Read) return;
+    while (st->cur->AttrFlags.Internal) {
+        if (atEndOfFile)
+            ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, %s END expected", IInfo.FileName,
+                         TransformName(st->openKeyword));
+        else
+            ErrorInInput(0, kWarning, "%s END expected", TransformName(st->openKeyword));
+        CloseTransformBlock(st);
+    }
+    if (st->openTexture) {
+        if (atEndOfFile)
+            ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, TEXTURE %s not ended", IInfo.FileName,
+                         MetaTextures[st->openTexture]);
+        else
+            ErrorInInput(0, kWarning, "TEXTURE %s not ended", MetaTextures[st->openTexture]);
+    }
+    st->cur->LoadFlags.Read = 1;
+}
+
+}  // namespace
+
+int ReadBfcLine(char* meta) {
+    char* cursor = meta;
+    if (strcmp(GetNextToken(&cursor, 0), "BFC") != 0) return 0;
+    int options = 0, n = 0;
+    while (*GetNextToken(&cursor, 0)) {
+        int index = IsInList(Token, BfcKeywords);
+        if (index < 0) {
+            ErrorInInput(0, kSkipping, "Illegal BFC option");
+            return -1;
+        }
+        options |= 1 << index;
+        n++;
+    }
+    if (n == 0) {
+        ErrorInInput(0, kSkipping, "No BFC options specified");
+        return -1;
+    }
+    if ((options & kNoCertify) && options != kNoCertify) ErrorInInput(0, kWarning, "NOCERTIFY must appear alone");
+    if (((options & kClip) && (options & kNoClip)) || ((options & kCw) && (options & kCcw))) {
+        ErrorInInput(0, kSkipping, "Only one BFC option from a group allowed");
+        return -1;
+    }
+    return options;
+}
+
+int ReadTransformLine(char* meta, LineEntry* line) {
+    char* cursor = meta;
+    int keyword = IsInList(GetNextToken(&cursor, 0), TransformKeywords);
+    if (keyword <= 0) return 0;
+    if (strcmp(GetNextToken(&cursor, kTokenPeek), "END") == 0) return -keyword;
+    memset(line, 0, sizeof(*line));
+    float n[12];
+    int count = 0;
+    const char* s = cursor;
+    while (count < 12 && ScanFloat(&s, &n[count])) count++;
+    if (count != kTransformNumbers[keyword]) {
+        ErrorInInput(0, kSkipping, "Illegal syntax");
+        return 0;
+    }
+    float* m = line->Data;
+    switch (keyword) {
+        case 1:  // TRANSLATE x y z
+            m[0] = m[5] = m[10] = 1;
+            m[3] = n[0];
+            m[7] = n[1];
+            m[11] = n[2];
+            break;
+        case 2:  // ROTATE angle ax ay az
+            if (TqSetupRotMat(m, n[0], n + 1)) ErrorInInput(0, kWarning, "Zero vector");
+            break;
+        case 3:  // SCALE s
+            m[0] = m[5] = m[10] = n[0];
+            break;
+        case 4:  // TRANSFORM x y z a b c d e f g h i
+            FillMatrixFromNumbers(m, n);
+            break;
+    }
+    m[15] = 1;
+    return keyword;
+}
+
+int IsIfpovKeyword(const char* meta) {
+    return StrBeginsWith(meta, "TQR ") ? IsInList(meta + 4, IfPovKws) : -1;
+}
+
+int UpdateFromPARTS(char* meta, PartEntry* part) {
+    char* cursor = meta;
+    char first[kTokenMax + 1];
+    strncpy0(first, GetNextToken(&cursor, kTokenFixName), sizeof(first));
+    bool header = IsInVaList(first, "!ldraw_org", "ldraw_org", "unofficial", "un-official", (const char*)nullptr) >= 0;
+    if (!header && strcmp(first, "official") == 0) header = strcmp(GetNextToken(&cursor, kTokenFixName), "lcad") == 0;
+    if (!header && strcmp(first, "original") == 0) header = strcmp(GetNextToken(&cursor, kTokenFixName), "ldraw") == 0;
+    if (!header) return 0;
+    const char* kind = GetNextToken(&cursor, kTokenFixName);
+    if (IsInVaList(kind, "part", "subpart", "sub-part", "element", (const char*)nullptr) >= 0) {
+        if (part->LoadFlags.IsPrimitive) {
+            ErrorInInput(0, kSkipping, "Already categorized as Primitive");
+            return -1;
+        }
+        part->LoadFlags.IsPart = 1;
+    } else if (IsInVaList(kind, "primitive", "48_primitive", (const char*)nullptr) >= 0) {
+        if (part->LoadFlags.IsPart) {
+            ErrorInInput(0, kSkipping, "Already categorized as Part");
+            return -1;
+        }
+        part->LoadFlags.IsPrimitive = 1;
+    }
+    return 0;
+}
+
+void GetExtendedFilename(const char* text) {
+    const char* s = FirstNonBlank(text);
+    if (*s != '"') {
+        strncpy0(SubPartDatName, s, sizeof(SubPartDatName));
+        return;
+    }
+    s++;
+    const char* end = strchr(s, '"');
+    if (!end) {
+        ErrorInInput(0, kWarning, "Missing end quote");
+        strncpy0(SubPartDatName, s, sizeof(SubPartDatName));
+        return;
+    }
+    if (end[1]) ErrorInInput(0, kWarning, "Trailing characters after end quote");
+    size_t length = (size_t)(end - s);
+    if (length >= sizeof(SubPartDatName)) length = sizeof(SubPartDatName) - 1;
+    memcpy(SubPartDatName, s, length);
+    SubPartDatName[length] = '\0';
+}
+
+namespace {
+
+enum class LineOutcome { kKeep, kDrop, kEndSection, kAbort };
+
+// One physical line into a line record: classification, meta commands, type checks. The comment
+// text of type 0 lines is set into *text.
+LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, int* transform,
+                         float* blockMatrix, bool prevInvertNext) {
+    char* s = FirstNonBlank(IInfo.Line);
+    char* meta = nullptr;  // set for real "0" lines that are not FILE lines
+    float numbers[12];
+    const char* rest = nullptr;
+    int type = 0, count = 0;
+    if (*s == '0') {
+        char* after = s + 1;
+        if (*after && *after != ' ' && *after != '\t') {
+            ErrorInInput(3, kWarning, "Comment lines should have space after 0");
+            *text = after;
+        } else {
+            *text = *after ? after + 1 : after;
+        }
+        meta = FirstNonBlank(*text);
+        if (StrBeginsWith(meta, "FILE") && (meta[4] == ' ' || meta[4] == '\t') && *FirstNonBlank(meta + 4)) {
+            GetExtendedFilename(meta + 5);
+            st->ldrawSeen = true;
+            if (st->firstFileMet) return LineOutcome::kEndSection;
+            st->firstFileMet = true;
+            if (st->operationalSeen) ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
+            if (st->isMainModel) ModelTitle[0] = '\0';
+            meta = nullptr;  // kept as a comment, not examined further
+        }
+    } else {
+        count = ParseLinePattern(s, &type, &line->Colour, numbers, &rest);
+        if (count == 0) {
+            if (st->ldrawSeen) {
+                if (*s) ErrorInInput(0, kSkipping, "Bad line");
+                return LineOutcome::kDrop;
+            }
+            *text = IInfo.Line;  // text before the first LDraw line is kept as it is
+        }
+    }
+    if (prevInvertNext && type != 1) ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
+    if (st->cur->LoadFlags.Read) {
+        ErrorInInput(0, kSkipping, "Subfile %s already read", st->cur->DatName);
+        return LineOutcome::kDrop;
+    }
+    if (count > 0) {
+        bool valid = type >= 1 && type <= 5 && count == nArgumentsExpected[type];
+        if (!valid && st->ldrawSeen) {
+            if (type < 1 || type > 5)
+                ErrorInInput(0, kSkipping, "Unknown line type");
+            else
+                ErrorInInput(0, kSkipping, "%d arguments expected", nArgumentsExpected[type]);
+            return LineOutcome::kDrop;
+        }
+        if (!valid) {
+            line->Colour = 0;
+            *text = IInfo.Line;
+            return LineOutcome::kKeep;
+        }
+        line->Type = type;
+        st->ldrawSeen = st->operationalSeen = true;
+        if (type == 1) {
+            FillMatrixFromNumbers(line->Data, numbers);
+            GetExtendedFilename(rest);
+            FixDatName(SubPartDatName);
+            if (strcmp(SubPartDatName, "light.dat") == 0 && TqPov.LightDatLights) {
+                line->LineFlags.IsLight = 1;
+                TqPov.LightDatFound = 1;
+                if (Color2rgb(line->Colour, nullptr, nullptr) != 0) {
+                    ErrorInInput(0, kWarning, "Sorry, cannot handle color %d, using 15", line->Colour);
+                    line->Colour = 15;
+                }
+            }
+            if (IsSpeedPrimitive(SubPartDatName))
+                ErrorInInput(0, kWarning, "This speed-primitive should not be referenced directly");
+        } else {
+            for (int p = 0, n = 0; p < 4; p++) {
+                for (int k = 0; k < 3; k++, n++) line->Data[4 * p + k] = n < 12 ? numbers[n] : 0;
+                line->Data[4 * p + 3] = 1;
+            }
+        }
+        return LineOutcome::kKeep;
+    }
+    if (!meta || !*meta) return LineOutcome::kKeep;
+    int bfc = ReadBfcLine(meta);
+    if (bfc < 0) return LineOutcome::kDrop;
+    if (bfc > 0) {
+        bool invertNext;
+        if (!HandleBfc(st, bfc, &invertNext)) return LineOutcome::kDrop;
+        st->invertNextPending = invertNext;
+        st->ldrawSeen = st->operationalSeen = true;
+        return LineOutcome::kKeep;
+    }
+    LineEntry block;
+    int keyword = ReadTransformLine(meta, &block);
+    if (keyword < 0) {
+        st->ldrawSeen = st->operationalSeen = true;
+        if (st->openKeyword == 0) {
+            ErrorInInput(0, kSkipping, "END not expected");
+            return LineOutcome::kDrop;
+        }
+        if (-keyword != st->openKeyword) {
+            ErrorInInput(0, kSkipping, "%s END expected", TransformName(st->openKeyword));
+            return LineOutcome::kDrop;
+        }
+        CloseTransformBlock(st);
+        return LineOutcome::kKeep;
+    }
+    if (keyword > 0) {
+        st->ldrawSeen = st->operationalSeen = true;
+        *transform = keyword;
+        memcpy(blockMatrix, block.Data, sizeof(block.Data));
+        return LineOutcome::kKeep;
+    }
+    return HandleMeta(st, meta, line) ? LineOutcome::kKeep : LineOutcome::kDrop;
+}
+
+// Stores a checked line; false when memory ran out (the file is closed then).
+bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
+    if (!(LineTypeSaveMask & (1u << line->Type))) return true;
+    if (line->Type >= 1 && line->Colour != 16 && line->Colour != 24 && AddUsedColor(line->Colour) != 0) {
+        fclose(st->fp);
+        return false;
+    }
+    if (SaveLine(&st->tail, line, text ? text : "")) return OutOfMemory(st);
+    return true;
+}
+
+}  // namespace
+
+int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel) {
+    ReaderState st;
+    st.fp = fp;
+    st.file = part;
+    st.refName = refName;
+    st.isMainModel = isMainModel != 0;
+    StartSection(&st, part);
+    IInfo.FileName = part->DatName;
+    IInfo.LineNo = 0;
+    for (;;) {
+        bool atEndOfFile = !Tqfgets(IInfo.Line, kLineSize, fp);
+        LineOutcome outcome = LineOutcome::kEndSection;
+        LineEntry line = {};
+        const char* text = nullptr;
+        int transform = 0;
+        float blockMatrix[16];
+        if (!atEndOfFile) {
+            IInfo.LineNo++;
+            bool prevInvertNext = st.invertNextPending;
+            st.invertNextPending = false;
+            TqTrimRight(IInfo.Line, 1);
+            line.LineNo = IInfo.LineNo;
+            outcome = ParseOneLine(&st, &line, &text, &transform, blockMatrix, prevInvertNext);
+        }
+        if (outcome == LineOutcome::kEndSection) {
+            EndSection(&st, atEndOfFile);
+            if (atEndOfFile) {
+                fclose(fp);
+                return 1;
+            }
+            if (TqVerboseOption) fprintf(stderr, "MPD subfile %s\n", SubPartDatName);
+            FixDatName(SubPartDatName);
+            PartEntry* section = RegisterPart(0, SubPartDatName);
+            if (!section) {
+                fclose(fp);
+                return 1;
+            }
+            if (section->LoadFlags.Read) ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
+            section->LoadFlags.IsLibrary = part->LoadFlags.IsLibrary;
+            StartSection(&st, section);
+            continue;
+        }
+        if (outcome == LineOutcome::kDrop) continue;
+        // In check mode a library file is checked quietly: only faults of level 0 are shown.
+        int savedLevel = WarningLevel;
+        if (DoCheck && !st.isMainModel) WarningLevel = 0;
+        int drop = CheckLine(&line, SubPartDatName, st.cur);
+        WarningLevel = savedLevel;
+        if (drop) continue;
+        if (line.Type == 1) {
+            line.Part = RegisterPart(0, SubPartDatName);
+            if (!line.Part) continue;
+        }
+        if (!StoreLine(&st, &line, text)) return 0;
+        if (transform && !OpenTransformBlock(&st, transform, blockMatrix)) return 0;
+    }
+}

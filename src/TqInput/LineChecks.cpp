@@ -1,0 +1,264 @@
+// Geometry and colour checks of every parsed line: singular placements, degenerate and badly
+// ordered polygons, non-planar quadrilaterals, unknown colours and duplicate lines.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "TqColor/TqColor.h"
+#include "TqInput/TqInput.h"
+
+double CosThreshold = 0;
+static bool CosThresholdSet = false;
+
+static const char* const xzParts[] = {"axleend.dat",  "axlehol2.dat", "axlehol3.dat",
+                                      "axlehol9.dat", "axleho10.dat", "rect.dat", nullptr};
+
+// Below this measure three points count as lying on one line.
+static constexpr float kCollinear = 0.001f;
+
+void ResetLineChecks() { CosThresholdSet = false; }
+
+int IsXzPart(const char* name) {
+    if (IsInList(name, xzParts) >= 0) return 1;
+    struct Pattern {
+        const char* text;
+        int conversions;
+    } patterns[] = {{"ring%d.da%[t]", 2},        {"rin%d.da%[t]", 2},       {"%d-%dring%d.da%[t]", 4},
+                    {"%d-%drin%d.da%[t]", 4},     {"%d-%ddisc.da%[t]", 3},   {"%d-%dndis.da%[t]", 3},
+                    {"%d-%dedge.da%[t]", 3}};
+    for (const Pattern& p : patterns) {
+        if (ScanNamePattern(name, p.text, nullptr, nullptr) == p.conversions) return 1;
+    }
+    // High-resolution primitives live in a directory named by digits (48/, 8/).
+    const char* s = name;
+    while (IsDigit((unsigned char)*s)) s++;
+    return *s == '/' ? IsXzPart(s + 1) : 0;
+}
+
+float PointsOnLine(const float* a, const float* b, const float* c) {
+    float u[3], v[3], w[3];
+    V3Sub(u, b, a);
+    V3Sub(v, c, a);
+    V3Sub(w, c, b);
+    double uu = V3Dot(u, u), vv = V3Dot(v, v), ww = V3Dot(w, w), uv = V3Dot(u, v);
+    double longest = std::max(uu, std::max(vv, ww));
+    double area2 = uu * vv - uv * uv;
+    if (!(longest > 0) || !(area2 > 0)) return 0;
+    return (float)(std::sqrt(area2) / longest);
+}
+
+void Resequence(float* data, int i, int j, int k, int l) {
+    float old[16];
+    memcpy(old, data, sizeof(old));
+    const int from[4] = {i, j, k, l};
+    for (int n = 0; n < 4; n++) memcpy(data + 4 * n, old + 4 * from[n], 4 * sizeof(float));
+}
+
+static bool SamePoint(const float* a, const float* b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+static const float* Point(const LineEntry* line, int i) { return line->Data + 4 * i; }
+
+static bool AnyTwoEqual(const LineEntry* line, int n) {
+    for (int i = 0; i < n; i++) {
+        for (int j = i + 1; j < n; j++) {
+            if (SamePoint(Point(line, i), Point(line, j))) return true;
+        }
+    }
+    return false;
+}
+
+static int CheckPlacement(LineEntry* line, const char* subName) {
+    float* m = line->Data;
+    if (M3Det(m) != 0) return 0;
+    if (!IsXzPart(subName)) {
+        ErrorInInput(0, kSkipping, "Singular matrix");
+        return 1;
+    }
+    // Flat primitives are often placed with a zero Y scale; give them a unit one.
+    double det = 0;
+    for (int r = 0; r < 3 && det == 0; r++) {
+        if (m[4 * r] == 0 && m[4 * r + 1] == 0 && m[4 * r + 2] == 0) {
+            m[4 * r + 1] = 1;
+            det = M3Det(m);
+            if (det != 0) ErrorInInput(2, kWarning, "Row %d all zeros", r);
+        }
+    }
+    if (det == 0 && m[1] == 0 && m[5] == 0 && m[9] == 0) {
+        for (int r = 0; r < 3 && det == 0; r++) {
+            m[4 * r + 1] = 1;
+            det = M3Det(m);
+            if (det != 0) ErrorInInput(2, kWarning, "Y column all zeros");
+        }
+    }
+    if (det == 0) {
+        ErrorInInput(0, kSkipping, "Singular matrix (unfixable)");
+        return 1;
+    }
+    return 0;
+}
+
+static void CheckTriangle(const LineEntry* line) {
+    if (AnyTwoEqual(line, 3)) {
+        ErrorInInput(1, kWarning, "Identical vertices");
+        return;
+    }
+    float measure = PointsOnLine(Point(line, 0), Point(line, 1), Point(line, 2));
+    if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices (%g)", measure);
+}
+
+// Dot product of the normals of two triangles sharing an edge: positive when they turn alike.
+static double TurnAlike(const float* a1, const float* a2, const float* b1, const float* b2) {
+    float n1[3], n2[3];
+    V3Cross(n1, a1, a2);
+    V3Cross(n2, b1, b2);
+    return V3Dot(n1, n2);
+}
+
+// Cosine of the angle between the normals a1 x a2 and b1 x b2; false when a normal is zero.
+static bool NormalCosine(const float* a1, const float* a2, const float* b1, const float* b2,
+                         double* cosine) {
+    float n1[3], n2[3];
+    V3Cross(n1, a1, a2);
+    V3Cross(n2, b1, b2);
+    double lengths = std::sqrt(V3Dot(n1, n1) * V3Dot(n2, n2));
+    if (lengths == 0) return false;
+    *cosine = V3Dot(n1, n2) / lengths;
+    return true;
+}
+
+static void CheckQuad(LineEntry* line) {
+    if (AnyTwoEqual(line, 4)) {
+        ErrorInInput(1, kWarning, "Identical vertices");
+        return;
+    }
+    static const char* const kTriples[4] = {"012", "013", "023", "123"};
+    for (const char* triple : kTriples) {
+        float measure = PointsOnLine(Point(line, triple[0] - '0'), Point(line, triple[1] - '0'),
+                                     Point(line, triple[2] - '0'));
+        if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
+    }
+    float d01[3], d02[3], d03[3], d12[3], d13[3], d23[3];
+    auto edges = [&]() {
+        V3Sub(d01, Point(line, 1), Point(line, 0));
+        V3Sub(d02, Point(line, 2), Point(line, 0));
+        V3Sub(d03, Point(line, 3), Point(line, 0));
+        V3Sub(d12, Point(line, 2), Point(line, 1));
+        V3Sub(d13, Point(line, 3), Point(line, 1));
+        V3Sub(d23, Point(line, 3), Point(line, 2));
+    };
+    edges();
+    bool a = TurnAlike(d01, d02, d02, d03) > 0;
+    if (!a) {
+        bool b = TurnAlike(d12, d01, d01, d13) > 0;
+        bool c = -TurnAlike(d02, d12, d12, d23) > 0;
+        if (!b && c) {
+            ErrorInInput(1, kWarning, "Bad vertex sequence, 0132 used");
+            Resequence(line->Data, 0, 1, 3, 2);
+        } else if (b && !c) {
+            ErrorInInput(1, kWarning, "Bad vertex sequence, 0312 used");
+            Resequence(line->Data, 0, 3, 1, 2);
+        } else {
+            Resequence(line->Data, 1, 2, 3, 0);  // concave: split along the other diagonal
+        }
+        edges();
+    }
+    double cos1, cos2;
+    if (!NormalCosine(d01, d03, d12, d23, &cos1)) {
+        ErrorInInput(1, kWarning, "Zero normals (1) Cannot check angle");
+        return;
+    }
+    if (!NormalCosine(d01, d12, d03, d23, &cos2)) {
+        ErrorInInput(1, kWarning, "Zero normals (2) Cannot check angle");
+        return;
+    }
+    double worst = std::min(cos1, cos2);
+    if (worst < CosThreshold) {
+        ErrorInInput(1, kWarning, "Vertices not coplanar (%g)",
+                     std::acos(std::max(-1.0, worst)) * 180 / 3.141592653589793);
+    }
+}
+
+static void CheckColour(LineEntry* line) {
+    int colour = line->Colour;
+    bool isLine = line->Type == 2 || line->Type == 5;
+    if (colour == 16) {
+        if (isLine) ErrorInInput(1, kWarning, "Lines should not use color 16");
+    } else if (colour == 24) {
+        if (!isLine) {
+            ErrorInInput(0, kWarning, "Color 24 illegal for this line type, using 16");
+            line->Colour = 16;
+        }
+    } else if (Color2rgb(colour, nullptr, nullptr) != 0) {
+        ErrorInInput(0, kWarning, "Unknown color, using 7");
+        line->Colour = 7;
+    }
+}
+
+// Same n points in any order (points may repeat only as often as in the other line).
+static bool SamePointSet(const float* a, const float* b, int n) {
+    int order[4] = {0, 1, 2, 3};
+    do {
+        bool all = true;
+        for (int i = 0; i < n && all; i++) all = SamePoint(a + 4 * i, b + 4 * order[i]);
+        if (all) return true;
+    } while (std::next_permutation(order, order + n));
+    return false;
+}
+
+static bool IdenticalLines(const LineEntry* earlier, const LineEntry* line, const char* subName) {
+    switch (line->Type) {
+        case 1:
+            for (int i = 0; i < 12; i++) {
+                if (earlier->Data[i] != line->Data[i]) return false;
+            }
+            return earlier->Part && earlier->Part->DatName && strcmp(earlier->Part->DatName, subName) == 0;
+        case 2:
+            return SamePointSet(earlier->Data, line->Data, 2);
+        case 3:
+            return SamePointSet(earlier->Data, line->Data, 3);
+        case 4:
+            return SamePointSet(earlier->Data, line->Data, 4);
+        case 5:
+            return SamePointSet(earlier->Data, line->Data, 2) &&
+                   SamePointSet(earlier->Data + 8, line->Data + 8, 2);
+        default:
+            return false;
+    }
+}
+
+int CheckLine(LineEntry* line, const char* subName, PartEntry* part) {
+    if (line->Type == 0) return 0;
+    if (!CosThresholdSet) {
+        double angle = CoPlanarAngle != 0 ? CoPlanarAngle : DoCheck ? 1 : 3;
+        CosThreshold = std::cos(angle / 180 * 3.141592653589793);
+        CosThresholdSet = true;
+    }
+    switch (line->Type) {
+        case 1:
+            if (CheckPlacement(line, subName)) return 1;
+            break;
+        case 2:
+            if (SamePoint(Point(line, 0), Point(line, 1))) ErrorInInput(1, kWarning, "Identical vertices");
+            break;
+        case 3:
+            CheckTriangle(line);
+            break;
+        case 4:
+            CheckQuad(line);
+            break;
+        case 5:
+            if (SamePoint(Point(line, 0), Point(line, 1)) || SamePoint(Point(line, 2), Point(line, 3)))
+                ErrorInInput(1, kWarning, "Identical vertices");
+            break;
+    }
+    CheckColour(line);
+    if (WarningLevel >= 1 && part) {
+        for (const LineEntry* earlier = part->FirstLine; earlier; earlier = earlier->Next) {
+            if (earlier->Type == line->Type && IdenticalLines(earlier, line, subName))
+                ErrorInInput(1, kWarning, "Identical to line %u", earlier->LineNo);
+        }
+    }
+    return 0;
+}

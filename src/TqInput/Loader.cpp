@@ -1,0 +1,191 @@
+// The depth-first loader: opens and reads each file once, decides between conversion and
+// ready-made replacements, counts studs and parts, computes boxes and triggers each declaration.
+#include <cmath>
+#include <cstring>
+
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+
+static const char* const LineType2Primitives[] = {"axlehol2.dat", "axlehol3.dat", "studline.dat", nullptr};
+
+int IsLineType2Primitive(const char* name) {
+    if (IsInList(name, LineType2Primitives) >= 0) return 1;
+    if (ScanNamePattern(name, "%d-%dedge.da%[t]", nullptr, nullptr) == 3) return 1;
+    // The same edge primitives in the high-resolution directories (48/, 8/).
+    const char* s = name;
+    while (IsDigit((unsigned char)*s)) s++;
+    return s != name && *s == '/' && ScanNamePattern(s + 1, "%d-%dedge.da%[t]", nullptr, nullptr) == 3;
+}
+
+int LoadModelPre(const char* modelPath) {
+    ErrorInInputInit();
+    if (!LDrawIni) return -1;
+    strncpy0(TqInput.ModelPath, modelPath, sizeof(TqInput.ModelPath));
+    if (!LDrawIniComputeRealDirs(LDrawIni, 1, 1, modelPath)) return -1;
+    FreeModel();
+    ModelTitle[0] = ModelAuthor[0] = '\0';
+    const char* name = modelPath;
+    for (const char* p = modelPath; *p; p++) {
+        if (*p == '/' || *p == '\\') name = p + 1;
+    }
+    if (SetMainModelName(name) != 0) {
+        PromptUser("Error during input", "Out of memory for model name");
+        return -1;
+    }
+    return AddUsedColor(TqPov.DefaultColor) == 0 ? 0 : -1;
+}
+
+int LoadModel() { return LoadPart(&Parts[0], 1, nullptr, 1) == 0 ? 0 : -1; }
+
+void CalcPartBBox(PartEntry* part, int feedCamera) {
+    TqEmptyBBox(part->BBox);
+    part->LoadFlags.BBoxValid = 0;
+    for (LineEntry* line = part->FirstLine; line; line = line->Next) {
+        int nPoints = 0;
+        switch (line->Type) {
+            case 1: {
+                const PartEntry* child = line->Part;
+                if (!child || !child->LoadFlags.BBoxValid) break;
+                part->LoadFlags.BBoxValid = 1;
+                if (child->LoadFlags.IsPart && !part->LoadFlags.IsPart && !line->LineFlags.IsLight) {
+                    // Only references that keep the part's size get a seam matrix.
+                    double det = std::fabs(M3Det(line->Data));
+                    if (det > 0.99 && det < 1.01) line->LineFlags.UnitDet = 1;
+                }
+                float corners[8][3];
+                TqCalcBBoxCorners(corners, line->Data, child->BBox, 0);
+                for (const auto& corner : corners) {
+                    TqCheckPointAgainstBBox(corner, part->BBox);
+                    if (feedCamera && !line->LineFlags.IsLight) CalcCameraAddPoint(corner);
+                }
+                break;
+            }
+            case 2:
+            case 5:  // the control points of an optional line do not count
+                nPoints = 2;
+                break;
+            case 3:
+                nPoints = 3;
+                break;
+            case 4:
+                nPoints = 4;
+                break;
+        }
+        if (nPoints) part->LoadFlags.BBoxValid = 1;
+        for (int i = 0; i < nPoints; i++) {
+            TqCheckPointAgainstBBox(line->Data + 4 * i, part->BBox);
+            if (feedCamera) CalcCameraAddPoint(line->Data + 4 * i);
+        }
+    }
+}
+
+// Decides before reading whether the entry is replaced; returns the write flag for its
+// sub-files, or -1 when the entry needs no further loading at all.
+static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
+    PartLoadFlags& flags = part->LoadFlags;
+    if (TqPov.EdgeWidth == 0 && IsLineType2Primitive(part->DatName)) {
+        flags.Read = flags.Loaded = flags.IsPrimitive = 1;
+        flags.Loading = 0;
+        return -1;
+    }
+    int childWrite = writeDeclarations;
+    const LgeoElmt* element = childWrite ? FindLgeoElmt(part->DatName, 0) : nullptr;
+    if (element && element->Source) {
+        childWrite = 0;
+        part->AttrFlags.UsesColour16 = 1;
+    } else if (childWrite && strchr(TqPov.ReplaceOrder, '3')) {
+        if (FILE* fp = FindTqrPart(part->DatName)) {
+            fclose(fp);
+            childWrite = 0;
+            part->AttrFlags.UsesColour16 = 1;
+        }
+    }
+    if (strchr(TqPov.ReplaceOrder, 'P')) {
+        if (const PovEquivEntry* equiv = FindPovEquiv(part->DatName)) {
+            memcpy(part->BBox, equiv->Box, sizeof(part->BBox));
+            flags.BBoxValid = flags.Read = flags.Loaded = flags.IsPrimitive = 1;
+            part->AttrFlags.UsesColour16 = 1;
+        }
+    }
+    return childWrite;
+}
+
+// Opens and reads the entry's file; 0 read, 1 not found or out of memory.
+static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
+    FILE* fp;
+    int flags = LDrawSearchFlag::MODELDIR;
+    if (isMainModel) {
+        char path[kPathSize];
+        strncpy0(path, TqInput.ModelPath, sizeof(path));
+        fp = fopeni(path, "rb");
+    } else {
+        fp = OpenDatFile(part->DatName, 0, &flags);
+    }
+    PartLoadFlags& load = part->LoadFlags;
+    if (!fp) {
+        PromptUser("Error during input", "Could not find %s Referenced by %s", part->DatName,
+                   refName ? refName : "*");
+        load.Read = load.Loaded = 1;
+        load.Loading = 0;
+        return 1;
+    }
+    load.IsPrimitive = (flags & LDrawSearchFlag::DEFPRIM) ? 1 : 0;
+    load.IsPart = (flags & LDrawSearchFlag::DEFPART) ? 1 : 0;
+    load.IsLibrary = (flags & LDrawSearchFlag::MODELDIR) ? 0 : 1;
+    if (TqVerboseOption) fprintf(stderr, "Reading %s\n", GetOpenDatFilePath());
+    if (!ReadDatFile(fp, part, refName, isMainModel)) {
+        CheckMemoryUsage();
+        // Out of memory: give up on this entry, but never take it for a recursion later.
+        load.Read = load.Loaded = 1;
+        load.Loading = 0;
+        return 1;
+    }
+    return 0;
+}
+
+int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDeclarations) {
+    PartLoadFlags& load = part->LoadFlags;
+    if (load.Loading) {
+        ErrorInInput(0, kPlain, "Recursive references: %s", part->DatName);
+        return 2;
+    }
+    load.Loading = 1;
+    int childWrite = writeDeclarations;
+    if (!DoCheck) {
+        childWrite = ChooseReplacement(part, writeDeclarations);
+        if (childWrite < 0) return 0;
+    }
+    if (!load.Loaded) {
+        if (!load.Read && ReadPartFile(part, isMainModel, refName) != 0) return 1;
+        for (LineEntry* line = part->FirstLine; line; line = line->Next) {
+            PartEntry* child = line->Type == 1 ? line->Part : nullptr;
+            if (child) {
+                if (!child->LoadFlags.Loaded) {
+                    int r = LoadPart(child, child->AttrFlags.Internal ? isMainModel : 0, part->DatName, childWrite);
+                    if (r == 2) {
+                        ErrorInInput(0, kPlain, "referenced by %s line %u", part->DatName, line->LineNo);
+                        return 2;
+                    }
+                }
+                part->nStuds += child->nStuds;
+                if (!load.IsPart && !load.IsPrimitive) {
+                    if (child->LoadFlags.IsPart)
+                        part->nContainedParts++;
+                    else if (!child->LoadFlags.IsPrimitive)
+                        part->nContainedParts += child->nContainedParts;
+                }
+            }
+            if (line->Colour == 16 &&
+                (line->Type == 3 || line->Type == 4 || (child && child->AttrFlags.UsesColour16))) {
+                part->AttrFlags.UsesColour16 = 1;
+            }
+        }
+        if (!DoCheck) CalcPartBBox(part, isMainModel);
+    }
+    CheckMemoryUsage();
+    if (!DoCheck && writeDeclarations) PrintPovPart(PovFp, part, isMainModel);
+    if (part->PovState) FreeLines(part);
+    load.Loaded = 1;
+    load.Loading = 0;
+    return 0;
+}
