@@ -178,6 +178,14 @@ void FreeModel() {
     }
 }
 
+void ClearPartTable() {
+    for (int i = 0; i < nParts; i++) FreePart(&Parts[i]);
+    nParts = 0;
+    nFreeSlots = 0;
+    PartIndex().clear();
+    nUsedColors = 0;
+}
+
 int AddUsedColor(int colour) {
     for (int i = nUsedColors - 1; i >= 0; i--) {
         if (UsedColors[i].Colour == colour) return 0;

@@ -249,6 +249,9 @@ void FreePart(PartEntry* part);
 int SetMainModelName(const char* name);
 /// Frees the main model and every entry that is not a library file.
 void FreeModel();
+/// Frees every entry and empties the table and the used colours, for independent runs in one
+/// process (tests and fuzzers).
+void ClearPartTable();
 /// Adds colour to UsedColors unless present; 0 ok, -1 out of memory.
 int AddUsedColor(int colour);
 /// 1 when the comment text of a type 0 line is a heap copy.

@@ -39,6 +39,10 @@ void ResetGlobalState() {
     nLights = 0;
     memset(&IInfo, 0, sizeof(IInfo));
     SetLineTypeSaveMask(0x3F);
+    ClearPartTable();
+    ModelTitle[0] = ModelAuthor[0] = '\0';
+    ResetLineChecks();
+    LDrawIniSetFileCaseCallback(nullptr);
 }
 
 TempDir::TempDir() {
@@ -145,6 +149,34 @@ std::map<std::string, std::string> CleanLibraryEnv(const std::string& home) {
         env[name] = kUnsetEnv;
     }
     return env;
+}
+
+void UseLibrary(const std::string& root) {
+    static std::string keep;
+    keep = root;
+    EnvGuard env(CleanLibraryEnv("/nonexistent"));
+    LDrawIniSetFileCaseCallback(TqFileCaseCallback);
+    MyLDrawDir = keep.c_str();
+    ReadColours();
+    LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr);
+}
+
+std::string ReadDatText(const std::string& text, const char* name, bool isMainModel, PartEntry** entry) {
+    PartEntry* part = RegisterPart(0, name);
+    if (entry) *entry = part;
+    if (!part) return "";
+    std::string copy = text;
+    FILE* fp = fmemopen(copy.data(), copy.size(), "r");
+    if (!fp) fp = fopen("/dev/null", "r");
+    CaptureOutput capture;
+    ReadDatFile(fp, part, isMainModel ? nullptr : "ref.ldr", isMainModel);
+    return capture.Out();
+}
+
+std::vector<LineEntry*> LinesOf(const PartEntry* part) {
+    std::vector<LineEntry*> lines;
+    for (LineEntry* line = part->FirstLine; line; line = line->Next) lines.push_back(line);
+    return lines;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "TqInput/TqInput.h"
+
 /// Puts every process-wide setting and table back to its start state.
 void ResetGlobalState();
 
@@ -65,6 +67,17 @@ private:
 
 /// The variables that steer library lookup, all removed, with HOME pointing at home.
 std::map<std::string, std::string> CleanLibraryEnv(const std::string& home);
+
+/// Makes root the LDraw library of this process (colours read, search directories computed).
+void UseLibrary(const std::string& root);
+
+/// Reads an LDraw text into the entry named name as ReadDatFile would read a file; returns what
+/// the diagnostics printed on standard output.
+std::string ReadDatText(const std::string& text, const char* name, bool isMainModel,
+                        PartEntry** entry = nullptr);
+
+/// The stored lines of a part.
+std::vector<LineEntry*> LinesOf(const PartEntry* part);
 
 /// Reads a whole file; empty when missing.
 std::string ReadFile(const std::string& path);

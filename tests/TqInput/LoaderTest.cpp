@@ -1,0 +1,151 @@
+// The depth-first loader over a small real library: counts, boxes, recursion and missing files.
+#include <string>
+
+#include "TqInput/TqInput.h"
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class Loader : public TqrTest {
+protected:
+    TempDir dir;
+    char* sceneBuffer = nullptr;
+    size_t sceneSize = 0;
+    std::string err, out;
+
+    void SetUp() override {
+        TqrTest::SetUp();
+        dir.Write("lib/parts/brick.dat",
+                  "0 Brick\n0 !LDRAW_ORG Part\n4 16 -10 0 -10 10 0 -10 10 0 10 -10 0 10\n"
+                  "1 16 0 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n1 16 5 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n"
+                  "2 24 0 0 0 1 1 1\n");
+        dir.Write("lib/parts/plain.dat", "0 Plain\n3 4 0 0 0 1 0 0 0 1 0\n2 16 0 0 0 1 0 0\n");
+        dir.Write("lib/p/stud.dat", "0 Stud\n0 !LDRAW_ORG Primitive\n3 16 0 0 0 6 0 0 0 -4 0\n");
+        dir.Write("lib/p/1-4edge.dat", "0 Edge\n2 24 0 0 0 1 0 0\n");
+        dir.Write("lib/ldconfig.ldr", "");
+        UseLibrary(dir / "lib");
+        PovFp = open_memstream(&sceneBuffer, &sceneSize);
+    }
+    void TearDown() override {
+        fclose(PovFp);
+        PovFp = nullptr;
+        free(sceneBuffer);
+        TqrTest::TearDown();
+    }
+    int Load(const std::string& name, const std::string& text) {
+        std::string path = dir.Write("model/" + name, text);
+        CaptureOutput capture;
+        int r = LoadModelPre(path.c_str());
+        if (r == 0) r = LoadModel();
+        err = capture.Err();
+        out = capture.Out();
+        return r;
+    }
+};
+
+}  // namespace
+
+TEST_F(Loader, CountsStudsAndPartsThroughSubModels) {
+    ASSERT_EQ(Load("m.mpd",
+                   "0 FILE m.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
+                   "0 FILE a.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n"
+                   "0 FILE b.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"),
+              0)
+        << err;
+    EXPECT_EQ(Parts[0].nContainedParts, 2);
+    EXPECT_EQ(Parts[0].nStuds, 5);
+    PartEntry* brick = FindPart("brick.dat");
+    EXPECT_TRUE(brick->LoadFlags.IsPart && brick->LoadFlags.IsLibrary && brick->LoadFlags.Loaded);
+    EXPECT_EQ(brick->nStuds, 2);
+    EXPECT_TRUE(FindPart("a.ldr")->LoadFlags.Read);
+    EXPECT_FALSE(FindPart("a.ldr")->LoadFlags.IsLibrary);
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(Loader, ColourSixteenPropagatesOnlyThroughSurfaces) {
+    ASSERT_EQ(Load("m.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"), 0);
+    EXPECT_TRUE(FindPart("brick.dat")->AttrFlags.UsesColour16);
+    EXPECT_FALSE(FindPart("plain.dat")->AttrFlags.UsesColour16);
+    EXPECT_TRUE(Parts[0].AttrFlags.UsesColour16);
+}
+
+TEST_F(Loader, BoxesAndUnitDeterminants) {
+    ASSERT_EQ(Load("m.ldr",
+                   "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 brick.dat\n1 4 100 0 0 2 0 0 0 2 0 0 0 2 brick.dat\n"
+                   "5 24 0 -50 0 0 -60 0 99 99 99 -99 -99 -99\n"),
+              0);
+    SetLineTypeSaveMask(0x3F);
+    PartEntry* brick = FindPart("brick.dat");
+    EXPECT_TRUE(brick->LoadFlags.BBoxValid);
+    EXPECT_EQ(brick->BBox[0], -10);
+    EXPECT_EQ(brick->BBox[4], 1);      // stored edge lines count too
+    EXPECT_EQ(Parts[0].BBox[3], 122);  // the scaled copy reaches x = 100 + 2 * (5 + 6)
+    EXPECT_EQ(Parts[0].BBox[1], -60);  // the optional line's ends count, not its control points
+    EXPECT_EQ(Parts[0].BBox[5], 20);
+}
+
+TEST_F(Loader, UnitDeterminantWindow) {
+    ASSERT_EQ(Load("m.ldr", "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"),
+              0);
+    // Lines are freed once declared; check the flags through a fresh model without writing.
+    ResetGlobalState();
+    UseLibrary(dir / "lib");
+    DoCheck = 0;
+    std::string path = dir.Write("model/n.ldr", "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n"
+                                                "1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"
+                                                "1 4 0 0 0 1.009 0 0 0 1 0 0 0 1 plain.dat\n");
+    ASSERT_EQ(LoadModelPre(path.c_str()), 0);
+    PartEntry* plain = RegisterPart(0, "plain.dat");
+    LoadPart(plain, 0, "n.ldr", 0);
+    FILE* fp = fopen(path.c_str(), "rb");
+    ReadDatFile(fp, &Parts[0], nullptr, 1);
+    CalcPartBBox(&Parts[0], 0);
+    auto lines = LinesOf(&Parts[0]);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[0]->LineFlags.UnitDet);
+    EXPECT_FALSE(lines[1]->LineFlags.UnitDet);
+    EXPECT_TRUE(lines[2]->LineFlags.UnitDet);
+}
+
+TEST_F(Loader, RecursionIsReportedAsAChain) {
+    EXPECT_EQ(Load("r.mpd",
+                   "0 FILE r.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"
+                   "0 FILE a.ldr\n\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
+                   "0 FILE b.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"),
+              -1);
+    EXPECT_EQ(out,
+              "Recursive references: a.ldr\nreferenced by b.ldr line 7\nreferenced by a.ldr line 5\n"
+              "referenced by r.mpd line 2\n");
+    EXPECT_EQ(Load("self.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 self.ldr\n"), -1);
+    EXPECT_EQ(out, "Recursive references: self.ldr\nreferenced by self.ldr line 1\n");
+}
+
+TEST_F(Loader, MissingFilesAreReportedOnceAndSkipped) {
+    std::string model;
+    for (int i = 0; i < 3000; i++) model += "1 4 " + std::to_string(i) + " 0 0 1 0 0 0 1 0 0 0 1 miss" + std::to_string(i % 2500) + ".dat\n";
+    model += "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n";
+    EXPECT_EQ(Load("big.ldr", model), 0);
+    EXPECT_NE(err.find("Could not find miss0.dat Referenced by big.ldr\n"), std::string::npos);
+    EXPECT_NE(err.find("Sorry, max 2000 parts.\n"), std::string::npos);
+    EXPECT_TRUE(FindPart("plain.dat") != nullptr || err.find("plain") == std::string::npos);
+}
+
+TEST_F(Loader, EdgePrimitivesAreNotOpenedWithoutEdgeLines) {
+    ASSERT_EQ(Load("e.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 1-4edge.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"), 0);
+    PartEntry* edge = FindPart("1-4edge.dat");
+    EXPECT_TRUE(edge->LoadFlags.IsPrimitive);
+    EXPECT_FALSE(edge->LoadFlags.BBoxValid);
+    EXPECT_EQ(edge->FirstLine, nullptr);
+}
+
+TEST_F(Loader, SecondModelFindsLibraryEntriesLoaded) {
+    DoCheck = 1;
+    SetLineTypeSaveMask(0x3E);
+    ASSERT_EQ(Load("one.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"), 0);
+    FreeLines(FindPart("plain.dat"));
+    ASSERT_EQ(Load("two.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"), 0);
+    EXPECT_TRUE(FindPart("plain.dat")->LoadFlags.Loaded);
+    EXPECT_EQ(Parts[0].nContainedParts, 2);
+}
