@@ -19,6 +19,10 @@
 namespace fs = std::filesystem;
 
 void ResetGlobalState() {
+    for (char* owned : {TqPov.IncludeBegin, TqPov.IncludeCamera, TqPov.IncludeLights, TqPov.IncludeEnd,
+                        TqPov.MegaPovVersion}) {
+        free(owned);
+    }
     SetTqPovDefaults(&TqPov);
     memset(&TqInput, 0, sizeof(TqInput));
     WarningLevel = 0;

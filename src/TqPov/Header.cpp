@@ -1,0 +1,323 @@
+// The opening of every scene: the comment header that records how it was made, then the global
+// declarations (settings, lighting constants, stud logo, LGEO glue, finishes, texture macros).
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+
+#include "TqColor/TqColor.h"
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+#include "Tqr/Website.h"
+
+int PovHeaderPrinted = 0;
+long PovEndOfHeaderPosition = 0;
+const char* PrintPovHeaderInputFullPath = "";
+PrintPovHeaderExtraFuncT PrintPovHeaderExtraFunc = nullptr;
+void* PrintPovHeaderExtraUserData = nullptr;
+const char kIncludeTqBegin[] = "TqBegin.inc";
+const char kIncludeTqEnd[] = "TqEnd.inc";
+
+namespace {
+
+const char kVersionGuard[] = R"(
+#if (version < 3.1)
+	#error "This POV code requires at least version 3.1\n"
+#end
+)";
+
+const char kLighting[] = R"(#declare TqAmbient = 0.4;
+#declare TqDiffuse = 0.4;
+#declare TqIor     = 1.25;
+#declare TqNormalBumps = normal { bumps 0.01 scale 20 }
+#declare TqNormalSlope = normal { bumps 0.3 scale 0.5 }
+
+
+#declare TqSWT = (TqSW ? TqSW : 0.001);  // At least a small seam when transparent
+
+)";
+
+// The stud lettering: spheres, open cylinders and clipped tori in the plane y = 0.
+const char kLogo[] = R"(#declare TqLogo = union {
+	sphere {<-59,0,-96>,6}
+	cylinder {<-59,0,-96>,<59,0,-122>,6 open}
+	sphere {<59,0,-122>,6}
+	cylinder {<59,0,-122>,<59,0,-84>,6 open}
+	sphere {<59,0,-84>,6}
+
+	sphere {<-59,0,-36>,6}
+	cylinder {<-59,0,-36>,<-59,0,1>,6 open}
+	sphere {<-59,0,1>,6}
+	cylinder {<0,0,-49>,<0,0,-25>,6 open}
+	sphere {<0,0,-25>,6}
+	sphere {<59,0,-62>,6}
+	cylinder {<59,0,-62>,<59,0,-24>,6 open}
+	sphere {<59,0,-24>,6}
+	cylinder {<-59,0,-36>,<59,0,-62>,6 open}
+
+	sphere {<-35.95,0,57>,6}
+	torus {18.45,6 clipped_by{plane{<40,0,-9>,0}} translate<-40,0,39>}
+	cylinder {<-44.05,0,21>,<35.95,0,3>,6 open}
+	torus {18.45,6 clipped_by{plane{<-40,0,9>,0}} translate<40,0,21>}
+	cylinder {<44.05,0,39>,<0,0,49>,6 open}
+	sphere {<0,0,49>,6}
+	cylinder {<0,0,49>,<0,0,34>,6 open}
+	sphere {<0,0,34>,6}
+
+	torus {18.45,6 clipped_by{plane{<40,0,-9>,0}} translate<-40,0,99>}
+	cylinder {<-44.05,0,81>,<35.95,0,63>,6 open}
+	torus {18.45,6 clipped_by{plane{<-40,0,9>,0}} translate<40,0,81>}
+	cylinder {<44.05,0,99>,<-35.95,0,117>,6 open}
+
+	scale 4.5/128
+}
+
+)";
+
+const char kLgeoTransforms[] = R"(
+#declare TqLDrawToLgeo = transform { matrix <0,-LG_BRICK_WIDTH/20,0, 0,0,-LG_BRICK_HEIGHT/24, -LG_BRICK_WIDTH/20,0,0, 0,0,4*LG_BRICK_HEIGHT/24> }
+#declare TqLgeoToLDraw = transform { matrix <0,0,-20/LG_BRICK_WIDTH, -20/LG_BRICK_WIDTH,0,0, 0,-24/LG_BRICK_HEIGHT,0, 0,0,0> }
+
+)";
+
+const char kTransparentMacro[] = R"(#ifndef (TqTextureTransparentRGBA)
+#macro TqTextureTransparentRGBA(r,g,b,a)
+// Alpha -> Filter: 255 -> 1.00, 128 -> 0.85, 0 -> 0
+#local f = (a >= 128 ? 0.85 + (a-128) * 0.15 / (255-128) : a * 0.85 / 255);
+texture {
+	pigment { rgb <r/255,g/255,b/255> #if (TqQuality > 1) filter f #end }
+	finish { TqFinishTransparent }
+	#if (TqBumps & (TqQuality > 1)) normal { TqNormalBumps } #end
+}
+#end
+#end
+
+)";
+
+// Colours with luminance, or with alpha and a finish, need the general texture macro; without it
+// a model in a glow-in-the-dark or transparent rubber colour would not parse.
+const char kOtherMacro[] = R"(#ifndef (TqTextureOtherRGBFAL)
+#macro TqTextureOtherRGBFAL(r,g,b,fin,a,l)
+// fin: finish index 0..5 (Opaque ... Metal); a: alpha or -1; l: luminance or -1
+#local f = (a < 0 ? 0 : (a >= 128 ? 0.85 + (a-128) * 0.15 / (255-128) : a * 0.85 / 255));
+texture {
+	pigment { rgb <r/255,g/255,b/255> #if ((a >= 0) & (TqQuality > 1)) filter f #end }
+	finish {
+		#switch (fin)
+			#case (1) TqFinishChrome #break
+			#case (2) TqFinishPearlescent #break
+			#case (3) TqFinishRubber #break
+			#case (4) TqFinishMatte_metallic #break
+			#case (5) TqFinishMetal #break
+			#else #if (a >= 0) TqFinishTransparent #else TqFinishOpaque #end
+		#end
+		#if (l > 0) emission l/255 #end
+	}
+	#if (TqBumps & (TqQuality > 1)) normal { TqNormalBumps } #end
+}
+#end
+#end
+
+)";
+
+const char kSlopeAndMaterialMacros[] = R"(#ifndef (TqTextureSlope)
+#macro TqTextureSlope(tex)
+texture {
+	tex
+	#if (TqQuality > 1) normal { TqNormalSlope } #end
+}
+#end
+#end
+
+#ifndef (TqMaterial)
+#macro TqMaterial(tex)
+material {
+	texture { tex }
+}
+#end
+#end
+
+#ifndef (TqMaterialT)
+#macro TqMaterialT(tex)
+material {
+	texture { tex }
+	#if (TqQuality > 1)
+		interior { )";
+
+const char kMaterialMacroEnd[] = R"( }
+	#end
+}
+#end
+#end
+
+
+)";
+
+struct FinishForm {
+    const char* ambientDiffuse;  // replaces the two default lines; null for the defaults
+    const char* quality;         // lines of the "#if (TqQuality >= 2)" block; null = unsupported
+    const char* lgeoName;        // LGEO finish; null = not in LGEO
+};
+
+// Indexed like the finish bits of a colour: Opaque, Chrome, Pearlescent, Rubber, Matte_metallic,
+// Metal, Transparent.
+const FinishForm kFinishes[7] = {
+    {nullptr, "phong 0.5\nphong_size 40\nreflection 0.08\n", "lg_solid_finish"},
+    {"ambient 0.25\ndiffuse 0.6\n", "brilliance 5\nmetallic\nspecular 0.80\nroughness 1/100\nreflection 0.65\n",
+     "lg_chrome_finish"},
+    {nullptr, nullptr, "lg_pearl_finish"},
+    {nullptr, "phong 0.1\nphong_size 10\nreflection 0\n", nullptr},
+    {nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr},
+    {nullptr, "phong 0.5\nphong_size 40\nreflection 0.2\n", "lg_transparent_finish"},
+};
+
+void PrintIndentedLines(FILE* fp, const char* lines, int depth) {
+    while (*lines) {
+        const char* end = strchr(lines, '\n');
+        fprintf(fp, "%s%.*s\n", Tabs(depth), (int)(end - lines), lines);
+        lines = end + 1;
+    }
+}
+
+void PrintFinish(FILE* fp, int index) {
+    const FinishForm& form = kFinishes[index];
+    const char* name = PovFinishTag(index);
+    fprintf(fp, "#ifndef (TqFinish%s)\n", name);
+    if (TqPov.LgeoFinishes && form.lgeoName) {
+        fprintf(fp, "#declare TqFinish%s = finish { %s }\n", name, form.lgeoName);
+    } else if (!form.quality || TqPov.LgeoFinishes) {
+        fputs(TqPov.LgeoFinishes ? "//Not supported in LGEO, using Opaque\n" : "//Not supported yet, using Opaque\n", fp);
+        fprintf(fp, "#declare TqFinish%s = finish { TqFinishOpaque }\n", name);
+    } else {
+        fprintf(fp, "#declare TqFinish%s = finish {\n", name);
+        PrintIndentedLines(fp, form.ambientDiffuse ? form.ambientDiffuse : "ambient TqAmbient\ndiffuse TqDiffuse\n", 1);
+        fputs("\t#if (TqQuality >= 2)\n", fp);
+        PrintIndentedLines(fp, form.quality, 2);
+        fputs("\t#end\n}\n", fp);
+    }
+    fputs("#end\n\n", fp);
+}
+
+}  // namespace
+
+const char* Tabs(int n) {
+    static const char kTabs[] = "\t\t\t\t\t\t\t\t";
+    if (n < 0) n = 0;
+    if (n > 8) n = 8;
+    return kTabs + 8 - n;
+}
+
+void PrintPovBookmark(FILE* fp, const char* format, ...) {
+    fputs("\n//// ", fp);
+    va_list ap;
+    va_start(ap, format);
+    vfprintf(fp, format, ap);
+    va_end(ap);
+    fputc('\n', fp);
+}
+
+void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name) {
+    fprintf(fp, "%s#include \"%s.inc\"\n", Tabs(depth), name);
+}
+
+void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
+    if (label == kIncludeTqBegin || label == kIncludeTqEnd) {
+        char found[kPathSize];
+        if (!LDrawIni || snprintf(found, sizeof(found), "%s/TQRPARTS/%s", LDrawIni->LDrawDir, label) >=
+                             (int)sizeof(found)) {
+            return;
+        }
+        FILE* probe = fopeni(found, "r");
+        if (!probe) return;
+        fclose(probe);
+        path = label;  // the include names the bare file; POV-Ray finds it on its library path
+    }
+    if (!path) return;
+    PrintPovBookmark(fp, "IncludeFile %s", label);
+    fprintf(fp, "#include \"%s\"\n", path);
+}
+
+void PrintPovDefines(FILE* fp) {
+    PovEndOfHeaderPosition = ftell(fp);
+    fputs(kVersionGuard, fp);
+    if (TqPov.MegaPovVersion) {
+        PrintPovBookmark(fp, "MegaPOV");
+        fprintf(fp, "#version unofficial megapov %s;\n", TqPov.MegaPovVersion);
+        fputs("// The above line of POV code must be included in every include file as well,\n"
+              "// not just the main POV file.\n\n",
+              fp);
+    }
+    PrintPovBookmark(fp, "Defines");
+    fprintf(fp, "\n#declare TqVersion = 1.4;\n\n#declare TqQuality = %d;  // Quality level, 0=BBox, 1=no refr, 2=normal, 3=studlogo, 4=stud2logo\n\n",
+            TqPov.Quality);
+    fprintf(fp, "#declare TqSW = %g;  // Width of seam between two bricks\n\n", TqPov.SeamWidth);
+    fprintf(fp, "#declare TqStuds = %d;  // 1=on 0=off\n\n", TqPov.Studs ? 1 : 0);
+    fprintf(fp, "#declare TqBumps = %d;  // 1=on 0=off\n\n\n", TqPov.Bumps ? 1 : 0);
+    fputs(kLighting, fp);
+    fputs(kLogo, fp);
+    bool lgeo = strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest;
+    if (lgeo) {
+        fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
+        PrintPovIncludeLgeo(fp, 0, "lg_defs");
+        if (TqPov.LgeoFinishes) PrintPovIncludeLgeo(fp, 0, "lg_color");
+        fputs(kLgeoTransforms, fp);
+    }
+    // User include files come before the guarded declarations so that they can replace them.
+    if (TqPov.IncludeTqBegin) PrintPovIncludeFile(fp, kIncludeTqBegin, nullptr);
+    PrintPovIncludeFile(fp, "AtBeginning", TqPov.IncludeBegin);
+    fputs("\n\n", fp);
+    PrintPovBookmark(fp, "Finishes");
+    for (int i = 0; i < 7; i++) PrintFinish(fp, i);
+    fputc('\n', fp);
+    PrintPovBookmark(fp, "Macros");
+    for (int i = 0; i < 6; i++) {
+        const char* name = PovFinishTag(i);
+        fprintf(fp, "#ifndef (TqTexture%sRGB)\n#macro TqTexture%sRGB(r,g,b)\ntexture {\n", name, name);
+        fprintf(fp, "\tpigment { rgb <r/255,g/255,b/255> }\n\tfinish { TqFinish%s }\n", name);
+        fputs("\t#if (TqBumps & (TqQuality > 1)) normal { TqNormalBumps } #end\n}\n#end\n#end\n\n", fp);
+    }
+    fputs(kTransparentMacro, fp);
+    fputs(kOtherMacro, fp);
+    fputs(kSlopeAndMaterialMacros, fp);
+    fputs(TqPov.LgeoFinishes ? "lg_ior" : "ior TqIor", fp);
+    fputs(kMaterialMacroEnd, fp);
+    if (strchr(TqPov.ReplaceOrder, 'L') && !TqPov.LgeoColors) {
+        PrintPovBookmark(fp, "Textures for LGEO patterned parts");
+        for (int i = 0; i < nLgeoColrs; i++) {
+            float rgb[3];
+            unsigned attributes;
+            if (Color2rgb(LgeoColrs[i].Code, rgb, &attributes) != 0) continue;
+            fprintf(fp, "#declare %s = ", LgeoColrs[i].Name);
+            PrintPovColorTexture(fp, rgb, attributes);
+        }
+        fputc('\n', fp);
+    }
+}
+
+void PrintPovHeader(FILE* fp) {
+    if (PovHeaderPrinted) return;
+    PovHeaderPrinted = 1;
+    fprintf(fp, "// Generated by %s\n", ProgVer);
+    fprintf(fp, "// Tqr website:  %s\n", TQ_WEBSITE);
+    fprintf(fp, "// LDraw site:   %s\n", TQ_LDRAW_WEBSITE);
+    time_t now = time(nullptr);
+    fprintf(fp, "// Date:         %s", asctime(localtime(&now)));
+    fprintf(fp, "// Input file:   %s\n", PrintPovHeaderInputFullPath);
+    if (ModelTitle[0]) fprintf(fp, "// Title:        %s\n", ModelTitle);
+    if (ModelAuthor[0]) fprintf(fp, "// Author:       %s\n", ModelAuthor);
+    fprintf(fp, "// ModelDir:     %s\n", LDrawIni && LDrawIni->ModelDir ? LDrawIni->ModelDir : "");
+    char cwd[kPathSize];
+    if (getcwd(cwd, sizeof(cwd))) fprintf(fp, "// WorkDir:      %s\n", cwd);
+    if (LDrawIni) {
+        fprintf(fp, "// LDRAWDIR:     %s (%s)\n", LDrawIni->LDrawDir, LDrawIni->LDrawDirSource);
+        fprintf(fp, "// SearchDirs:   (%s)\n", LDrawIni->SearchSource);
+        for (int i = 0; i < LDrawIni->nSearchDirs; i++)
+            fprintf(fp, "// SearchDir%d:   %s (0x%x)\n", i + 1, LDrawIni->SearchDirs[i].Dir, LDrawIni->SearchDirs[i].Flags);
+    }
+    if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) && TqInput.LgeoDir[0])
+        fprintf(fp, "// LGEODIR:      %s (%s)\n", TqInput.LgeoDir, TqInput.LgeoDirSource);
+    if (PrintPovHeaderExtraFunc) PrintPovHeaderExtraFunc(fp, PrintPovHeaderExtraUserData);
+    PrintPovDefines(fp);
+}

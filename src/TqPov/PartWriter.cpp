@@ -1,0 +1,459 @@
+// Part declarations: every LDraw file becomes one named POV-Ray object, converted into meshes
+// grouped by colour and sub-file objects with placement and seam matrices, or replaced.
+#include <cstring>
+
+#include "TqColor/TqColor.h"
+#include "TqPov/TqPov.h"
+
+int nPovTotalFromPARTS = 0;
+int nPovTotalFromP = 0;
+char PovNameSuffix[8] = "";
+
+namespace {
+
+struct BadChar {
+    char c;
+    const char* word;
+};
+const BadChar PovBadChars[] = {{'-', "dash"},  {'.', "dot"},   {'&', "and"},        {':', "colon"}, {'/', "slash"},
+                               {'\\', "slash"}, {'~', "tilde"}, {'#', "crosshatch"}, {' ', "space"}, {'_', ""}};
+// Directive per block meta command, indexed by IsIfpovKeyword.
+const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
+
+constexpr int kMaxPovName = 125;
+
+bool IsStepBoundary(const LineEntry* line, int isModel) {
+    return line->LineFlags.IsStep && (TqPov.StepClock || (TqPov.StepClockModelOnly && isModel));
+}
+
+int NextBlockState(int block, int keyword) { return keyword == 3 ? 3 - block : keyword; }
+
+int TextureKey(const LineEntry* line) { return line->Colour ? line->Colour : -1; }
+
+// The state of the output pass over one part's lines.
+struct OutputPass {
+    FILE* fp;
+    PartEntry* part;
+    bool isModelOrSubModel;
+    bool meshOpen = false;
+    int meshColour = 0, meshTexture = -1;
+    bool studsOpen = false;
+    int slopeCopies = 0;  // l: colour 16 references to parts with a slope variant
+
+    void CloseMesh() {
+        if (!meshOpen) return;
+        if (meshColour != 16) fprintf(fp, "\t\t%s\n", PovColorRef(meshColour, 0));
+        fputs("\t}\n", fp);
+        meshOpen = false;
+    }
+    void CloseStuds() {
+        if (!studsOpen) return;
+        fputs("\t#end\n", fp);
+        studsOpen = false;
+    }
+};
+
+void PrintLightSource(FILE* fp, const LineEntry* line) {
+    float rgb[3];
+    Color2rgb(line->Colour, rgb, nullptr);
+    fprintf(fp, "\tlight_source {\n\t\t<%g,%g,%g>\n\t\tcolor rgb %s\n%s\t}\n", line->Data[3], line->Data[7],
+            line->Data[11], PovGGG(rgb), TqPov.ShadowlessLights ? "\t\tshadowless\n" : "");
+}
+
+// A reference that needs more than "object { name matrix }": seams, LGEO variants, slope copies.
+void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt* element) {
+    FILE* fp = pass->fp;
+    const PartEntry* child = line->Part;
+    char id[160];
+    strncpy0(id, PovName(child->DatName), sizeof(id));
+    int copies = 1, depth = 1;
+    if (child->AttrFlags.PovMark) {
+        if (line->Colour == 16) {
+            // The colour is chosen further up: the referencing part gets a slope variant instead.
+            pass->part->AttrFlags.PovMark = 1;
+            pass->slopeCopies++;
+        } else {
+            copies = 2;
+        }
+    }
+    unsigned attributes;
+    Color2rgb(line->Colour, nullptr, &attributes);
+    bool transparent = (attributes & kColourHasAlpha) != 0;
+    bool lgeo = element && element->Source == 'L';
+    bool merge = transparent && lgeo && (element->Flags & kLgeoSlope);
+    if (merge) {
+        fputs("\t#if (TqQuality > 0) merge #else object #end {\n", fp);
+        depth = 2;
+    }
+    for (int i = 0; i < copies; i++) {
+        if (i > 0) fprintf(fp, "%s#if (TqQuality > 0)\n", Tabs(depth++));
+        const char* suffix = i > 0 ? "_slope" : (lgeo && transparent ? "_clear" : "");
+        fprintf(fp, "%sobject {\n%s\t%s%s\n", Tabs(depth), Tabs(depth), id, suffix);
+        const char* seam = lgeo ? (transparent ? "0.01" : nullptr)
+                                : (line->LineFlags.UnitDet ? (transparent ? "TqSWT" : "TqSW") : nullptr);
+        if (seam) {
+            fprintf(fp, "%s\t", Tabs(depth));
+            PrintPovSeamMatrix(fp, child, seam);
+        }
+        fprintf(fp, "%s\t", Tabs(depth));
+        PrintPovMatrix(fp, line);
+        if (line->Colour != 16 && child->AttrFlags.UsesColour16)
+            fprintf(fp, "\n%s\t%s", Tabs(depth), PovColorRef(line->Colour, i > 0));
+        fprintf(fp, "\n%s}\n", Tabs(depth));
+        if (i > 0) fprintf(fp, "%s#end\n", Tabs(--depth));
+    }
+    if (merge) fputs("\t}\n", fp);
+}
+
+void PrintReference(OutputPass* pass, const LineEntry* line) {
+    FILE* fp = pass->fp;
+    const PartEntry* child = line->Part;
+    bool light = line->LineFlags.IsLight;
+    pass->CloseMesh();
+    if (pass->part->nPovNonStudObjects != 0) {
+        // Stud primitives, and sub-files made of studs only, go inside "#if (TqStuds)".
+        if (!child->AttrFlags.IsStud && (child->nPovNonStudObjects != 0 || light)) {
+            pass->CloseStuds();
+        } else if (!pass->studsOpen) {
+            fputs("\t#if (TqStuds)\n", fp);
+            pass->studsOpen = true;
+        }
+    }
+    if (pass->studsOpen) fputc('\t', fp);
+    if (pass->isModelOrSubModel) {
+        fputs("\t//", fp);
+        PrintDatLine(fp, line);
+        if (pass->studsOpen) fputc('\t', fp);
+    }
+    if (light) {
+        PrintLightSource(fp, line);
+        return;
+    }
+    const LgeoElmt* element = FindLgeoElmt(child->DatName, 0);
+    if (!element && !line->LineFlags.UnitDet && !child->AttrFlags.PovMark) {
+        fprintf(fp, "\tobject { %s ", PovName(child->DatName));
+        PrintPovMatrix(fp, line);
+        if (line->Colour != 16 && child->AttrFlags.UsesColour16) fprintf(fp, " %s", PovColorRef(line->Colour, 0));
+        fputs(" }\n", fp);
+        return;
+    }
+    PrintLongReference(pass, line, element);
+}
+
+void PrintSurface(OutputPass* pass, const LineEntry* line, int texture) {
+    FILE* fp = pass->fp;
+    pass->CloseStuds();
+    if (pass->meshOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture)) pass->CloseMesh();
+    if (!pass->meshOpen) {
+        fputs("\tmesh {\n", fp);
+        pass->meshOpen = true;
+        pass->meshColour = line->Colour;
+        pass->meshTexture = texture;
+    }
+    if (pass->isModelOrSubModel) {
+        fputs("\t\t//", fp);
+        PrintDatLine(fp, line);
+    }
+    PrintPovPartTriangle(fp, line, 0);
+    if (line->Type == 4) PrintPovPartTriangle(fp, line, 2);
+}
+
+// Replacement by a ready-made model, in the priority order the user gave.
+bool TryReplacements(FILE* fp, PartEntry* part, int isModel) {
+    for (const char* letter = TqPov.ReplaceOrder; *letter; letter++) {
+        int done = 0;
+        unsigned char state = kPovNotWritten;
+        switch (*letter) {
+            case 'P':
+                done = PrintPovPartPovEquiv(fp, part, isModel);
+                state = kPovEquiv;
+                break;
+            case '3':
+                done = PrintPovPartTqrPart(fp, part, isModel);
+                state = kPovTqrParts;
+                break;
+            case 'L':
+            case 'B':
+                done = PrintPovPartLgeo(fp, part, isModel, *letter);
+                state = *letter == 'L' ? kPovLgeo : kPovKv;
+                break;
+        }
+        if (done) {
+            PrintPovPartXxtro(fp, part, isModel, 0);
+            part->nPovObjects = 1;
+            part->nPovNonStudObjects = part->AttrFlags.IsStud ? 0 : 1;
+            part->PovState = state;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Counts the members of the declaration (declaring sub-files that are not written yet).
+void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* slopeRefs) {
+    int block = 0, texture = -1, meshColour = 0, meshTexture = -1;
+    bool meshOpen = false;
+    int f = 0, o = 0, k = 0;
+    for (LineEntry* line = part->FirstLine; line; line = line->Next) {
+        if (line->Type == 0) {
+            if (line->LineFlags.IsTexture) {
+                texture = TextureKey(line);
+                continue;
+            }
+            int keyword = IsIfpovKeyword(line->Text);
+            if (keyword >= 0) {
+                meshOpen = false;
+                if (f < 2) f = o = 2;  // a declaration with blocks is always a union
+                block = NextBlockState(block, keyword);
+            }
+        } else if (line->Type == 1 && block == 0) {
+            meshOpen = false;
+            PartEntry* child = line->Part;
+            if (child->PovState == kPovNotWritten) {
+                PrintPovPart(fp, child, 0);
+                FreeLines(child);
+            }
+            if (line->LineFlags.IsLight) {
+                f++;
+                o++;
+            } else if (child->nPovObjects != 0) {
+                f++;
+                if (!child->AttrFlags.IsStud) o++;
+            }
+            if (child->AttrFlags.PovMark && line->Colour != 16) k++;
+        } else if ((line->Type == 3 || line->Type == 4) && block == 0) {
+            if (meshOpen && (line->Colour != meshColour || texture != meshTexture)) meshOpen = false;
+            if (!meshOpen) {
+                meshOpen = true;
+                meshColour = line->Colour;
+                meshTexture = texture;
+                f++;
+                o++;
+            }
+        }
+    }
+    *members = f;
+    *nonStud = o;
+    *slopeRefs = k;
+}
+
+void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* id, int slopeCopies, int steps) {
+    fprintf(fp, "\n#if (TqQuality > 0)\n#declare %s_slope = %s {\n", id, slopeCopies == 1 && steps == 0 ? "object" : "union");
+    // Two far-away spheres keep the union non-empty outside every clock condition.
+    if (steps != 0) fputs("\tsphere {<1e9,1e9,1e9>,1} sphere {<1e9,1e9,1e9>,1} //HACK\n", fp);
+    int step = 0;
+    for (const LineEntry* line = part->FirstLine; line; line = line->Next) {
+        if (line->Type == 0 && line->Text && strcmp(line->Text, "STEP") == 0 &&
+            (TqPov.StepClock || (TqPov.StepClockModelOnly && isModel))) {
+            PrintPovPartStep(fp, &step, 1);
+        } else if (line->Type == 1 && line->Part->nPovObjects != 0 && line->Part->AttrFlags.PovMark &&
+                   line->Colour == 16) {
+            fprintf(fp, "\tobject { %s_slope ", PovName(line->Part->DatName));
+            PrintPovMatrix(fp, line);
+            fputs(" }\n", fp);
+        }
+    }
+    PrintPovPartStep(fp, &step, 0);
+    fputs("}\n#end\n", fp);
+}
+
+}  // namespace
+
+const char* PovName(const char* name) {
+    static char ThePovName[160];
+    size_t n = 0;
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(name);
+    if (IsDigit(*s)) ThePovName[n++] = '_';
+    for (; *s; s++) {
+        if (IsAlpha(*s) || IsDigit(*s)) {
+            ThePovName[n++] = (char)*s;
+        } else {
+            const BadChar* bad = nullptr;
+            for (const BadChar& b : PovBadChars) {
+                if ((signed char)b.c == (signed char)*s) bad = &b;
+            }
+            if (bad)
+                n += (size_t)snprintf(ThePovName + n, sizeof(ThePovName) - n, "_%s_", bad->word);
+            else
+                n += (size_t)snprintf(ThePovName + n, sizeof(ThePovName) - n, "_%02X_", *s);
+        }
+        if (n > (size_t)kMaxPovName) {
+            // Cut long names so that the identifier stays within POV-Ray's limit.
+            strcpy(ThePovName + 119, "MAX125");
+            return ThePovName;
+        }
+    }
+    ThePovName[n] = '\0';
+    strncat(ThePovName, PovNameSuffix, sizeof(ThePovName) - n - 1);
+    return ThePovName;
+}
+
+void PrintPovMatrix(FILE* fp, const LineEntry* line) {
+    const float* m = line->Data;
+    fputs("matrix <", fp);
+    for (int k = 0; k < 4; k++) fprintf(fp, "%g,%g,%g%c", m[k], m[4 + k], m[8 + k], k < 3 ? ',' : '>');
+}
+
+void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
+    float size[3], centre[3];
+    for (int i = 0; i < 3; i++) {
+        size[i] = (float)((double)part->BBox[3 + i] - part->BBox[i]);
+        centre[i] = (float)(((double)part->BBox[i] + part->BBox[3 + i]) / 2);
+    }
+    fputs("matrix <", fp);
+    for (int i = 0; i < 3; i++) {
+        if (size[i] == 0 || TqPov.SeamWidth >= size[i])
+            fputs("1", fp);
+        else
+            fprintf(fp, "1-%s/%g", width, size[i]);
+        if (i < 2) fputs(",0,0,0,", fp);
+    }
+    for (int i = 0; i < 3; i++) {
+        if (size[i] == 0 || centre[i] == 0 || TqPov.SeamWidth >= size[i])
+            fputs(",0", fp);
+        else
+            fprintf(fp, ",%s/%g", width, size[i] / centre[i]);
+    }
+    fputs(">\n", fp);
+}
+
+void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
+    fputs("\t\ttriangle {", fp);
+    for (int i = 0; i < 3; i++)
+        fprintf(fp, " %s%s", PovGGG(line->Data + 4 * ((first + i) % 4)), i < 2 ? "," : " ");
+    fputs("}\n", fp);
+}
+
+void PrintPovPartStep(FILE* fp, int* counter, int open) {
+    if (*counter) fprintf(fp, "#end // if (clock > %d)\n", *counter);
+    if (open) fprintf(fp, "// STEP\n#if (clock > %d)\n", ++*counter);
+}
+
+void PrintPovPartXxtro(FILE* fp, const PartEntry* part, int isModel, int intro) {
+    if (!intro) {
+        fprintf(fp, "#end // ifndef (%s)\n\n", PovName(part->DatName));
+        return;
+    }
+    const char* kind = isModel                        ? "Model"
+                       : part->LoadFlags.IsPrimitive ? "Primitive"
+                       : part->LoadFlags.IsPart      ? "Part"
+                                                     : "Submodel";
+    PrintPovBookmark(fp, "%s %s", kind, part->DatName);
+    fprintf(fp, "#ifndef (%s)\n", PovName(part->DatName));
+}
+
+const char* GetDatComment(const LineEntry* line) {
+    if (!line || line->Type != 0 || !line->Text) return "";
+    const char* text = line->Text;
+    if (text[0] == '/' && text[1] == '/') {
+        text += 2;
+        if (*text == ' ') text++;
+    }
+    return text;
+}
+
+void PrintPovPartFirstLineComment(FILE* fp, const PartEntry* part) {
+    const char* text = GetDatComment(part->FirstLine);
+    if (*text) fprintf(fp, "// %s\n", text);
+}
+
+void PrintDatLine(FILE* fp, const LineEntry* line) {
+    if (line->Type == 0) {
+        fprintf(fp, " 0 %s\n", line->Text ? line->Text : "");
+        return;
+    }
+    fprintf(fp, " %d %s", line->Type, DatColorStr(line->Colour));
+    const float* m = line->Data;
+    if (line->Type == 1) {
+        fprintf(fp, "  %g %g %g", m[3], m[7], m[11]);
+        for (int r = 0; r < 3; r++) fprintf(fp, "  %g %g %g", m[4 * r], m[4 * r + 1], m[4 * r + 2]);
+        fprintf(fp, " %s\n", line->Part ? line->Part->DatName : "");
+        return;
+    }
+    int nPoints = line->Type == 2 ? 2 : line->Type == 3 ? 3 : 4;
+    for (int p = 0; p < nPoints; p++) fprintf(fp, "  %g %g %g", m[4 * p], m[4 * p + 1], m[4 * p + 2]);
+    fputc('\n', fp);
+}
+
+void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
+    if (part->PovState != kPovNotWritten) return;
+    part->PovState = kPovEmpty;
+    PrintPovHeader(fp);
+    if (part->LoadFlags.IsPart) nPovTotalFromPARTS++;
+    if (part->LoadFlags.IsPrimitive) nPovTotalFromP++;
+    PrintUsedColors(fp);
+    if ((part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) && TryReplacements(fp, part, isModel)) return;
+
+    int members, nonStud, slopeRefs;
+    CountMembers(fp, part, &members, &nonStud, &slopeRefs);
+    part->nPovObjects = members;
+    part->nPovNonStudObjects = nonStud;
+    if (members == 0) return;
+
+    char id[160];
+    strncpy0(id, PovName(part->DatName), sizeof(id));
+    PrintPovPartXxtro(fp, part, isModel, 1);
+    fprintf(fp, "#declare %s = ", id);
+    if (part->LoadFlags.IsPart) {
+        fprintf(fp, "#if (TqQuality = 0) box { %s,", PovGGG(part->BBox));
+        fprintf(fp, " %s } #else ", PovGGG(part->BBox + 3));
+    }
+    if (members == 1)
+        fputs(slopeRefs == 0 ? "object {\n" : "#if (TqQuality > 0) union #else object #end {\n", fp);
+    else
+        fputs(nonStud == 1 ? "#if (TqStuds) union #else object #end {\n" : "union {\n", fp);
+
+    OutputPass pass;
+    pass.fp = fp;
+    pass.part = part;
+    pass.isModelOrSubModel = !part->LoadFlags.IsPart && !part->LoadFlags.IsPrimitive;
+    int block = 0, texture = -1, steps = 0;
+    for (const LineEntry* line = part->FirstLine; line; line = line->Next) {
+        bool excluded = TqPov.ExcludeNonPov && block != 0;
+        switch (line->Type) {
+            case 0: {
+                if (line->LineFlags.IsTexture) {
+                    texture = TextureKey(line);
+                    break;
+                }
+                bool boundary = IsStepBoundary(line, isModel);
+                int keyword = IsIfpovKeyword(line->Text);
+                if (boundary || keyword >= 0) {
+                    pass.CloseMesh();
+                    pass.CloseStuds();
+                }
+                if (boundary) {
+                    PrintPovPartStep(fp, &steps, 1);
+                } else if (keyword < 0) {
+                    if (block == 1) {
+                        fprintf(fp, "%s\n", line->Text);  // the model's own POV-Ray code
+                    } else if (block == 0 || !TqPov.ExcludeNonPov) {
+                        const char* comment = GetDatComment(line);
+                        if (*comment || line->Next) fprintf(fp, "// %s\n", comment);
+                    }
+                } else {
+                    if (!TqPov.ExcludeNonPov) fprintf(fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
+                    block = NextBlockState(block, keyword);
+                }
+                break;
+            }
+            case 1:
+                if (!excluded && (line->Part->nPovObjects != 0 || line->LineFlags.IsLight)) PrintReference(&pass, line);
+                break;
+            case 3:
+            case 4:
+                if (!excluded) PrintSurface(&pass, line, texture);
+                break;
+            default:
+                break;  // edge and optional lines never reach the scene
+        }
+    }
+    pass.CloseStuds();
+    pass.CloseMesh();
+    PrintPovPartStep(fp, &steps, 0);
+    fputs(part->LoadFlags.IsPart ? "}\n#end\n" : "}\n", fp);
+    if (part->AttrFlags.PovMark) PrintSlopeDeclaration(fp, part, isModel, id, pass.slopeCopies, steps);
+    PrintPovPartXxtro(fp, part, isModel, 0);
+    part->PovState = kPovNormal;
+    if (steps != 0) fprintf(StdErr, "Number of steps: %d\n", steps + 1);
+}

@@ -1,0 +1,214 @@
+// Everything after the last declaration: model box variables, floor, background, camera, lights,
+// the model object, the statistics; or the error banner over a failed scene.
+#include <cstring>
+
+#include "TqColor/TqColor.h"
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+
+int nPovEquivFromP = 0;
+int nPovLgeoFromP = 0;
+int nPovLgeoFromPARTS = 0;
+int nPovKvFromPARTS = 0;
+int nPovKvFromP = 0;
+int nPovTqrFromPARTS = 0;
+int nPovTqrFromP = 0;
+int LgeoTabsRead = 0;
+float BBoxCenter[3];
+
+namespace {
+
+const char kCheckeredFloor[] =
+    "object {\n\tplane { y, TqFloorY hollow }\n\ttexture { pigment { checker color rgb <0.9,0.1,0.1> color rgb <0.8,0.8,0.8> scale 20 } }\n}\n\n";
+const char kGreyFloor[] =
+    "object {\n\tplane { y, TqFloorY hollow }\n\ttexture {\n\t\tpigment { color rgb <0.8,0.8,0.8> }\n\t\tfinish { ambient 0.4 diffuse 0.4 }\n\t}\n}\n\n";
+
+const char* PovStateWord(unsigned char state) {
+    switch (state) {
+        case kPovEmpty:
+            return "Empty";
+        case kPovNormal:
+            return "Normal";
+        case kPovEquiv:
+            return "PovEquiv";
+        case kPovTqrParts:
+            return "TQRPARTS";
+        case kPovLgeo:
+            return "LGEO";
+        case kPovKv:
+            return "KV";
+        default:
+            return nullptr;
+    }
+}
+
+void PrintSourceLine(FILE* fp, const char* prefix, const char* label, int fromParts, int fromP) {
+    fprintf(fp, "%s%s%5d %-6s", prefix, label, fromParts, PovStatPct(fromParts, nPovTotalFromPARTS));
+    fprintf(fp, "  %5d %s\n", fromP, PovStatPct(fromP, nPovTotalFromP));
+}
+
+void PrintModelData(FILE* fp, const PartEntry* model) {
+    V3Mean(BBoxCenter, model->BBox, model->BBox + 3);
+    PrintPovBookmark(fp, "ModelData");
+    fprintf(fp, "#declare TqModelBBoxMin = %s;\n", PovGGG(model->BBox));
+    fprintf(fp, "#declare TqModelBBoxMax = %s;\n", PovGGG(model->BBox + 3));
+    fprintf(fp, "#declare TqModelBBoxCenter = (TqModelBBoxMin+TqModelBBoxMax)/2; // %s\n", PovGGG(BBoxCenter));
+    float size[3];
+    V3Sub(size, model->BBox + 3, model->BBox);
+    fprintf(fp, "#declare TqModelBBoxSize = TqModelBBoxMax-TqModelBBoxMin; // %s\n", PovGGG(size));
+    if (TqPov.FloorYGiven)
+        fprintf(fp, "#declare TqFloorY = %g; // -f\n", TqPov.FloorY);
+    else
+        fputs("#declare TqFloorY = TqModelBBoxMax.y;\n", fp);  // LDraw's y axis points down
+}
+
+}  // namespace
+
+int PrintPovInit(const char* modelPath, PrintPovHeaderExtraFuncT extra, void* userData) {
+    PrintPovHeaderInputFullPath = modelPath;
+    PrintPovHeaderExtraFunc = extra;
+    PrintPovHeaderExtraUserData = userData;
+    PovHeaderPrinted = 0;
+    nPovTotalFromPARTS = nPovTotalFromP = nPovEquivFromP = nPovLgeoFromP = nPovLgeoFromPARTS = 0;
+    nPovTqrFromPARTS = nPovTqrFromP = 0;
+    if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) && !LgeoTabsRead) {
+        if (ReadLgeoTabs() != 0) return -1;
+        if (TqPov.Debug) PrintLgeoTabs();
+        fprintf(StdErr, "Using LGEO: %d parts, %d colors\n", nLgeoElmts, nLgeoColrs);
+        LgeoTabsRead = 1;
+    }
+    PreCalcCamera();
+    return 0;
+}
+
+int PrintPovTrailer(FILE* fp, int loadResult) {
+    PartEntry* model = &Parts[0];
+    if (loadResult != 0) return PrintPovErrFile(fp, -1);
+    if (model->nPovObjects == 0 || !model->LoadFlags.BBoxValid) return PrintPovErrFile(fp, -2);
+    CalcCameraAddBoxCorners(model->BBox);
+    PrintModelData(fp, model);
+    if (TqPov.FloorType) {
+        PrintPovBookmark(fp, "Floor");
+        fputs(TqPov.FloorType == 'c' ? kCheckeredFloor : kGreyFloor, fp);
+    }
+    if (TqPov.BackgroundOn) {
+        PrintPovBookmark(fp, "Background");
+        fprintf(fp, "background { color rgb %s}\n\n", PovGGG(TqPov.BackgroundRgb));
+    }
+    if (TqPov.CameraOn)
+        CalcCamera(fp);
+    else
+        PrintPovIncludeFile(fp, "Camera", TqPov.IncludeCamera);
+    if (TqPov.LightsOn) {
+        if (AddDefaultLights() != 0) return PrintPovErrFile(fp, -1);
+        CalcLights(fp);
+    } else {
+        PrintPovIncludeFile(fp, "Lights", TqPov.IncludeLights);
+    }
+    PrintPovModel(fp);
+    PrintPovBookmark(fp, "Statistics");
+    PrintPovStatistics(fp, "// ");
+    for (int i = 0; i < nParts; i++) {
+        const PartEntry* part = &Parts[i];
+        if (!part->DatName) continue;
+        if (!part->LoadFlags.Read) fprintf(fp, "// WARNING: %s not read\n", part->DatName);
+        if (!part->LoadFlags.Loaded) fprintf(fp, "// WARNING: %s not resolved\n", part->DatName);
+        if (part->PovState == kPovNotWritten) fprintf(fp, "// WARNING: %s not written to POV file\n", part->DatName);
+    }
+    if (TqPov.AspectRatio != 0)
+        fprintf(StdErr, "Remember to use aspect ratio %g for size of rendering.\n", TqPov.AspectRatio);
+    if (TqPov.IncludeTqEnd) PrintPovIncludeFile(fp, kIncludeTqEnd, nullptr);
+    PrintPovIncludeFile(fp, "AtEnd", TqPov.IncludeEnd);
+    PrintPovBookmark(fp, "End");
+    return 0;
+}
+
+void PrintPovModel(FILE* fp) {
+    const PartEntry* model = &Parts[0];
+    const LgeoElmt* element = FindLgeoElmt(model->DatName, 0);
+    unsigned attributes;
+    Color2rgb(TqPov.DefaultColor, nullptr, &attributes);
+    PrintPovBookmark(fp, "ModelObject %s", model->DatName);
+    bool coloured = model->AttrFlags.UsesColour16;
+    const char* separator = coloured ? " " : "";
+    const char* suffix = element && element->Source == 'L' && (attributes & kColourHasAlpha) ? "_clear" : "";
+    char id[160];
+    strncpy0(id, PovName(model->DatName), sizeof(id));
+    fprintf(fp, "object { %s%s %s%s}\n", id, suffix, coloured ? PovColorRef(TqPov.DefaultColor, 0) : "", separator);
+    if (model->AttrFlags.PovMark) {
+        fprintf(fp, "#if (TqQuality > 0)\n\tobject { %s_slope %s%s}\n#end\n", id,
+                coloured ? PovColorRef(TqPov.DefaultColor, 1) : "", separator);
+    }
+    fputs("\n\n", fp);
+}
+
+int PrintPovErrFile(FILE* fp, int code) {
+    // A scene that failed before any declaration still gets its header, so that the banner
+    // below it tells why the file does not render.
+    if (!PovHeaderPrinted) PrintPovHeader(fp);
+    long end = ftell(fp);
+    fseek(fp, PovEndOfHeaderPosition, SEEK_SET);
+    const char* text = code == -2 ? "Empty model" : "Error occurred";
+    do {
+        fprintf(fp, "// %-74s!\n", text);
+    } while (ftell(fp) < end);
+    return code;
+}
+
+const char* PovStatPct(int a, int b) {
+    static char PctStr[24];
+    int p = b != 0 ? (int)(((long long)a * 100 + b / 2) / b) : 0;
+    snprintf(PctStr, sizeof(PctStr), "(%d%%)", p);
+    return PctStr;
+}
+
+int PrintPovStatistics(FILE* fp, const char* prefix) {
+    const PartEntry* model = &Parts[0];
+    if (TqVerboseOption) {
+        fprintf(fp, "%sDAT files printed:\n", prefix);
+        for (int i = 0; i < nParts; i++) {
+            const PartEntry* part = &Parts[i];
+            if (!part->DatName) continue;
+            fprintf(fp, "%s%14s", prefix, part->DatName);
+            if (const char* word = PovStateWord(part->PovState)) fprintf(fp, " %s", word);
+            if (part->LoadFlags.IsPart)
+                fputs(" part", fp);
+            else if (part->LoadFlags.IsPrimitive)
+                fputs(" primitive", fp);
+            fputc('\n', fp);
+        }
+        fprintf(fp, "%s\n", prefix);
+    }
+    fprintf(fp, "%s              PARTS             P         Total\n%sDAT files:    %5d         %5d         %5d\n", prefix,
+            prefix, nPovTotalFromPARTS, nPovTotalFromP, nParts);
+    for (const char* letter = TqPov.ReplaceOrder; *letter; letter++) {
+        switch (*letter) {
+            case '3':
+                PrintSourceLine(fp, prefix, "TQRPARTS:     ", nPovTqrFromPARTS, nPovTqrFromP);
+                break;
+            case 'B':
+                PrintSourceLine(fp, prefix, "KV:           ", nPovKvFromPARTS, nPovKvFromP);
+                break;
+            case 'L':
+                PrintSourceLine(fp, prefix, "LGEO:         ", nPovLgeoFromPARTS, nPovLgeoFromP);
+                break;
+            case 'P':
+                fprintf(fp, "%sPOV Equivs:       -         %5d %s\n", prefix, nPovEquivFromP,
+                        PovStatPct(nPovEquivFromP, nPovTotalFromP));
+                break;
+        }
+    }
+    fprintf(fp, "%sModel has %u parts (%u studs)\n", prefix, (unsigned)model->nContainedParts, (unsigned)model->nStuds);
+    if (TqPov.Debug) {
+        fprintf(fp, "%snPovObjects: %d\n", prefix, model->nPovObjects);
+        fprintf(fp, "%s      DatName PARTS studs BBox\n", prefix);
+        for (int i = 0; i < nParts; i++) {
+            const PartEntry* part = &Parts[i];
+            if (!part->DatName) continue;
+            fprintf(fp, "%s%13s %5d %5u %d %s", prefix, part->DatName, part->LoadFlags.IsPart ? 1 : 0,
+                    (unsigned)part->nStuds, part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
+            fprintf(fp, " %s\n", PovGGG(part->BBox + 3));
+        }
+    }
+    return 0;
+}
