@@ -1,0 +1,247 @@
+// The automatic camera: from a latitude and longitude it moves the camera in along the viewing
+// line until the model just fits, and writes a camera whose numbers stay adjustable.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+
+CameraDataS CameraData;
+float LookAt[3];
+float Location[3];
+
+namespace {
+
+// 67.38 degrees, the default horizontal viewing angle, exactly as a float (0x4286C2A1).
+constexpr float kDefaultViewingAngle = 67.380135f;
+// A latitude of exactly +-90 would make the viewing direction parallel to the default sky.
+constexpr float kPoleLatitude = 89.999f;
+
+const char kSupportAddress[] = "https://tqr-project.github.io/tqr/support";
+
+[[noreturn]] void CameraFailure(const char* what) {
+    PromptUser("Kestrix internal error", "%s", what);
+    PromptUser("Kestrix internal error", "Please send the model file and the options you used to %s", kSupportAddress);
+    PromptUser("Kestrix internal error", "To proceed specify radius or use -cc option.");
+    if (PovFp) fflush(PovFp);
+    exit(1);
+}
+
+// Unknowns (P1, P2): rows 0-1 hold P1 on the two planes along VerAxis, rows 2-3 P2 on the two
+// planes along HorAxis, rows 4-5 make P2 - P1 parallel to the viewing direction.
+bool SolveFitLocations(float* p1, float* p2) {
+    float a[36] = {}, b[6] = {}, x[6];
+    const CameraDataS& c = CameraData;
+    for (int k = 0; k < 3; k++) {
+        a[0 * 6 + k] = c.PlaneNormal[0][k];
+        a[1 * 6 + k] = c.PlaneNormal[1][k];
+        a[2 * 6 + 3 + k] = c.PlaneNormal[2][k];
+        a[3 * 6 + 3 + k] = c.PlaneNormal[3][k];
+    }
+    for (int i = 0; i < 4; i++) b[i] = c.PlaneMin[i];
+    float dx = c.Direction[0], dy = c.Direction[1], dz = c.Direction[2];
+    // Components of (P2 - P1) x D; each row carries +coefficients on P2 and -coefficients on P1.
+    const float rowX[3] = {0, dz, -dy}, rowY[3] = {dz, 0, -dx}, rowZ[3] = {dy, -dx, 0};
+    const float *row4, *row5;
+    if (dx != 0) {
+        row4 = rowY;
+        row5 = dy == 0 && dz != 0 ? rowX : rowZ;
+    } else {
+        row4 = rowX;
+        row5 = dy == 0 ? rowY : rowZ;
+    }
+    for (int k = 0; k < 3; k++) {
+        a[4 * 6 + k] = -row4[k];
+        a[4 * 6 + 3 + k] = row4[k];
+        a[5 * 6 + k] = -row5[k];
+        a[5 * 6 + 3 + k] = row5[k];
+    }
+    if (!TqSolve6(x, a, b)) return false;
+    V3Assign(p1, x);
+    V3Assign(p2, x + 3);
+    return true;
+}
+
+void PrintDebugAxes(FILE* fp) {
+    fputs("cylinder { <50,0,-50>,<50+50,0,-50>,4 texture { pigment { color rgb <1,0,0> } } }\n"
+          "cylinder { <50,0,-50>,<50,0+50,-50>,4 texture { pigment { color rgb <0,1,0> } } }\n"
+          "cylinder { <50,0,-50>,<50,0,-50+50>,4 texture { pigment { color rgb <0,0,1> } } }\n",
+          fp);
+}
+
+// Mode 3: the location from which every offered point lies just within the view.
+void FitLocation(FILE* fp, float* eh, float* ev) {
+    CameraDataS& c = CameraData;
+    float aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333334f;
+    *eh = (c.HorMax - c.HorMin) / aspect;
+    *ev = c.VerMax - c.VerMin;
+    if (TqPov.Debug > 1) {
+        for (const auto& normal : c.PlaneNormal) fprintf(fp, "// Normal %s\n", PovGGG(normal));
+        fprintf(fp, "//Dir1 %s\n", PovGGG(c.Direction));
+        fprintf(fp, "//Hor,Ver min,max diffs: %g %g  %g %g  %g/%g\n", c.HorMin, c.HorMax, c.VerMin, c.VerMax, *eh, *ev);
+    }
+    if (TqPov.Debug >= 1) {
+        float corners[8][3];
+        const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        TqCalcBBoxCorners(corners, identity, Parts[0].BBox, 0);
+        for (const auto& corner : corners)
+            fprintf(fp, "sphere { %s,10 texture { pigment { color rgb <1,0,0> } } }\n", PovGGG(corner));
+    }
+    float p1[3], p2[3], delta[3];
+    if (!SolveFitLocations(p1, p2)) CameraFailure("Singular matrix when calculating camera position.\n");
+    V3Sub(delta, p2, p1);
+    bool firstIsFurther = V3Dot(c.Direction, delta) > 0;
+    V3Assign(Location, firstIsFurther ? p1 : p2);
+    if (TqPov.Debug > 1) fprintf(fp, "//OTHER location %s\n", PovGGG(firstIsFurther ? p2 : p1));
+    float toCentre[3];
+    V3Sub(toCentre, BBoxCenter, Location);
+    V3AddScaled(LookAt, Location, V3Dot(c.Direction, toCentre), c.Direction);
+    if (!std::isfinite(Location[0] + Location[1] + Location[2]))
+        CameraFailure("Singular matrix when calculating camera position.\n");
+}
+
+void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
+    const CameraDataS& c = CameraData;
+    float v[3];
+    V3Sub(v, Location, LookAt);
+    char aspect[32] = "4/3";
+    if (TqPov.AspectRatio != 0) snprintf(aspect, sizeof(aspect), "%g", TqPov.AspectRatio);
+    if (c.Mode == 3) {
+        fprintf(fp, "// TQR's automatic camera positioning was based on the following:\n// TqLatitude=%g\n// TqLongitude=%g\n// TqRadius=%g\n// TqPercentageBack=0\n// TqViewingAngle=%g\n// TqRollAngle=%g\n// TqAspectRatio=%s\n// If changed below, objects may no longer fit into the view.\n",
+                TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(v), TqPov.ViewingAngle, TqPov.RollAngle, aspect);
+    }
+    float percentage = c.Mode == 3 && c.Radius < 0 ? -c.Radius : TqPov.PercentageBack;
+    char sky[96] = "-y";
+    if (TqPov.SkyGiven) strncpy0(sky, PovGGG(TqPov.CameraSky), sizeof(sky));
+    fprintf(fp, "camera {\n\t#declare TqPercentageBack = %g; // Percentage of radius\n\t#declare TqOrthographic = %d; // Set to 1 for orthographic view\n\t#declare TqViewingAngle = %g; // degrees\n\t#declare TqRollAngle = %g; // degrees\n\t#declare TqAspectRatio = %s;\n\t#declare TqSky = %s;\n\t#declare TqStereoAngle = %g; // degrees\n\t//5 degrees corresponds to a distance between eyes (stereo cameras)\n\t//of 1/12 of distance to model.\n\t#declare TqStereoView = 0; // Normal view\n\t//Uncomment either two lines below to make stereo images:\n\t%s#declare TqStereoView = -TqStereoAngle/2; // Left view\n\t%s#declare TqStereoView =  TqStereoAngle/2; // Right view\n\n",
+            percentage, TqPov.Orthographic ? 1 : 0, TqPov.ViewingAngle, TqPov.RollAngle, aspect, sky,
+            TqPov.StereoAngle, TqPov.StereoLeft ? "" : "//", TqPov.StereoRight ? "" : "//");
+    fputs("\t#if (version >= 3.5)\n\t\t#if (abs(TqAspectRatio-image_width/image_height) > 0.01)\n\t\t\t#error \"TqAspectRatio does not match image size. Select a correct image size or use option -car<ar>.\"\n\t\t#end\n\t#end\n\n", fp);
+    fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
+    fputs("\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n", fp);
+    if (lookAtGiven)
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
+    else
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter), "BBox center (not -cla)");
+    fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
+            TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
+    fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0, PovGGG(c.Direction));
+    fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
+    fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), lookAtGiven ? "-cla" : "Calculated (not -cla)");
+    fprintf(fp, "\t\t#declare TqLocation = %s;\n", PovGGG(Location));
+    fputs("\t\t#declare TqLocation = TqLocation + TqPercentageBack/100.0*(TqLocation-TqLookAt);\n", fp);
+    float side[3], up[3], w[3] = {0, 0, 0};
+    V3Cross(side, v, c.Sky);
+    V3Cross(up, side, v);
+    V3Unit(w, up);
+    char wText[96];
+    strncpy0(wText, PovGGG(w), sizeof(wText));
+    fprintf(fp, "\t\t//#if (TqStereoView)\n\t\t//\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, %s, TqStereoView);\n\t\t//#end\n\t\tangle    TqViewingAngle\n\t\tlocation TqLocation\n\t#end\n",
+            wText);
+    fputs("\tlook_at  TqLookAt\n\trotate   <0,1e-5,0> // Prevent gap between adjacent quads\n\n#declare Closer = TqLookAt+0.1*(TqLocation-TqLookAt);\n\n", fp);
+    fputs("\ttranslate -TqLocation\n\t#declare vx=vaxis_rotate(x,TqLookAt-TqLocation,TqRollAngle);\n\t#declare vy=vaxis_rotate(y,TqLookAt-TqLocation,TqRollAngle);\n\t#declare vz=vaxis_rotate(z,TqLookAt-TqLocation,TqRollAngle);\n\tmatrix <vx.x,vx.y,vx.z, vy.x,vy.y,vy.z, vz.x,vz.y,vz.z, 0,0,0>\n\ttranslate TqLocation\n\n", fp);
+    fprintf(fp, "#if (TqStereoView)\n\ttranslate -TqLocation\n\t#declare Ver=%s;\n\t#declare vx=vaxis_rotate(x,Ver,TqStereoView);\n\t#declare vy=vaxis_rotate(y,Ver,TqStereoView);\n\t#declare vz=vaxis_rotate(z,Ver,TqStereoView);\n\tmatrix <vx.x,vx.y,vx.z, vy.x,vy.y,vy.z, vz.x,vz.y,vz.z, 0,0,0>\n\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, Ver, TqStereoView);\n\ttranslate TqLocation\n#end\n\n\n//////////////////////////////////////////////////\n// What about TqRollAngle... before/after stereo ?\n//////////////////////////////////////////////////\n\n",
+            wText);
+    fputs("\t//Rotate model around its center:\n\t//translate -TqModelBBoxCenter\n\t//rotate    <0,360*clock,0>\n\t//translate TqModelBBoxCenter\n}\n", fp);
+}
+
+}  // namespace
+
+void PreCalcCamera() {
+    CameraDataS& c = CameraData;
+    memset(&c, 0, sizeof(c));
+    if (TqPov.ViewingAngle == 0) TqPov.ViewingAngle = kDefaultViewingAngle;
+    if (TqPov.CameraGlobe) {
+        if (TqPov.CameraPos[0] == 90) TqPov.CameraPos[0] = kPoleLatitude;
+        if (TqPov.CameraPos[0] == -90) TqPov.CameraPos[0] = -kPoleLatitude;
+    }
+    float rotation[16];
+    const float zAxis[3] = {0, 0, 1};
+    TqSetupRotMat(rotation, TqPov.RollAngle, zAxis);
+    const float sky[4] = {TqPov.CameraSky[0], TqPov.CameraSky[1], TqPov.CameraSky[2], 0};
+    M4V4Mul(c.Sky, rotation, sky);
+    if (!TqPov.CameraGlobe) {
+        c.Mode = 1;
+        return;
+    }
+    TqGlobeToDir(TqPov.CameraPos[0], TqPov.CameraPos[1], c.Direction);
+    c.Radius = TqPov.CameraPos[2];
+    if (c.Radius > 0) {
+        c.Mode = 2;
+        return;
+    }
+    c.Mode = 3;
+    c.nPoints = 0;
+    float side[3], up[3];
+    V3Cross(side, c.Direction, c.Sky);
+    V3Unit(c.HorAxis, side);
+    V3Cross(up, side, c.Direction);
+    V3Unit(c.VerAxis, up);
+    double k = 1 / std::tan(TqPov.ViewingAngle * 0.008726646259971648);
+    double kVertical = k * (TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333333333333333);
+    V3AddScaled(c.PlaneNormal[0], c.Direction, -kVertical, c.VerAxis);
+    V3AddScaled(c.PlaneNormal[1], c.Direction, kVertical, c.VerAxis);
+    V3AddScaled(c.PlaneNormal[2], c.Direction, -k, c.HorAxis);
+    V3AddScaled(c.PlaneNormal[3], c.Direction, k, c.HorAxis);
+    for (float& m : c.PlaneMin) m = 1e6f;
+    c.HorMin = c.VerMin = 1e6f;
+    c.HorMax = c.VerMax = -1e6f;
+}
+
+void CalcCameraAddPoint(const float* point) {
+    CameraDataS& c = CameraData;
+    if (c.Mode != 3) return;
+    c.nPoints++;
+    FILE* fp = PovFp;
+    if (TqPov.Debug >= 1 && fp) fprintf(fp, "sphere { %s,1 texture { pigment { color rgb <0,1,0> } } }\n", PovGGG(point));
+    if (TqPov.Debug > 1 && fp) fprintf(fp, "// %ld dmin[0-3]:", (long)c.nPoints);
+    for (int i = 0; i < 4; i++) {
+        float d = (float)V3Dot(c.PlaneNormal[i], point);
+        if (c.PlaneMin[i] > d) c.PlaneMin[i] = d;
+        if (TqPov.Debug > 1 && fp) fprintf(fp, " %g", d);
+    }
+    float h = (float)V3Dot(c.HorAxis, point);
+    if (c.HorMin > h) c.HorMin = h;
+    if (h > c.HorMax) c.HorMax = h;
+    if (TqPov.Debug > 1 && fp) fprintf(fp, "   Hor,Ver: %g", h);
+    float v = (float)V3Dot(c.VerAxis, point);
+    if (c.VerMin > v) c.VerMin = v;
+    if (v > c.VerMax) c.VerMax = v;
+    if (TqPov.Debug > 1 && fp) fprintf(fp, " %g\n", v);
+}
+
+void CalcCameraAddBoxCorners(const float* box) {
+    if (CameraData.Mode != 3 || CameraData.nPoints != 0) return;
+    float corners[8][3];
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    TqCalcBBoxCorners(corners, identity, box, 0);
+    for (const auto& corner : corners) CalcCameraAddPoint(corner);
+}
+
+void CalcCamera(FILE* fp) {
+    PrintPovBookmark(fp, "Camera");
+    bool lookAtGiven = TqPov.LookAtGiven;
+    V3Assign(LookAt, lookAtGiven ? TqPov.CameraLookAt : BBoxCenter);
+    float eh = 1, ev = 1;
+    switch (CameraData.Mode) {
+        case 2:
+            V3AddScaled(Location, LookAt, -CameraData.Radius, CameraData.Direction);
+            break;
+        case 1:
+            V3Assign(Location, TqPov.CameraPos);
+            break;
+        case 3:
+            FitLocation(fp, &eh, &ev);
+            lookAtGiven = false;
+            break;
+    }
+    float view[3];
+    V3Sub(view, Location, LookAt);
+    if (V3Length(view) == 0) {
+        // POV-Ray cannot aim a camera whose location is its look_at point.
+        CameraFailure("Cannot place the camera: its location and look_at point coincide.");
+    }
+    if (TqPov.Debug >= 1) PrintDebugAxes(fp);
+    PrintCameraText(fp, lookAtGiven, eh, ev);
+}

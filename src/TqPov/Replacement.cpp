@@ -1,0 +1,165 @@
+// Declarations from ready-made models: POV-Ray equivalents of primitives, TQRPARTS include files
+// and LGEO or Brenholt part models.
+#include <cstring>
+
+#include "TqPov/TqPov.h"
+#include "Tqr/Tqr.h"
+
+const char MatrixLgeo2LDraw[] = "\ttransform TqLgeoToLDraw\n";
+
+namespace {
+
+const char* SkipWhite(const char* s) {
+    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\v' || *s == '\f') s++;
+    return s;
+}
+
+// Matches "// TQRDATA: <keyword> " the way scanf would: every blank of the pattern stands for any
+// run of white space, including none. Returns the text after the keyword and its blanks.
+const char* TqrDataArgument(const char* line, const char* keyword) {
+    const char* s = SkipWhite(line);
+    if (strncmp(s, "//", 2) != 0) return nullptr;
+    s = SkipWhite(s + 2);
+    if (strncmp(s, "TQRDATA:", 8) != 0) return nullptr;
+    s = SkipWhite(s + 8);
+    size_t n = strlen(keyword);
+    if (strncmp(s, keyword, n) != 0) return nullptr;
+    return SkipWhite(s + n);
+}
+
+bool ReadSmallInt(const char** s, int* value) {
+    const char* p = *s;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!IsDigit((unsigned char)*p)) return false;
+    long v = 0;
+    while (IsDigit((unsigned char)*p)) {
+        if (v < 100000000) v = v * 10 + (*p - '0');
+        p++;
+    }
+    *value = (int)(negative ? -v : v);
+    *s = p;
+    return true;
+}
+
+// The word that "%s" would read.
+void ReadWord(const char* s, char* word, size_t size) {
+    size_t n = 0;
+    while (*s && *s != ' ' && *s != '\t' && *s != '\n' && *s != '\r' && *s != '\v' && *s != '\f' && n + 1 < size)
+        word[n++] = *s++;
+    word[n] = '\0';
+}
+
+}  // namespace
+
+FILE* FindTqrPart(const char* name) {
+    if (!LDrawIni || !LDrawIni->LDrawDir) return nullptr;
+    char path[kPathSize];
+    if (snprintf(path, sizeof(path), "%s/TQRPARTS/%s", LDrawIni->LDrawDir, name) >= (int)sizeof(path)) return nullptr;
+    char* dot = strrchr(path, '.');
+    if (!dot || (strcmp(dot, ".dat") != 0 && strcmp(dot, ".ldr") != 0)) return nullptr;
+    strcpy(dot, ".inc");
+    return fopeni(path, "rb");
+}
+
+int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
+    FILE* inc = FindTqrPart(part->DatName);
+    if (!inc) return 0;
+    const char* name = part->DatName;
+    int n = (int)strlen(name) - 3;  // the name without "dat" or "ldr"; "inc" follows
+    if (n < 0) n = 0;
+    char line[200];
+    while (Tqfgets(line, sizeof(line), inc)) {
+        if (const char* s = TqrDataArgument(line, "version")) {
+            int major, minor;
+            if (ReadSmallInt(&s, &major) && *s == '.' && (s++, ReadSmallInt(&s, &minor))) {
+                if (major > 1 || (major == 1 && minor > 4)) {
+                    fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n", major, minor, n, n, name);
+                    fclose(inc);
+                    return 0;
+                }
+            }
+        } else if (const char* f = TqrDataArgument(line, "flag")) {
+            char word[200];
+            ReadWord(f, word, sizeof(word));
+            if (!word[0]) continue;
+            if (strcmp(word, "slope") == 0)
+                fprintf(StdErr, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n, name);
+            else
+                fprintf(StdErr, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n, name);
+        } else if (const char* u = TqrDataArgument(line, "uses")) {
+            char used[200];
+            ReadWord(u, used, sizeof(used));
+            if (!used[0]) continue;
+            FixDatName(used);
+            PartEntry* entry = FindPart(used);
+            if (!entry) {
+                fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n", used, n, n, name);
+            } else if (entry->PovState == kPovNotWritten) {
+                PrintPovPart(fp, entry, 0);
+                FreeLines(entry);
+            }
+        }
+    }
+    fclose(inc);
+    if (part->LoadFlags.IsPart) nPovTqrFromPARTS++;
+    if (part->LoadFlags.IsPrimitive) nPovTqrFromP++;
+    PrintPovPartXxtro(fp, part, isModel, 1);
+    PrintPovPartFirstLineComment(fp, part);
+    fprintf(fp, "\t#include \"%*.*sinc\"  // From TQRPARTS\n", n, n, name);
+    return 1;
+}
+
+int PrintPovPartPovEquiv(FILE* fp, PartEntry* part, int isModel) {
+    const PovEquivEntry* equiv = FindPovEquiv(part->DatName);
+    if (!equiv) return 0;
+    part->PovState = kPovEquiv;
+    PrintPovPartXxtro(fp, part, isModel, 1);
+    fprintf(fp, "#declare %s = ", PovName(part->DatName));
+    const char* lgeo = strchr(TqPov.ReplaceOrder, 'L') ? FindLgeoEquiv(equiv->Name) : nullptr;
+    if (lgeo) {
+        nPovLgeoFromP++;
+        fprintf(fp, "object {\n\t%s\n%s}\n", lgeo, MatrixLgeo2LDraw);
+    } else {
+        nPovEquivFromP++;
+        fprintf(fp, "%s\n", equiv->Text);
+    }
+    return 1;
+}
+
+int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source) {
+    const LgeoElmt* element = FindLgeoElmt(part->DatName, source);
+    bool isPart = part->LoadFlags.IsPart;
+    if (!element) {
+        if (source == 'L' && isPart) printf("Not in LGEO: %s %s\n", part->DatName, GetDatComment(part->FirstLine));
+        return 0;
+    }
+    if (isPart) (source == 'L' ? nPovLgeoFromPARTS : nPovKvFromPARTS)++;
+    char lgName[kTokenMax + 8], id[160];
+    strncpy0(lgName, GetLgeoName(element), sizeof(lgName));
+    strncpy0(id, PovName(part->DatName), sizeof(id));
+    PrintPovPartXxtro(fp, part, isModel, 1);
+    // The element's model is loaded only above quality 0, and only once per scene.
+    fprintf(fp, "#if (TqQuality > 0)\n\t#ifndef (%s)\n", lgName);
+    PrintPovIncludeLgeo(fp, 2, lgName);
+    fputs("\t#end\n#end\n", fp);
+    int variants = source == 'L' ? 2 : 1;  // LGEO also has a "_clear" model for transparent colours
+    for (int i = 0; i < variants; i++) {
+        fprintf(fp, "#declare %s%s = ", id, ClearSuffix(i));
+        if (isPart) {
+            fprintf(fp, "#if (TqQuality = 0) box { %s,", PovGGG(part->BBox));
+            fprintf(fp, " %s } #else ", PovGGG(part->BBox + 3));
+        }
+        fputs("object {\n", fp);
+        PrintPovPartFirstLineComment(fp, part);
+        fprintf(fp, "\t%s%s\n%s}\n", lgName, ClearSuffix(i), MatrixLgeo2LDraw);
+        if (isPart) fputs("#end\n", fp);
+    }
+    if (source == 'L' && (element->Flags & kLgeoSlope)) {
+        part->AttrFlags.PovMark = 1;
+        fprintf(fp, "#if (TqQuality > 0)\n#declare %s_slope = object {\n", id);
+        PrintPovPartFirstLineComment(fp, part);
+        fprintf(fp, "\t%s_slope\n%s}\n#end\n", lgName, MatrixLgeo2LDraw);
+    }
+    return 1;
+}
