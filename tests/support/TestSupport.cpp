@@ -197,6 +197,23 @@ bool FileExists(const std::string& path) {
 
 std::string SourceDir() { return TQR_SOURCE_DIR; }
 
+bool HavePovray() { return system("command -v povray >/dev/null 2>&1") == 0; }
+
+std::string RenderScene(const std::string& scene, const std::string& png, int width, int height,
+                        const std::vector<std::string>& libraryPaths) {
+    std::string command = "povray -V -D +A0.0 +W" + std::to_string(width) + " +H" + std::to_string(height) +
+                          " '+I" + scene + "' '+O" + png + "'";
+    for (const auto& dir : libraryPaths) command += " '+L" + dir + "'";
+    std::string log = png + ".log";
+    command += " >'" + log + "' 2>&1";
+    int status = system(command.c_str());
+    std::string messages = ReadFile(log);
+    unlink(log.c_str());
+    bool parseError = messages.find("Parse Error") != std::string::npos;
+    if (status == 0 && !parseError && FileExists(png)) return "";
+    return messages.empty() ? "povray failed" : messages;
+}
+
 static std::string SharedSub(const char* sub) {
     std::string path = SourceDir() + "/../shared/" + sub;
     return fs::is_directory(path) ? fs::canonical(path).string() : "";

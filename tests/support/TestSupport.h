@@ -84,6 +84,13 @@ std::string ReadFile(const std::string& path);
 /// True when the file exists.
 bool FileExists(const std::string& path);
 
+/// True when the povray binary is installed.
+bool HavePovray();
+/// Renders a scene with POV-Ray at width x height (library paths as +L); returns "" on success,
+/// else POV-Ray's messages.
+std::string RenderScene(const std::string& scene, const std::string& png, int width, int height,
+                        const std::vector<std::string>& libraryPaths = {});
+
 /// Path of the shared LDraw library or "" when absent.
 std::string SharedLDrawDir();
 /// Path of the shared models or "" when absent.
