@@ -66,7 +66,7 @@ TEST_P(Golden, SceneAndConsoleMatchAndTheSceneRenders) {
     TempDir work;
     for (const auto& entry : fs::directory_iterator(caseDir)) {
         std::string name = entry.path().filename().string();
-        if (name.rfind("expected", 0) == 0) continue;
+        if (name.rfind("expected", 0) == 0 || name.rfind("render", 0) == 0) continue;
         fs::copy(entry.path(), work / name, fs::copy_options::recursive);
     }
     std::vector<std::string> args = ReadArgs(caseDir + "/args", work.Path());
@@ -79,8 +79,12 @@ TEST_P(Golden, SceneAndConsoleMatchAndTheSceneRenders) {
     }
     EXPECT_EQ(console, ReadFile(caseDir + "/expected.out"));
     EXPECT_EQ(scene, ReadFile(caseDir + "/expected.pov"));
-    if (!HavePovray() || !FileExists(work / "out.pov")) return;
-    std::string messages = RenderScene(work / "out.pov", work / "out.png", 64, 48,
+    // "norender": the scene is only a header and a banner; "render-size": the aspect ratio the
+    // case asks for; "render-fails": POV-Ray must refuse the scene.
+    if (!HavePovray() || !FileExists(work / "out.pov") || FileExists(caseDir + "/norender")) return;
+    int width = 64, height = 48;
+    std::istringstream(ReadFile(caseDir + "/render-size")) >> width >> height;
+    std::string messages = RenderScene(work / "out.pov", work / "out.png", width, height,
                                        {work.Path(), work / "ldraw/TQRPARTS", work / "lgeo"});
     if (FileExists(caseDir + "/render-fails"))
         EXPECT_NE(messages, "") << "the scene of a failed conversion must not render";
