@@ -24,7 +24,12 @@ const char kSupportAddress[] = "https://tqr-project.github.io/tqr/support";
     PromptUser("Kestrix internal error", "%s", what);
     PromptUser("Kestrix internal error", "Please send the model file and the options you used to %s", kSupportAddress);
     PromptUser("Kestrix internal error", "To proceed specify radius or use -cc option.");
-    if (PovFp) fflush(PovFp);
+    // The scene stops here; mark it as failed so that nobody takes the half-written file for a
+    // finished one.
+    if (PovFp) {
+        PrintPovErrFile(PovFp, -1);
+        fclose(PovFp);
+    }
     exit(1);
 }
 

@@ -197,11 +197,22 @@ bool FileExists(const std::string& path) {
 
 std::string SourceDir() { return TQR_SOURCE_DIR; }
 
+bool HasNonFiniteNumber(const std::string& text) {
+    for (const char* word : {"nan", "inf"}) {
+        for (size_t pos = text.find(word); pos != std::string::npos; pos = text.find(word, pos + 1)) {
+            bool before = pos == 0 || !isalpha((unsigned char)text[pos - 1]);
+            bool after = pos + 3 >= text.size() || !isalpha((unsigned char)text[pos + 3]);
+            if (before && after) return true;
+        }
+    }
+    return false;
+}
+
 bool HavePovray() { return system("command -v povray >/dev/null 2>&1") == 0; }
 
 std::string RenderScene(const std::string& scene, const std::string& png, int width, int height,
-                        const std::vector<std::string>& libraryPaths) {
-    std::string command = "povray -V -D +A0.0 +W" + std::to_string(width) + " +H" + std::to_string(height) +
+                        const std::vector<std::string>& libraryPaths, const std::string& options) {
+    std::string command = "povray -V -D +W" + std::to_string(width) + " +H" + std::to_string(height) + " " + options +
                           " '+I" + scene + "' '+O" + png + "'";
     for (const auto& dir : libraryPaths) command += " '+L" + dir + "'";
     std::string log = png + ".log";

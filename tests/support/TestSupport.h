@@ -84,12 +84,14 @@ std::string ReadFile(const std::string& path);
 /// True when the file exists.
 bool FileExists(const std::string& path);
 
+/// True when the text holds a NaN or an infinity written by printf ("nan", "inf").
+bool HasNonFiniteNumber(const std::string& text);
 /// True when the povray binary is installed.
 bool HavePovray();
 /// Renders a scene with POV-Ray at width x height (library paths as +L); returns "" on success,
 /// else POV-Ray's messages.
 std::string RenderScene(const std::string& scene, const std::string& png, int width, int height,
-                        const std::vector<std::string>& libraryPaths = {});
+                        const std::vector<std::string>& libraryPaths = {}, const std::string& options = "");
 
 /// Path of the shared LDraw library or "" when absent.
 std::string SharedLDrawDir();
