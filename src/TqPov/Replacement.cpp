@@ -93,7 +93,7 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
             if (!used[0]) continue;
             FixDatName(used);
             PartEntry* entry = FindPart(used);
-            if (!entry) {
+            if (!entry || !entry->LoadFlags.Loaded) {
                 fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n", used, n, n, name);
             } else if (entry->PovState == kPovNotWritten) {
                 PrintPovPart(fp, entry, 0);
