@@ -123,11 +123,15 @@ FILE* OpenLgeoLst(int index, char* pathBuf) {
         fprintf(StdErr, "Can't open %s\n", pathBuf);
         return nullptr;
     }
-    FILE* fp = fopeni(pathBuf, "r");
+    // fopeni rewrites the letter case of what it tries; report the path as composed.
+    char tried[kPathSize];
+    strncpy0(tried, pathBuf, sizeof(tried));
+    FILE* fp = fopeni(tried, "r");
     if (!fp) {
         fprintf(StdErr, "Can't open %s\n", pathBuf);
         return nullptr;
     }
+    strncpy0(pathBuf, tried, kPathSize);
     if (TqPov.Debug) printf("Found %s\n", pathBuf);
     return fp;
 }
