@@ -162,7 +162,13 @@ int ReadLdconfig(const char* path) {
     strncpy0(openPath, path, sizeof(openPath));
     FILE* fp = fopeni(openPath, "r");
     if (!fp) return 0;
-    IInfo.FileName = path;
+    ReadLdconfigStream(fp, path);
+    fclose(fp);
+    return 1;
+}
+
+void ReadLdconfigStream(FILE* fp, const char* name) {
+    IInfo.FileName = name;
     IInfo.LineNo = 0;
     while (Tqfgets(IInfo.Line, kLineSize, fp)) {
         IInfo.LineNo++;
@@ -196,6 +202,4 @@ int ReadLdconfig(const char* path) {
             ErrorInInput(kColourFaultLevel, kWarning, "Colour name already used");
         }
     }
-    fclose(fp);
-    return 1;
 }

@@ -52,6 +52,8 @@ int AddColour(const ColourEntry* entry);
 void FreeColours();
 /// Reads a colour file; 0 when it cannot be opened, else 1.
 int ReadLdconfig(const char* path);
+/// Reads colour lines from an open stream; name is shown in the diagnostics.
+void ReadLdconfigStream(FILE* fp, const char* name);
 /// Parses the text after the leading "0": 0 not a colour line, 1 filled, -1 fault reported.
 int ReadColourLine(char* text, ColourEntry* entry);
 /// Parses one colour value: 0 RGB read, 1 single colour number (edge only), -1 fault reported.

@@ -92,7 +92,8 @@ int CheckAlloc(T** array, int count, int* capacity, int initial, int increment) 
 }
 /// Matches a file name against a scanf-like pattern of literals, "%d" and "%[set]" (one or more
 /// characters of the set); returns the number of conversions made, as sscanf would. Numbers and
-/// the first letter of each set go to the outputs when given.
+/// the first letter of each set go to the outputs when given; they need room for one entry per
+/// "%d" and per "%[set]" of the pattern.
 int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* letters);
 /// Stores the mask of line types kept in memory.
 void SetLineTypeSaveMask(unsigned mask);

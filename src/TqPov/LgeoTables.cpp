@@ -74,8 +74,9 @@ bool AppendColour(int code, const char* name) {
     return true;
 }
 
-// Reads one list; false when a table could not grow.
-bool ReadLgeoList(int index, FILE* fp) {
+}  // namespace
+
+int ReadLgeoListStream(int index, FILE* fp) {
     IInfo.FileName = LgeoListPaths[index];
     IInfo.LineNo = 0;
     int needed = index == 0 ? 3 : 2;
@@ -93,7 +94,7 @@ bool ReadLgeoList(int index, FILE* fp) {
         }
         if (index == 0) {
             FixDatName(words[0]);
-            if (!AppendElement(words[0], words[1], words[2])) return false;
+            if (!AppendElement(words[0], words[1], words[2])) return -1;
             continue;
         }
         char* end;
@@ -102,12 +103,10 @@ bool ReadLgeoList(int index, FILE* fp) {
             ErrorInInput(0, kSkipping, "Bad line, Color number expected");
             continue;
         }
-        if (!AppendColour((int)code, words[1])) return false;
+        if (!AppendColour((int)code, words[1])) return -1;
     }
-    return true;
+    return 0;
 }
-
-}  // namespace
 
 int cmpLgeoElmts(const void* a, const void* b) {
     const char* na = static_cast<const LgeoElmt*>(a)->DatName;
@@ -140,9 +139,9 @@ int ReadLgeoTabs() {
     for (int index = 0; index < 2; index++) {
         FILE* fp = OpenLgeoLst(index, LgeoListPaths[index]);
         if (!fp) return -1;
-        bool ok = ReadLgeoList(index, fp);
+        int r = ReadLgeoListStream(index, fp);
         fclose(fp);
-        if (!ok) return -1;
+        if (r != 0) return -1;
     }
     if (nLgeoElmts == 0) return -1;
     qsort(LgeoElmts, (size_t)nLgeoElmts, sizeof(LgeoElmt), cmpLgeoElmts);

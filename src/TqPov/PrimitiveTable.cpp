@@ -103,7 +103,7 @@ bool Cone(const char* name) {
 
 bool QuarterTorus(const char* name) {
     int n[2];
-    char letter[1];
+    char letter[2];  // one letter per "%[...]" of the pattern
     if (ScanNamePattern(name, "t%d%[ioq]%d.da%[t]", n, letter) != 4 || n[0] != 4 || n[1] < 0 || n[1] > kMaxFamilyNumber)
         return false;
     int f = n[1];

@@ -120,6 +120,9 @@ extern const char* const LgeoFilenames[2];
 int cmpLgeoElmts(const void* a, const void* b);
 /// Opens list index (0 elements, 1 colours) in the LGEO directory; path left in pathBuf.
 FILE* OpenLgeoLst(int index, char* pathBuf);
+/// Reads the lines of list index (0 elements, 1 colours) from an open stream; -1 when a table
+/// could not grow.
+int ReadLgeoListStream(int index, FILE* fp);
 /// Reads both lists; 0 ok, -1 otherwise.
 int ReadLgeoTabs();
 /// Element for a part file name with the source chosen from ReplaceOrder; null when none or when

@@ -94,6 +94,9 @@ RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
         dup2(outFd, 1);
         dup2(errFd, 2);
         if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
+        // A sanitizer finding must not pass for the program's own exit status 1.
+        setenv("ASAN_OPTIONS", "exitcode=86:detect_leaks=1", 1);
+        setenv("UBSAN_OPTIONS", "exitcode=86:halt_on_error=1:print_stacktrace=1", 1);
         for (const auto& [key, value] : env) {
             if (value == kUnsetEnv)
                 unsetenv(key.c_str());
@@ -101,8 +104,8 @@ RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
                 setenv(key.c_str(), value.c_str(), 1);
         }
         std::vector<char*> argv;
-        std::string binary = TQR_BINARY;
-        argv.push_back(binary.data());
+        std::string binary = TQR_BINARY, name = "tqr";
+        argv.push_back(name.data());  // the same command name in every build
         std::vector<std::string> copies = args;
         for (auto& a : copies) argv.push_back(a.data());
         argv.push_back(nullptr);
