@@ -55,6 +55,9 @@ void CalcPartBBox(PartEntry* part, int feedCamera) {
                 float corners[8][3];
                 TqCalcBBoxCorners(corners, line->Data, child->BBox, 0);
                 for (const auto& corner : corners) {
+                    // Absurd placements (scales of 1e30 nested in each other) overflow; such
+                    // corners would put infinities into boxes, seams and the camera.
+                    if (!std::isfinite(corner[0] + corner[1] + corner[2])) continue;
                     TqCheckPointAgainstBBox(corner, part->BBox);
                     if (feedCamera && !line->LineFlags.IsLight) CalcCameraAddPoint(corner);
                 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
@@ -19,6 +20,13 @@ constexpr float kDefaultViewingAngle = 67.380135f;
 constexpr float kPoleLatitude = 89.999f;
 
 const char kSupportAddress[] = "https://tqr-project.github.io/tqr/support";
+
+bool AllFinite(std::initializer_list<float> values) {
+    for (float v : values) {
+        if (!std::isfinite(v)) return false;
+    }
+    return true;
+}
 
 [[noreturn]] void CameraFailure(const char* what) {
     PromptUser("Kestrix internal error", "%s", what);
@@ -139,7 +147,8 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     float side[3], up[3], w[3] = {0, 0, 0};
     V3Cross(side, v, c.Sky);
     V3Cross(up, side, v);
-    V3Unit(w, up);
+    // The stereo axis; for an extreme view whose products overflow it stays zero.
+    if (V3Unit(w, up) == 0 && !AllFinite({w[0], w[1], w[2]})) w[0] = w[1] = w[2] = 0;
     char wText[96];
     strncpy0(wText, PovGGG(w), sizeof(wText));
     fprintf(fp, "\t\t//#if (TqStereoView)\n\t\t//\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, %s, TqStereoView);\n\t\t//#end\n\t\tangle    TqViewingAngle\n\t\tlocation TqLocation\n\t#end\n",
@@ -246,6 +255,10 @@ void CalcCamera(FILE* fp) {
     if (V3Length(view) == 0) {
         // POV-Ray cannot aim a camera whose location is its look_at point.
         CameraFailure("Cannot place the camera: its location and look_at point coincide.");
+    }
+    if (!AllFinite({Location[0], Location[1], Location[2], LookAt[0], LookAt[1], LookAt[2], (float)V3Length(view),
+                    eh, ev})) {
+        CameraFailure("Cannot place the camera: the model's coordinates are out of range.");
     }
     if (TqPov.Debug >= 1) PrintDebugAxes(fp);
     PrintCameraText(fp, lookAtGiven, eh, ev);

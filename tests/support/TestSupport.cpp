@@ -200,7 +200,14 @@ bool FileExists(const std::string& path) {
 
 std::string SourceDir() { return TQR_SOURCE_DIR; }
 
-bool HasNonFiniteNumber(const std::string& text) {
+bool HasNonFiniteNumber(const std::string& original) {
+    // Comment lines may quote the model's own text; only scene code counts.
+    std::string text;
+    std::istringstream lines(original);
+    for (std::string line; std::getline(lines, line);) {
+        size_t comment = line.find("//");
+        text += line.substr(0, comment) + "\n";
+    }
     for (const char* word : {"nan", "inf"}) {
         for (size_t pos = text.find(word); pos != std::string::npos; pos = text.find(word, pos + 1)) {
             bool before = pos == 0 || !isalpha((unsigned char)text[pos - 1]);
