@@ -72,7 +72,7 @@ void StartSection(ReaderState* st, PartEntry* entry) {
 // matrix or colour can use them.
 bool ScanFloat(const char** s, float* value) {
     char* end;
-    float v = strtof(*s, &end);
+    float v = ParseFloat(*s, &end);
     if (end == *s || !std::isfinite(v)) return false;
     *value = v;
     *s = end;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -240,4 +241,34 @@ int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* lett
         }
     }
     return count;
+}
+
+float ParseFloat(const char* s, char** end) {
+    // Plain decimals ("-12.5", ".75", "3") of up to 8 significant digits are the rule in LDraw
+    // files. For those, integer mantissa / power of ten in float arithmetic is one correctly
+    // rounded division, which is exactly what strtof returns; everything else goes to strtof.
+    const char* p = s;
+    while (IsWhite(*p)) p++;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') p++;
+    uint32_t mantissa = 0;
+    int significant = 0, fraction = 0, digitChars = 0;
+    bool inFraction = false;
+    for (;; p++) {
+        if (*p == '.' && !inFraction) {
+            inFraction = true;
+            continue;
+        }
+        if (!IsDigit((unsigned char)*p)) break;
+        digitChars++;
+        if (mantissa > 0 || *p != '0') significant++;
+        mantissa = mantissa * 10 + (uint32_t)(*p - '0');
+        if (inFraction) fraction++;
+        if (significant > 8 || fraction > 10) return strtof(s, end);
+    }
+    if (digitChars == 0 || IsAlpha((unsigned char)*p) || mantissa > (1u << 24)) return strtof(s, end);
+    static const float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    float value = (float)mantissa / kPow10[fraction];
+    *end = const_cast<char*>(p);
+    return negative ? -value : value;
 }

@@ -95,6 +95,8 @@ int CheckAlloc(T** array, int count, int* capacity, int initial, int increment) 
 /// the first letter of each set go to the outputs when given; they need room for one entry per
 /// "%d" and per "%[set]" of the pattern.
 int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* letters);
+/// strtof, with a fast exact path for plain decimals.
+float ParseFloat(const char* s, char** end);
 /// Stores the mask of line types kept in memory.
 void SetLineTypeSaveMask(unsigned mask);
 

@@ -6,8 +6,16 @@
 #include "TqPov/TqPov.h"
 
 const char* PovGGG(const float* v) {
-    static char buffer[96];
-    snprintf(buffer, sizeof(buffer), "<%g,%g,%g>", v[0], v[1], v[2]);
+    static char buffer[112];
+    char* p = buffer;
+    *p++ = '<';
+    p = FormatG(p, v[0]);
+    *p++ = ',';
+    p = FormatG(p, v[1]);
+    *p++ = ',';
+    p = FormatG(p, v[2]);
+    *p++ = '>';
+    *p = '\0';
     return buffer;
 }
 

@@ -290,8 +290,18 @@ const char* PovName(const char* name) {
 
 void PrintPovMatrix(FILE* fp, const LineEntry* line) {
     const float* m = line->Data;
-    fputs("matrix <", fp);
-    for (int k = 0; k < 4; k++) fprintf(fp, "%g,%g,%g%c", m[k], m[4 + k], m[8 + k], k < 3 ? ',' : '>');
+    char text[12 * 32 + 16];
+    char* p = text;
+    memcpy(p, "matrix <", 8);
+    p += 8;
+    for (int k = 0; k < 4; k++) {
+        for (int r = 0; r < 3; r++) {
+            p = FormatG(p, m[4 * r + k]);
+            *p++ = r < 2 || k < 3 ? ',' : '>';
+        }
+    }
+    *p = '\0';
+    fputs(text, fp);
 }
 
 void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
@@ -318,10 +328,21 @@ void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
 }
 
 void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
-    fputs("\t\ttriangle {", fp);
-    for (int i = 0; i < 3; i++)
-        fprintf(fp, " %s%s", PovGGG(line->Data + 4 * ((first + i) % 4)), i < 2 ? "," : " ");
-    fputs("}\n", fp);
+    char text[3 * 112 + 32];
+    char* p = text;
+    memcpy(p, "\t\ttriangle {", 12);
+    p += 12;
+    for (int i = 0; i < 3; i++) {
+        const char* vector = PovGGG(line->Data + 4 * ((first + i) % 4));
+        size_t n = strlen(vector);
+        *p++ = ' ';
+        memcpy(p, vector, n);
+        p += n;
+        *p++ = i < 2 ? ',' : ' ';
+    }
+    memcpy(p, "}\n", 3);
+    p[3] = '\0';
+    fputs(text, fp);
 }
 
 void PrintPovPartStep(FILE* fp, int* counter, int open) {
@@ -364,15 +385,30 @@ void PrintDatLine(FILE* fp, const LineEntry* line) {
     }
     fprintf(fp, " %d %s", line->Type, DatColorStr(line->Colour));
     const float* m = line->Data;
+    char text[12 * 34 + 8];
+    char* p = text;
+    // Three numbers after two blanks, each group: "  %g %g %g".
+    auto group = [&p](float a, float b, float c) {
+        *p++ = ' ';
+        *p++ = ' ';
+        p = FormatG(p, a);
+        *p++ = ' ';
+        p = FormatG(p, b);
+        *p++ = ' ';
+        p = FormatG(p, c);
+    };
     if (line->Type == 1) {
-        fprintf(fp, "  %g %g %g", m[3], m[7], m[11]);
-        for (int r = 0; r < 3; r++) fprintf(fp, "  %g %g %g", m[4 * r], m[4 * r + 1], m[4 * r + 2]);
-        fprintf(fp, " %s\n", line->Part ? line->Part->DatName : "");
+        group(m[3], m[7], m[11]);
+        for (int r = 0; r < 3; r++) group(m[4 * r], m[4 * r + 1], m[4 * r + 2]);
+        *p = '\0';
+        fprintf(fp, "%s %s\n", text, line->Part ? line->Part->DatName : "");
         return;
     }
     int nPoints = line->Type == 2 ? 2 : line->Type == 3 ? 3 : 4;
-    for (int p = 0; p < nPoints; p++) fprintf(fp, "  %g %g %g", m[4 * p], m[4 * p + 1], m[4 * p + 2]);
-    fputc('\n', fp);
+    for (int i = 0; i < nPoints; i++) group(m[4 * i], m[4 * i + 1], m[4 * i + 2]);
+    *p++ = '\n';
+    *p = '\0';
+    fputs(text, fp);
 }
 
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {

@@ -40,6 +40,8 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name);
 
 // ---------------------------------------------------------------- colours
 
+/// Writes value as printf("%g") would (out needs room for 32 characters); returns the end.
+char* FormatG(char* out, double value);
 /// "<%g,%g,%g>".
 const char* PovGGG(const float* v);
 /// "%g,%g,%g" of each component times 255.

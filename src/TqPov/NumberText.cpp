@@ -1,0 +1,51 @@
+// "%g" for the single-precision numbers of the scene, without the cost of printf: the scene of a
+// large model holds millions of them. The text is byte for byte what printf("%g") writes.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "TqPov/TqPov.h"
+
+namespace {
+
+constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
+
+}  // namespace
+
+char* FormatG(char* out, double value) {
+    if (value == 0) {
+        // printf keeps the sign of a negative zero.
+        return out + snprintf(out, 3, "%s", std::signbit(value) ? "-0" : "0");
+    }
+    double a = std::fabs(value);
+    // The fast path covers 0.01 <= |v| < 1e6 for values that are floats: scaled by at most 1e7
+    // they need at most 24 + 17 significant bits, so the scaling below is exact in double and
+    // nearbyint rounds exactly as printf does (to nearest, ties to even).
+    if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value) return out + snprintf(out, 32, "%g", value);
+    int exponent = 5;  // floor(log10(a))
+    while (exponent > -2 && a < kPow10[exponent + 2] / 100) exponent--;
+    double scaled = std::nearbyint(a * kPow10[5 - exponent]);
+    if (scaled >= 1e6) return out + snprintf(out, 32, "%g", value);  // rounding carried a digit
+    char digits[7];
+    long n = (long)scaled;
+    for (int i = 5; i >= 0; i--, n /= 10) digits[i] = (char)('0' + n % 10);
+    int last = 5;  // drop trailing zeros of the fraction
+    char* p = out;
+    if (value < 0) *p++ = '-';
+    if (exponent >= 0) {
+        while (last > exponent && digits[last] == '0') last--;
+        for (int i = 0; i <= exponent; i++) *p++ = digits[i];
+        if (last > exponent) {
+            *p++ = '.';
+            for (int i = exponent + 1; i <= last; i++) *p++ = digits[i];
+        }
+    } else {
+        while (digits[last] == '0') last--;
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = exponent; i < -1; i++) *p++ = '0';
+        for (int i = 0; i <= last; i++) *p++ = digits[i];
+    }
+    *p = '\0';
+    return p;
+}
