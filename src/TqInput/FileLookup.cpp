@@ -6,47 +6,108 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "TqInput/TqInput.h"
 
 char DatPath[kPathSize];
 const char* const Extensions[4] = {"", ".ldr", ".dat", ".mpd"};
+long nFileOpenAttempts = 0;
+long nDirectoryListings = 0;
+
+namespace {
+
+// A library holds thousands of files and every lookup used to list whole directories on each
+// miss. Each directory is now listed once per run; the listing answers which spellings exist, so
+// that only opens that can succeed reach the file system. Results are the same as before: the
+// same candidates are tried in the same order, and entries keep the order the system gave them.
+struct DirListing {
+    bool listed = false;
+    std::vector<std::string> names;                             // in readdir order
+    std::unordered_set<std::string> exact;                      // the same names, for lookups
+    std::unordered_map<std::string, std::vector<int>> byLower;  // lower-case name -> entries
+};
+
+std::unordered_map<std::string, DirListing>& Listings() {
+    static std::unordered_map<std::string, DirListing> listings;
+    return listings;
+}
+
+const DirListing& ListDirectory(const std::string& dir) {
+    auto [it, inserted] = Listings().try_emplace(dir);
+    DirListing& listing = it->second;
+    if (!inserted) return listing;
+    nDirectoryListings++;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return listing;
+    listing.listed = true;
+    while (struct dirent* entry = readdir(d)) {
+        std::string name = entry->d_name, lower = name;
+        for (char& c : lower) c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        listing.byLower[lower].push_back((int)listing.names.size());
+        listing.exact.insert(name);
+        listing.names.push_back(std::move(name));
+    }
+    closedir(d);
+    return listing;
+}
+
+// The directory in which a path's last component is looked up, as the system would resolve it.
+std::string DirectoryOf(const char* path, const char* slash) {
+    if (!slash) return ".";
+    if (slash == path) return "/";
+    return std::string(path, (size_t)(slash - path));
+}
+
+// Existence as written, answered from the listing where one can be made.
+bool ExistsAsWritten(const char* path) {
+    const char* slash = strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    if (*name) {
+        const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
+        if (listing.listed && !listing.exact.count(name)) return false;
+    }
+    return access(path, F_OK) == 0;
+}
+
+}  // namespace
+
+void ForgetDirectoryListings() { Listings().clear(); }
 
 int FindMatchingPath(char* path, int mustBeDir) {
-    if (access(path, F_OK) == 0) return 1;
+    if (ExistsAsWritten(path)) return 1;
     char* slash = strrchr(path, '/');
     char* name = slash ? slash + 1 : path;
-    DIR* dir;
-    if (!slash) {
-        dir = opendir(".");
-    } else if (slash == path) {
-        dir = opendir("/");
-    } else {
+    if (slash && slash != path) {
         // Fix the directory part first, one component at a time from the root down.
         *slash = '\0';
         int found = FindMatchingPath(path, 1);
-        dir = found ? opendir(path) : nullptr;
         *slash = '/';
         if (!found) return 0;
     }
-    if (!dir) return 0;
-    int result = 0;
-    while (struct dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, name) != 0) continue;
-        memcpy(name, entry->d_name, strlen(name));
-        if (!mustBeDir || TqIsDir(path)) {
-            result = 1;
-            break;
-        }
+    const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
+    if (!listing.listed) return 0;
+    std::string lower = name;
+    for (char& c : lower) c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    auto candidates = listing.byLower.find(lower);
+    if (candidates == listing.byLower.end()) return 0;
+    for (int index : candidates->second) {
+        const std::string& entry = listing.names[(size_t)index];
+        if (strcasecmp(entry.c_str(), name) != 0) continue;
+        memcpy(name, entry.c_str(), strlen(name));
+        if (!mustBeDir || TqIsDir(path)) return 1;
     }
-    closedir(dir);
-    return result;
+    return 0;
 }
 
 int TqFileCaseCallback(char* path) { return (unsigned char)FindMatchingPath(path, 0); }
 
 // A directory opens for reading on Linux, but it is never the file anyone asked for.
 static FILE* OpenFile(const char* path, const char* mode) {
+    nFileOpenAttempts++;
     FILE* fp = fopen(path, mode);
     if (!fp) return nullptr;
     struct stat st;
@@ -58,19 +119,24 @@ static FILE* OpenFile(const char* path, const char* mode) {
 }
 
 FILE* fopeni(char* path, const char* mode) {
-    if (FILE* fp = OpenFile(path, mode)) return fp;
     char* slash = strrchr(path, '/');
     char* name = slash ? slash + 1 : path;
+    const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
+    // Only names the listing shows are opened; without a listing every guess is tried.
+    auto worthTrying = [&]() { return !listing.listed || !*name || listing.exact.count(name); };
+    if (worthTrying()) {
+        if (FILE* fp = OpenFile(path, mode)) return fp;
+    }
     // The cheap guesses first: library files are mostly all lower or all upper case.
     char before[kPathSize];
     strncpy0(before, name, sizeof(before));
     Tqstrlwr(name);
-    if (strcmp(before, name) != 0) {
+    if (strcmp(before, name) != 0 && worthTrying()) {
         if (FILE* fp = OpenFile(path, mode)) return fp;
     }
     strncpy0(before, name, sizeof(before));
     Tqstrupr(name);
-    if (strcmp(before, name) != 0) {
+    if (strcmp(before, name) != 0 && worthTrying()) {
         if (FILE* fp = OpenFile(path, mode)) return fp;
     }
     if (FindMatchingPath(path, 0)) return OpenFile(path, mode);

@@ -126,6 +126,12 @@ extern const char* const Extensions[4];
 /// The library search record, filled by ReadColours.
 extern LDrawIniS* LDrawIni;
 
+/// Files opened or tried so far (for the benchmark).
+extern long nFileOpenAttempts;
+/// Directories listed so far (for the benchmark).
+extern long nDirectoryListings;
+/// Drops the remembered directory listings (a directory the run writes into has changed).
+void ForgetDirectoryListings();
 /// Rewrites path in place to the letter case found on disk; 1 when it exists.
 int FindMatchingPath(char* path, int mustBeDir);
 /// FindMatchingPath without the directory requirement; the hook for LDrawIni.

@@ -268,6 +268,7 @@ int TqrMain(int argc, char** argv) {
         Exit("File '%s' already exists, use option -o to overwrite", PovFilename);
     PovFp = fopen(PovFilename, "w");
     if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
+    ForgetDirectoryListings();  // the output file now exists in a directory listed before
     fprintf(StdErr, "Processing %s\n", GetOpenDatFilePath());
 
     int status = ConvertByTestKind(kind);

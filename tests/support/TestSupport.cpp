@@ -47,6 +47,7 @@ void ResetGlobalState() {
     ModelTitle[0] = ModelAuthor[0] = '\0';
     ResetLineChecks();
     LDrawIniSetFileCaseCallback(nullptr);
+    ForgetDirectoryListings();
 }
 
 TempDir::TempDir() {
