@@ -17,6 +17,7 @@ char DatPath[kPathSize];
 const char* const Extensions[4] = {"", ".ldr", ".dat", ".mpd"};
 long nFileOpenAttempts = 0;
 long nDirectoryListings = 0;
+void (*OnFileOpened)(const char* path) = nullptr;
 
 namespace {
 
@@ -115,6 +116,7 @@ static FILE* OpenFile(const char* path, const char* mode) {
         fclose(fp);
         return nullptr;
     }
+    if (OnFileOpened) OnFileOpened(path);
     return fp;
 }
 

@@ -130,6 +130,8 @@ extern LDrawIniS* LDrawIni;
 extern long nFileOpenAttempts;
 /// Directories listed so far (for the benchmark).
 extern long nDirectoryListings;
+/// Called with the path of every file opened for reading through the lookup (benchmark hook).
+extern void (*OnFileOpened)(const char* path);
 /// Drops the remembered directory listings (a directory the run writes into has changed).
 void ForgetDirectoryListings();
 /// Rewrites path in place to the letter case found on disk; 1 when it exists.

@@ -31,20 +31,41 @@ const char* SlopeSuffix(int slope) { return slope ? "_slope" : ""; }
 
 const char* ClearSuffix(int clear) { return clear ? "_clear" : ""; }
 
+// The scene name of a colour number into out: "%ld" below 0x1000000, else "0x%08lX".
+static char* WriteColourName(char* out, unsigned u) {
+    if (u < 0x1000000) {
+        char reversed[12];
+        int n = 0;
+        do {
+            reversed[n++] = (char)('0' + u % 10);
+            u /= 10;
+        } while (u);
+        while (n) *out++ = reversed[--n];
+    } else {
+        *out++ = '0';
+        *out++ = 'x';
+        for (int shift = 28; shift >= 0; shift -= 4) *out++ = "0123456789ABCDEF"[(u >> shift) & 0xF];
+    }
+    *out = '\0';
+    return out;
+}
+
 const char* DatColorStr(int colour) {
     static char buffer[24];
-    unsigned u = (unsigned)colour;
-    if (u < 0x1000000)
-        snprintf(buffer, sizeof(buffer), "%ld", (long)u);
-    else
-        snprintf(buffer, sizeof(buffer), "0x%08lX", (unsigned long)u);
+    WriteColourName(buffer, (unsigned)colour);
     return buffer;
 }
 
 const char* PovColorRef(int colour, int slope) {
     static char buffer[64];
-    snprintf(buffer, sizeof(buffer), "material { TqColor%s%s }", DatColorStr(colour),
-             SlopeSuffix(slope));
+    char* p = buffer;
+    memcpy(p, "material { TqColor", 18);
+    p = WriteColourName(p + 18, (unsigned)colour);
+    if (slope) {
+        memcpy(p, "_slope", 6);
+        p += 6;
+    }
+    memcpy(p, " }", 3);
     return buffer;
 }
 

@@ -13,11 +13,22 @@ constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
 }  // namespace
 
 char* FormatG(char* out, double value) {
-    if (value == 0) {
-        // printf keeps the sign of a negative zero.
-        return out + snprintf(out, 3, "%s", std::signbit(value) ? "-0" : "0");
-    }
+    char* p = out;
+    if (std::signbit(value)) *p++ = '-';  // printf keeps the sign of a negative zero too
     double a = std::fabs(value);
+    // Whole numbers below a million, the bulk of LDraw coordinates, print as integers.
+    if (a < 1e6 && a == (double)(long)a) {
+        long n = (long)a;
+        char reversed[8];
+        int count = 0;
+        do {
+            reversed[count++] = (char)('0' + n % 10);
+            n /= 10;
+        } while (n);
+        while (count) *p++ = reversed[--count];
+        *p = '\0';
+        return p;
+    }
     // The fast path covers 0.01 <= |v| < 1e6 for values that are floats: scaled by at most 1e7
     // they need at most 24 + 17 significant bits, so the scaling below is exact in double and
     // nearbyint rounds exactly as printf does (to nearest, ties to even).
@@ -30,8 +41,6 @@ char* FormatG(char* out, double value) {
     long n = (long)scaled;
     for (int i = 5; i >= 0; i--, n /= 10) digits[i] = (char)('0' + n % 10);
     int last = 5;  // drop trailing zeros of the fraction
-    char* p = out;
-    if (value < 0) *p++ = '-';
     if (exponent >= 0) {
         while (last > exponent && digits[last] == '0') last--;
         for (int i = 0; i <= exponent; i++) *p++ = digits[i];

@@ -272,14 +272,20 @@ const char* PovName(const char* name) {
             for (const BadChar& b : PovBadChars) {
                 if ((signed char)b.c == (signed char)*s) bad = &b;
             }
-            if (bad)
-                n += (size_t)snprintf(ThePovName + n, sizeof(ThePovName) - n, "_%s_", bad->word);
-            else
-                n += (size_t)snprintf(ThePovName + n, sizeof(ThePovName) - n, "_%02X_", *s);
+            ThePovName[n++] = '_';
+            if (bad) {
+                size_t length = strlen(bad->word);
+                memcpy(ThePovName + n, bad->word, length);
+                n += length;
+            } else {
+                ThePovName[n++] = "0123456789ABCDEF"[*s >> 4];
+                ThePovName[n++] = "0123456789ABCDEF"[*s & 0xF];
+            }
+            ThePovName[n++] = '_';
         }
         if (n > (size_t)kMaxPovName) {
             // Cut long names so that the identifier stays within POV-Ray's limit.
-            strcpy(ThePovName + 119, "MAX125");
+            memcpy(ThePovName + 119, "MAX125", 7);
             return ThePovName;
         }
     }
@@ -310,21 +316,42 @@ void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
         size[i] = (float)((double)part->BBox[3 + i] - part->BBox[i]);
         centre[i] = (float)(((double)part->BBox[i] + part->BBox[3 + i]) / 2);
     }
-    fputs("matrix <", fp);
+    // "1-%s/%g" per axis on the diagonal, then ",%s/%g" per axis for the shift.
+    char text[512];
+    char* p = text;
+    size_t widthLength = strlen(width);
+    if (widthLength > 64) widthLength = 64;
+    auto term = [&](const char* before, double number) {
+        size_t n = strlen(before);
+        memcpy(p, before, n);
+        p += n;
+        memcpy(p, width, widthLength);
+        p += widthLength;
+        *p++ = '/';
+        p = FormatG(p, number);
+    };
+    memcpy(p, "matrix <", 8);
+    p += 8;
     for (int i = 0; i < 3; i++) {
         if (size[i] == 0 || TqPov.SeamWidth >= size[i])
-            fputs("1", fp);
+            *p++ = '1';
         else
-            fprintf(fp, "1-%s/%g", width, size[i]);
-        if (i < 2) fputs(",0,0,0,", fp);
+            term("1-", size[i]);
+        if (i < 2) {
+            memcpy(p, ",0,0,0,", 7);
+            p += 7;
+        }
     }
     for (int i = 0; i < 3; i++) {
-        if (size[i] == 0 || centre[i] == 0 || TqPov.SeamWidth >= size[i])
-            fputs(",0", fp);
-        else
-            fprintf(fp, ",%s/%g", width, size[i] / centre[i]);
+        if (size[i] == 0 || centre[i] == 0 || TqPov.SeamWidth >= size[i]) {
+            *p++ = ',';
+            *p++ = '0';
+        } else {
+            term(",", size[i] / centre[i]);
+        }
     }
-    fputs(">\n", fp);
+    memcpy(p, ">\n", 3);
+    fputs(text, fp);
 }
 
 void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
