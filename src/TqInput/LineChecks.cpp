@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "TqColor/TqColor.h"
 #include "TqInput/TqInput.h"
@@ -104,6 +105,7 @@ static void CheckTriangle(const LineEntry* line) {
         ErrorInInput(1, kWarning, "Identical vertices");
         return;
     }
+    if (WarningLevel < 1) return;  // the measure only feeds a level 1 message
     float measure = PointsOnLine(Point(line, 0), Point(line, 1), Point(line, 2));
     if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices (%g)", measure);
 }
@@ -133,11 +135,13 @@ static void CheckQuad(LineEntry* line) {
         ErrorInInput(1, kWarning, "Identical vertices");
         return;
     }
-    static const char* const kTriples[4] = {"012", "013", "023", "123"};
-    for (const char* triple : kTriples) {
-        float measure = PointsOnLine(Point(line, triple[0] - '0'), Point(line, triple[1] - '0'),
-                                     Point(line, triple[2] - '0'));
-        if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
+    // Below warning level 1 only the repair of the vertex order matters, not the measures.
+    if (WarningLevel >= 1) {
+        for (const char* triple : {"012", "013", "023", "123"}) {
+            float measure = PointsOnLine(Point(line, triple[0] - '0'), Point(line, triple[1] - '0'),
+                                         Point(line, triple[2] - '0'));
+            if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
+        }
     }
     float d01[3], d02[3], d03[3], d12[3], d13[3], d23[3];
     auto edges = [&]() {
@@ -164,6 +168,7 @@ static void CheckQuad(LineEntry* line) {
         }
         edges();
     }
+    if (WarningLevel < 1) return;
     double cos1, cos2;
     if (!NormalCosine(d01, d03, d12, d23, &cos1)) {
         ErrorInInput(1, kWarning, "Zero normals (1) Cannot check angle");

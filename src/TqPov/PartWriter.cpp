@@ -22,6 +22,14 @@ const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
 
 constexpr int kMaxPovName = 125;
 
+// The writer's hot paths put out many short texts; these skip printf and the stream lock.
+void Put(FILE* fp, const char* text) { fputs_unlocked(text, fp); }
+template <typename... More>
+void Put(FILE* fp, const char* text, More... more) {
+    fputs_unlocked(text, fp);
+    Put(fp, more...);
+}
+
 bool IsStepBoundary(const LineEntry* line, int isModel) {
     return line->LineFlags.IsStep && (TqPov.StepClock || (TqPov.StepClockModelOnly && isModel));
 }
@@ -42,8 +50,8 @@ struct OutputPass {
 
     void CloseMesh() {
         if (!meshOpen) return;
-        if (meshColour != 16) fprintf(fp, "\t\t%s\n", PovColorRef(meshColour, 0));
-        fputs("\t}\n", fp);
+        if (meshColour != 16) Put(fp, "\t\t", PovColorRef(meshColour, 0), "\n");
+        Put(fp, "\t}\n");
         meshOpen = false;
     }
     void CloseStuds() {
@@ -86,21 +94,21 @@ void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt*
         depth = 2;
     }
     for (int i = 0; i < copies; i++) {
-        if (i > 0) fprintf(fp, "%s#if (TqQuality > 0)\n", Tabs(depth++));
+        if (i > 0) Put(fp, Tabs(depth++), "#if (TqQuality > 0)\n");
         const char* suffix = i > 0 ? "_slope" : (lgeo && transparent ? "_clear" : "");
-        fprintf(fp, "%sobject {\n%s\t%s%s\n", Tabs(depth), Tabs(depth), id, suffix);
+        Put(fp, Tabs(depth), "object {\n", Tabs(depth), "\t", id, suffix, "\n");
         const char* seam = lgeo ? (transparent ? "0.01" : nullptr)
                                 : (line->LineFlags.UnitDet ? (transparent ? "TqSWT" : "TqSW") : nullptr);
         if (seam) {
-            fprintf(fp, "%s\t", Tabs(depth));
+            Put(fp, Tabs(depth), "\t");
             PrintPovSeamMatrix(fp, child, seam);
         }
-        fprintf(fp, "%s\t", Tabs(depth));
+        Put(fp, Tabs(depth), "\t");
         PrintPovMatrix(fp, line);
         if (line->Colour != 16 && child->AttrFlags.UsesColour16)
-            fprintf(fp, "\n%s\t%s", Tabs(depth), PovColorRef(line->Colour, i > 0));
-        fprintf(fp, "\n%s}\n", Tabs(depth));
-        if (i > 0) fprintf(fp, "%s#end\n", Tabs(--depth));
+            Put(fp, "\n", Tabs(depth), "\t", PovColorRef(line->Colour, i > 0));
+        Put(fp, "\n", Tabs(depth), "}\n");
+        if (i > 0) Put(fp, Tabs(--depth), "#end\n");
     }
     if (merge) fputs("\t}\n", fp);
 }
@@ -131,10 +139,10 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
     }
     const LgeoElmt* element = FindLgeoElmt(child->DatName, 0);
     if (!element && !line->LineFlags.UnitDet && !child->AttrFlags.PovMark) {
-        fprintf(fp, "\tobject { %s ", PovName(child->DatName));
+        Put(fp, "\tobject { ", PovName(child->DatName), " ");
         PrintPovMatrix(fp, line);
-        if (line->Colour != 16 && child->AttrFlags.UsesColour16) fprintf(fp, " %s", PovColorRef(line->Colour, 0));
-        fputs(" }\n", fp);
+        if (line->Colour != 16 && child->AttrFlags.UsesColour16) Put(fp, " ", PovColorRef(line->Colour, 0));
+        Put(fp, " }\n");
         return;
     }
     PrintLongReference(pass, line, element);
@@ -145,7 +153,7 @@ void PrintSurface(OutputPass* pass, const LineEntry* line, int texture) {
     pass->CloseStuds();
     if (pass->meshOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture)) pass->CloseMesh();
     if (!pass->meshOpen) {
-        fputs("\tmesh {\n", fp);
+        Put(fp, "\tmesh {\n");
         pass->meshOpen = true;
         pass->meshColour = line->Colour;
         pass->meshTexture = texture;
@@ -307,7 +315,7 @@ void PrintPovMatrix(FILE* fp, const LineEntry* line) {
         }
     }
     *p = '\0';
-    fputs(text, fp);
+    fputs_unlocked(text, fp);
 }
 
 void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
@@ -351,7 +359,7 @@ void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
         }
     }
     memcpy(p, ">\n", 3);
-    fputs(text, fp);
+    fputs_unlocked(text, fp);
 }
 
 void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
@@ -369,7 +377,7 @@ void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
     }
     memcpy(p, "}\n", 3);
     p[3] = '\0';
-    fputs(text, fp);
+    fputs_unlocked(text, fp);
 }
 
 void PrintPovPartStep(FILE* fp, int* counter, int open) {
@@ -407,13 +415,19 @@ void PrintPovPartFirstLineComment(FILE* fp, const PartEntry* part) {
 
 void PrintDatLine(FILE* fp, const LineEntry* line) {
     if (line->Type == 0) {
-        fprintf(fp, " 0 %s\n", line->Text ? line->Text : "");
+        Put(fp, " 0 ", line->Text ? line->Text : "", "\n");
         return;
     }
-    fprintf(fp, " %d %s", line->Type, DatColorStr(line->Colour));
     const float* m = line->Data;
-    char text[12 * 34 + 8];
+    char text[12 * 34 + 40];
     char* p = text;
+    *p++ = ' ';
+    *p++ = (char)('0' + line->Type);
+    *p++ = ' ';
+    const char* colour = DatColorStr(line->Colour);
+    size_t colourLength = strlen(colour);
+    memcpy(p, colour, colourLength);
+    p += colourLength;
     // Three numbers after two blanks, each group: "  %g %g %g".
     auto group = [&p](float a, float b, float c) {
         *p++ = ' ';
@@ -428,14 +442,14 @@ void PrintDatLine(FILE* fp, const LineEntry* line) {
         group(m[3], m[7], m[11]);
         for (int r = 0; r < 3; r++) group(m[4 * r], m[4 * r + 1], m[4 * r + 2]);
         *p = '\0';
-        fprintf(fp, "%s %s\n", text, line->Part ? line->Part->DatName : "");
+        Put(fp, text, " ", line->Part ? line->Part->DatName : "", "\n");
         return;
     }
     int nPoints = line->Type == 2 ? 2 : line->Type == 3 ? 3 : 4;
     for (int i = 0; i < nPoints; i++) group(m[4 * i], m[4 * i + 1], m[4 * i + 2]);
     *p++ = '\n';
     *p = '\0';
-    fputs(text, fp);
+    fputs_unlocked(text, fp);
 }
 
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {

@@ -269,6 +269,9 @@ int TqrMain(int argc, char** argv) {
     PovFp = fopen(PovFilename, "w");
     if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
     ForgetDirectoryListings();  // the output file now exists in a directory listed before
+    // A large buffer: scenes of big models run to tens of megabytes.
+    static char sceneBuffer[1 << 20];
+    setvbuf(PovFp, sceneBuffer, _IOFBF, sizeof(sceneBuffer));
     fprintf(StdErr, "Processing %s\n", GetOpenDatFilePath());
 
     int status = ConvertByTestKind(kind);
