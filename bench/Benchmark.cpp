@@ -32,10 +32,13 @@ struct RunStats {
 
 std::set<std::string>* OpenedFiles = nullptr;
 
-void RecordOpened(const char* path) { OpenedFiles->insert(path); }
+void RecordOpened(const char* path) {
+    OpenedFiles->insert(path);
+}
 
 double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // One conversion in a child process, so that every run starts cold and peak memory is its own.
@@ -119,11 +122,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> models;
     for (int i = 2; i < argc; i++) models.push_back(argv[i]);
     if (models.empty())
-        models = {"10179-1 - Millennium Falcon - UCS.mpd", "datsville_rev002.013_inlined_n_boxed_n.mpd"};
+        models = {"10179-1 - Millennium Falcon - UCS.mpd",
+                  "datsville_rev002.013_inlined_n_boxed_n.mpd"};
     char work[] = "/tmp/tqr-bench-XXXXXX";
     if (!mkdtemp(work)) return 2;
-    printf("%-44s %8s %8s %9s %7s %9s %9s %6s\n", "model", "median s", "min s", "peak MB", "opens", "listings",
-           "floor s", "ratio");
+    printf("%-44s %8s %8s %9s %7s %9s %9s %6s\n", "model", "median s", "min s", "peak MB", "opens",
+           "listings", "floor s", "ratio");
     for (const auto& name : models) {
         std::string model = shared + "/models/" + name, scene = std::string(work) + "/scene.pov";
         ConvertOnce(shared + "/ldraw", model, scene);  // warm the file cache
@@ -134,11 +138,13 @@ int main(int argc, char** argv) {
             times.push_back(last.seconds);
         }
         last.files.push_back(model);
-        for (int r = 0; r < runs; r++) floors.push_back(IoFloor(last.files, last.sceneBytes, std::string(work) + "/floor.out"));
+        for (int r = 0; r < runs; r++)
+            floors.push_back(
+                IoFloor(last.files, last.sceneBytes, std::string(work) + "/floor.out"));
         double median = Median(times), floor = Median(floors);
         printf("%-44.44s %8.3f %8.3f %9.1f %7ld %9ld %9.3f %6.1f\n", name.c_str(), median,
-               *std::min_element(times.begin(), times.end()), last.peakKb / 1024.0, last.opens, last.listings, floor,
-               median / floor);
+               *std::min_element(times.begin(), times.end()), last.peakKb / 1024.0, last.opens,
+               last.listings, floor, median / floor);
     }
     std::string cleanup = std::string("rm -rf ") + work;
     return system(cleanup.c_str()) == 0 ? 0 : 1;

@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
     text = text.substr(0, text.find('\0'));
     LDrawIniS* ini = LDrawIniGet("/ldraw", "fuzz", nullptr);
-    if (ini && LDrawIniResetSearchDirs(ini, text.c_str())) LDrawIniComputeRealDirs(ini, 0, 1, "/m/model.ldr");
+    if (ini && LDrawIniResetSearchDirs(ini, text.c_str()))
+        LDrawIniComputeRealDirs(ini, 0, 1, "/m/model.ldr");
     LDrawIniFree(ini);
     return 0;
 }

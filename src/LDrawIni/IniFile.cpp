@@ -54,8 +54,8 @@ static int TryIniFile(const char* dir, const char* file, const char* section, co
     return LDrawIniReadIniFile(iniPath, section, key, value, valueSize);
 }
 
-int LDrawIniReadSectionKey(const LDrawIniS* ini, const char* section, const char* key,
-                           char* value, int valueSize, char* iniPath, int iniPathSize) {
+int LDrawIniReadSectionKey(const LDrawIniS* ini, const char* section, const char* key, char* value,
+                           int valueSize, char* iniPath, int iniPathSize) {
     char localPath[1024];
     if (!iniPath) {
         iniPath = localPath;

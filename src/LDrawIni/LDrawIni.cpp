@@ -31,7 +31,8 @@ static void BackslashesToSlashes(char* s) {
 static int IsDirectory(char* path) {
     struct stat st;
     if (stat(path, &st) == 0) return S_ISDIR(st.st_mode);
-    if (FileCaseCallback && FileCaseCallback(path)) return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    if (FileCaseCallback && FileCaseCallback(path))
+        return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
     return 0;
 }
 
@@ -102,7 +103,9 @@ static int SplitLDrawSearch(LDrawIniS* ini, const char* text) {
     return 1;
 }
 
-const char* GetDefaultLDrawSearch() { return kDefaultLDrawSearch; }
+const char* GetDefaultLDrawSearch() {
+    return kDefaultLDrawSearch;
+}
 
 static int ReadSymbolicList(LDrawIniS* ini) {
     const char* env = getenv("LDRAWSEARCH");
@@ -200,7 +203,9 @@ void LDrawIniFree(LDrawIniS* ini) {
     free(ini);
 }
 
-void LDrawIniSetFileCaseCallback(LDrawIniFileCaseCallback callback) { FileCaseCallback = callback; }
+void LDrawIniSetFileCaseCallback(LDrawIniFileCaseCallback callback) {
+    FileCaseCallback = callback;
+}
 
 static int AppendUnknownTag(LDrawSearchDirS* dir, const char* tag, size_t length) {
     size_t have = dir->UnknownTags ? strlen(dir->UnknownTags) : 0;
@@ -217,9 +222,8 @@ static bool IsLDrawSubDir(const char* rest, const char* name) {
     return (rest[0] == '\\' || rest[0] == '/') && strcmp(rest + 1, name) == 0;
 }
 
-int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic,
-                                   const char* ldrawDir, const char* modelDir,
-                                   const char* homeDir) {
+int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, const char* ldrawDir,
+                                   const char* modelDir, const char* homeDir) {
     if (!dir || !symbolic || !ldrawDir) return 0;
     dir->Flags = 0;
     dir->UnknownTags = nullptr;

@@ -22,14 +22,14 @@ struct LDrawSearchDirS {
 
 /// The library search record.
 struct LDrawIniS {
-    char* LDrawDir;                ///< base directory of the library, '\' turned into '/'
-    char* LDrawDirSource;          ///< where LDrawDir came from
-    int nSearchDirs;               ///< number of SearchDirs
-    LDrawSearchDirS* SearchDirs;   ///< real search directories in search order
-    char* SearchSource;            ///< where the symbolic list came from
-    char* ModelDir;                ///< directory of the current model, or null
-    int nSymbolicSearchDirs;       ///< number of SymbolicSearchDirs
-    char** SymbolicSearchDirs;     ///< symbolic search directories as read
+    char* LDrawDir;               ///< base directory of the library, '\' turned into '/'
+    char* LDrawDirSource;         ///< where LDrawDir came from
+    int nSearchDirs;              ///< number of SearchDirs
+    LDrawSearchDirS* SearchDirs;  ///< real search directories in search order
+    char* SearchSource;           ///< where the symbolic list came from
+    char* ModelDir;               ///< directory of the current model, or null
+    int nSymbolicSearchDirs;      ///< number of SymbolicSearchDirs
+    char** SymbolicSearchDirs;    ///< symbolic search directories as read
 };
 
 /// Hook that rewrites a path in place to an existing one differing only in letter case.
@@ -44,8 +44,8 @@ int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailin
 void LDrawIniSetFileCaseCallback(LDrawIniFileCaseCallback callback);
 /// Reads key in section from the ini files in their order (or only iniPath when it is set);
 /// the file that held it is left in iniPath.
-int LDrawIniReadSectionKey(const LDrawIniS* ini, const char* section, const char* key,
-                           char* value, int valueSize, char* iniPath, int iniPathSize);
+int LDrawIniReadSectionKey(const LDrawIniS* ini, const char* section, const char* key, char* value,
+                           int valueSize, char* iniPath, int iniPathSize);
 /// Reads key in section of one ini file; 1 found, 0 not found or no file.
 int LDrawIniReadIniFile(const char* iniPath, const char* section, const char* key, char* value,
                         int valueSize);
@@ -57,9 +57,8 @@ void LDrawIniFree(LDrawIniS* ini);
 const char* GetDefaultLDrawSearch();
 /// Parses one symbolic entry into dir (which must be empty); 1 ok (dir->Dir null = yields nothing),
 /// 0 on a parse error.
-int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic,
-                                   const char* ldrawDir, const char* modelDir,
-                                   const char* homeDir);
+int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, const char* ldrawDir,
+                                   const char* modelDir, const char* homeDir);
 /// Copies at most size - 1 characters and terminates.
 char* strcpySafe(char* dst, const char* src, int size);
 /// Appends only when the whole result fits in size, else leaves dst unchanged.

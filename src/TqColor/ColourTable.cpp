@@ -12,11 +12,12 @@ ColourEntry* TqColours = nullptr;
 int nTqColours = 0;
 int nTqColoursAlloc = 0;
 
-const char* const TqColourFinishTags[] = {"OPAQUE", "CHROME", "PEARLESCENT",   "RUBBER",
-                                          "MATTE_METALLIC", "METAL", nullptr};
+const char* const TqColourFinishTags[] = {"OPAQUE",         "CHROME", "PEARLESCENT", "RUBBER",
+                                          "MATTE_METALLIC", "METAL",  nullptr};
 
 int cmpTqColours(const void* a, const void* b) {
-    int ca = static_cast<const ColourEntry*>(a)->Code, cb = static_cast<const ColourEntry*>(b)->Code;
+    int ca = static_cast<const ColourEntry*>(a)->Code,
+        cb = static_cast<const ColourEntry*>(b)->Code;
     return ca < cb ? -1 : ca > cb ? 1 : 0;
 }
 
@@ -73,8 +74,9 @@ void ResolveEdgeColours(const char* path) {
         ColourEntry* e = &TqColours[i];
         if (e->Edge <= (unsigned)kMaxColourCode && !FindColour((int)e->Edge)) {
             // Shown at every warning level: a broken edge reference is worth knowing about.
-            ErrorInInput(INT_MIN, kPlain, "WARNING \"%s\": Cannot find edge color (%d) for color %d, using 0",
-                         path, (int)e->Edge, e->Code);
+            ErrorInInput(INT_MIN, kPlain,
+                         "WARNING \"%s\": Cannot find edge color (%d) for color %d, using 0", path,
+                         (int)e->Edge, e->Code);
             e->Edge = 0;
         }
     }
@@ -93,7 +95,8 @@ void PrintColours(FILE* fp) {
             fprintf(fp, "#%06lX", (unsigned long)(e->Edge & 0xFFFFFF));
         if (e->Flags & kColourHasAlpha) fprintf(fp, " ALPHA %3d", e->Alpha);
         if (e->Flags & kColourHasLuminance) fprintf(fp, " LUMINANCE %3d", e->Luminance);
-        if (e->Flags & kColourFinishMask) fprintf(fp, " %s", TqColourFinishTags[e->Flags & kColourFinishMask]);
+        if (e->Flags & kColourFinishMask)
+            fprintf(fp, " %s", TqColourFinishTags[e->Flags & kColourFinishMask]);
         fputc('\n', fp);
     }
 }
@@ -105,8 +108,12 @@ static void SetRgb(float* rgb, double r, double g, double b) {
     rgb[2] = (float)b;
 }
 
-static double Byte(unsigned value, int shift) { return (value >> shift) & 0xFF; }
-static double Nibble(unsigned value, int shift) { return (value >> shift) & 0xF; }
+static double Byte(unsigned value, int shift) {
+    return (value >> shift) & 0xFF;
+}
+static double Nibble(unsigned value, int shift) {
+    return (value >> shift) & 0xF;
+}
 
 int Color2rgb(int code, float* rgb, unsigned* attributes) {
     SetRgb(rgb, 0.5, 0.5, 0.5);
@@ -114,7 +121,8 @@ int Color2rgb(int code, float* rgb, unsigned* attributes) {
     if (code >= 0 && code <= kMaxColourCode) {
         if (const ColourEntry* e = FindColour(code)) {
             SetRgb(rgb, Byte(e->Value, 16) / 255, Byte(e->Value, 8) / 255, Byte(e->Value, 0) / 255);
-            if (attributes) *attributes = e->Flags | (unsigned)e->Alpha << 8 | (unsigned)e->Luminance << 16;
+            if (attributes)
+                *attributes = e->Flags | (unsigned)e->Alpha << 8 | (unsigned)e->Luminance << 16;
             return 0;
         }
         if (code >= 256) {

@@ -10,7 +10,8 @@
 static constexpr int kColourFaultLevel = 1;
 
 static int ValueFault(int kind, const char* text) {
-    ErrorInInput(kColourFaultLevel, kSkipping, "%s: %s", kind == kColourEdge ? "EDGE" : "VALUE", text);
+    ErrorInInput(kColourFaultLevel, kSkipping, "%s: %s", kind == kColourEdge ? "EDGE" : "VALUE",
+                 text);
     return -1;
 }
 
@@ -25,7 +26,8 @@ static int ReadHexValue(const char* digits, int kind, unsigned* result) {
     if (strlen(digits) != 6 || HexDigitValue(digits[0]) < 0)
         return ValueFault(kind, "Six hex digits RRGGBB expected");
     unsigned v = 0;
-    for (int i = 0; i < 6 && HexDigitValue(digits[i]) >= 0; i++) v = v * 16 + (unsigned)HexDigitValue(digits[i]);
+    for (int i = 0; i < 6 && HexDigitValue(digits[i]) >= 0; i++)
+        v = v * 16 + (unsigned)HexDigitValue(digits[i]);
     *result = v;
     return 0;
 }
@@ -46,7 +48,8 @@ static int ReadDecimalRgb(char** cursor, int kind, unsigned* result) {
 int ReadColorValue(char** cursor, int kind, unsigned* result) {
     GetNextToken(cursor, 0);
     if (Token[0] == '#') return ReadHexValue(Token + 1, kind, result);
-    if (Token[0] == '0' && (Token[1] == 'x' || Token[1] == 'X')) return ReadHexValue(Token + 2, kind, result);
+    if (Token[0] == '0' && (Token[1] == 'x' || Token[1] == 'X'))
+        return ReadHexValue(Token + 2, kind, result);
     if (IsDecimalNumber(Token)) return ReadDecimalRgb(cursor, kind, result);
     unsigned long numbers[3];
     int n = 0;
@@ -181,7 +184,8 @@ void ReadLdconfigStream(FILE* fp, const char* name) {
         }
         s++;
         if (!*s) continue;
-        if (*s != ' ' && *s != '\t') ErrorInInput(3, kWarning, "Comment lines should have space after 0");
+        if (*s != ' ' && *s != '\t')
+            ErrorInInput(3, kWarning, "Comment lines should have space after 0");
         ColourEntry entry;
         int r = ReadColourLine(FirstNonBlank(s), &entry);
         if (r == 0) continue;

@@ -37,7 +37,8 @@ extern ColourEntry* TqColours;
 extern int nTqColours;
 /// Entries allocated.
 extern int nTqColoursAlloc;
-/// Finish names by index, ended by null: OPAQUE, CHROME, PEARLESCENT, RUBBER, MATTE_METALLIC, METAL.
+/// Finish names by index, ended by null: OPAQUE, CHROME, PEARLESCENT, RUBBER, MATTE_METALLIC,
+/// METAL.
 extern const char* const TqColourFinishTags[];
 
 /// Orders entries by Code.

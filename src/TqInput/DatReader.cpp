@@ -14,7 +14,8 @@ int InternID = 0;
 
 namespace {
 
-const char* const BfcKeywords[] = {"CERTIFY", "NOCERTIFY", "CLIP", "NOCLIP", "CW", "CCW", "INVERTNEXT", nullptr};
+const char* const BfcKeywords[] = {"CERTIFY", "NOCERTIFY", "CLIP",       "NOCLIP",
+                                   "CW",      "CCW",       "INVERTNEXT", nullptr};
 enum BfcOption : int {
     kCertify = 0x01,
     kNoCertify = 0x02,
@@ -33,8 +34,8 @@ const int nArgumentsExpected[] = {0, 15, 8, 11, 14, 14};
 // Reading state of one file: the current section, block and back-face culling state.
 struct ReaderState {
     FILE* fp;
-    PartEntry* file;        // the entry ReadDatFile was called for
-    const char* refName;    // the referencing file, for notices
+    PartEntry* file;      // the entry ReadDatFile was called for
+    const char* refName;  // the referencing file, for notices
     bool isMainModel;
     bool ldrawSeen = false;
     bool firstFileMet = false;
@@ -132,7 +133,8 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
             return false;
         }
         if (st->operationalSeen) {
-            ErrorInInput(0, kSkipping, "BFC NOCERTIFY must appear before the first operational command-line");
+            ErrorInInput(0, kSkipping,
+                         "BFC NOCERTIFY must appear before the first operational command-line");
             return false;
         }
         st->noCertifyMet = true;
@@ -145,15 +147,17 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
         else if (st->certified)
             ErrorInInput(0, kWarning, "Already BFC certified implicitly");
         if (!st->certified && st->operationalSeen) {
-            ErrorInInput(0, kSkipping, "BFC CERTIFY must appear before the first operational command-line");
+            ErrorInInput(0, kSkipping,
+                         "BFC CERTIFY must appear before the first operational command-line");
             return false;
         }
         st->certifyMet = st->certified = true;
     }
     if (options & (kClip | kNoClip | kCw | kCcw | kInvertNext)) {
         if (!st->certified && st->operationalSeen) {
-            ErrorInInput(0, kSkipping,
-                         "This BFC is ignored because no BFC appeared before the first operational command-line");
+            ErrorInInput(
+                0, kSkipping,
+                "This BFC is ignored because no BFC appeared before the first operational command-line");
             return false;
         }
         st->certified = true;
@@ -164,7 +168,8 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
 
 void ReportMovedTo(const ReaderState* st, const char* meta) {
     if (st->isMainModel) {
-        ErrorInInput(0, kPlain, "NOTABENE \"%s\" Line %u: %s", IInfo.FileName, IInfo.LineNo, IInfo.Line);
+        ErrorInInput(0, kPlain, "NOTABENE \"%s\" Line %u: %s", IInfo.FileName, IInfo.LineNo,
+                     IInfo.Line);
     } else {
         ErrorInInput(0, kPlain, "NOTABENE \"%s\" referenced by \"%s\": %s", IInfo.FileName,
                      st->refName ? st->refName : "", meta + 1);
@@ -222,7 +227,8 @@ bool HandleMeta(ReaderState* st, char* meta, LineEntry* line) {
 }
 
 bool OutOfMemory(ReaderState* st) {
-    PromptUser("Error during input", "Out of memory in \"%s\" line %u", IInfo.FileName, IInfo.LineNo);
+    PromptUser("Error during input", "Out of memory in \"%s\" line %u", IInfo.FileName,
+               IInfo.LineNo);
     fclose(st->fp);
     return false;
 }
@@ -274,8 +280,8 @@ void EndSection(ReaderState* st, bool atEndOfFile) {
     }
     if (st->openTexture) {
         if (atEndOfFile)
-            ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, TEXTURE %s not ended", IInfo.FileName,
-                         MetaTextures[st->openTexture]);
+            ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, TEXTURE %s not ended",
+                         IInfo.FileName, MetaTextures[st->openTexture]);
         else
             ErrorInInput(0, kWarning, "TEXTURE %s not ended", MetaTextures[st->openTexture]);
     }
@@ -301,7 +307,8 @@ int ReadBfcLine(char* meta) {
         ErrorInInput(0, kSkipping, "No BFC options specified");
         return -1;
     }
-    if ((options & kNoCertify) && options != kNoCertify) ErrorInInput(0, kWarning, "NOCERTIFY must appear alone");
+    if ((options & kNoCertify) && options != kNoCertify)
+        ErrorInInput(0, kWarning, "NOCERTIFY must appear alone");
     if (((options & kClip) && (options & kNoClip)) || ((options & kCw) && (options & kCcw))) {
         ErrorInInput(0, kSkipping, "Only one BFC option from a group allowed");
         return -1;
@@ -353,9 +360,12 @@ int UpdateFromPARTS(char* meta, PartEntry* part) {
     char* cursor = meta;
     char first[kTokenMax + 1];
     strncpy0(first, GetNextToken(&cursor, kTokenFixName), sizeof(first));
-    bool header = IsInVaList(first, "!ldraw_org", "ldraw_org", "unofficial", "un-official", (const char*)nullptr) >= 0;
-    if (!header && strcmp(first, "official") == 0) header = strcmp(GetNextToken(&cursor, kTokenFixName), "lcad") == 0;
-    if (!header && strcmp(first, "original") == 0) header = strcmp(GetNextToken(&cursor, kTokenFixName), "ldraw") == 0;
+    bool header = IsInVaList(first, "!ldraw_org", "ldraw_org", "unofficial", "un-official",
+                             (const char*)nullptr) >= 0;
+    if (!header && strcmp(first, "official") == 0)
+        header = strcmp(GetNextToken(&cursor, kTokenFixName), "lcad") == 0;
+    if (!header && strcmp(first, "original") == 0)
+        header = strcmp(GetNextToken(&cursor, kTokenFixName), "ldraw") == 0;
     if (!header) return 0;
     const char* kind = GetNextToken(&cursor, kTokenFixName);
     if (IsInVaList(kind, "part", "subpart", "sub-part", "element", (const char*)nullptr) >= 0) {
@@ -416,12 +426,14 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, in
             *text = *after ? after + 1 : after;
         }
         meta = FirstNonBlank(*text);
-        if (StrBeginsWith(meta, "FILE") && (meta[4] == ' ' || meta[4] == '\t') && *FirstNonBlank(meta + 4)) {
+        if (StrBeginsWith(meta, "FILE") && (meta[4] == ' ' || meta[4] == '\t') &&
+            *FirstNonBlank(meta + 4)) {
             GetExtendedFilename(meta + 5);
             st->ldrawSeen = true;
             if (st->firstFileMet) return LineOutcome::kEndSection;
             st->firstFileMet = true;
-            if (st->operationalSeen) ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
+            if (st->operationalSeen)
+                ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
             if (st->isMainModel) ModelTitle[0] = '\0';
             meta = nullptr;  // kept as a comment, not examined further
         }
@@ -435,7 +447,8 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, in
             *text = IInfo.Line;  // text before the first LDraw line is kept as it is
         }
     }
-    if (prevInvertNext && type != 1) ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
+    if (prevInvertNext && type != 1)
+        ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
     if (st->cur->LoadFlags.Read) {
         ErrorInInput(0, kSkipping, "Subfile %s already read", st->cur->DatName);
         return LineOutcome::kDrop;
@@ -464,7 +477,8 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, in
                 line->LineFlags.IsLight = 1;
                 TqPov.LightDatFound = 1;
                 if (Color2rgb(line->Colour, nullptr, nullptr) != 0) {
-                    ErrorInInput(0, kWarning, "Sorry, cannot handle color %d, using 15", line->Colour);
+                    ErrorInInput(0, kWarning, "Sorry, cannot handle color %d, using 15",
+                                 line->Colour);
                     line->Colour = 15;
                 }
             }
@@ -515,7 +529,8 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, in
 // Stores a checked line; false when memory ran out (the file is closed then).
 bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
     if (!(LineTypeSaveMask & (1u << line->Type))) return true;
-    if (line->Type >= 1 && line->Colour != 16 && line->Colour != 24 && AddUsedColor(line->Colour) != 0) {
+    if (line->Type >= 1 && line->Colour != 16 && line->Colour != 24 &&
+        AddUsedColor(line->Colour) != 0) {
         fclose(st->fp);
         return false;
     }
@@ -562,7 +577,8 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
                 fclose(fp);
                 return 1;
             }
-            if (section->LoadFlags.Read) ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
+            if (section->LoadFlags.Read)
+                ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
             section->LoadFlags.IsLibrary = part->LoadFlags.IsLibrary;
             StartSection(&st, section);
             continue;

@@ -76,7 +76,9 @@ bool ExistsAsWritten(const char* path) {
 
 }  // namespace
 
-void ForgetDirectoryListings() { Listings().clear(); }
+void ForgetDirectoryListings() {
+    Listings().clear();
+}
 
 int FindMatchingPath(char* path, int mustBeDir) {
     if (ExistsAsWritten(path)) return 1;
@@ -104,7 +106,9 @@ int FindMatchingPath(char* path, int mustBeDir) {
     return 0;
 }
 
-int TqFileCaseCallback(char* path) { return (unsigned char)FindMatchingPath(path, 0); }
+int TqFileCaseCallback(char* path) {
+    return (unsigned char)FindMatchingPath(path, 0);
+}
 
 // A directory opens for reading on Linux, but it is never the file anyone asked for.
 static FILE* OpenFile(const char* path, const char* mode) {
@@ -184,7 +188,9 @@ FILE* OpenDatFile(const char* name, int isModel, int* flags) {
     return nullptr;
 }
 
-const char* GetOpenDatFilePath() { return DatPath; }
+const char* GetOpenDatFilePath() {
+    return DatPath;
+}
 
 // Accepts a directory spelled in any letter case and keeps the spelling found on disk.
 static bool SetLgeoDirIfExists(const char* base, const char* sub, const char* source) {

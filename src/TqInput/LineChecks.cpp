@@ -12,20 +12,23 @@ double CosThreshold = 0;
 static bool CosThresholdSet = false;
 
 static const char* const xzParts[] = {"axleend.dat",  "axlehol2.dat", "axlehol3.dat",
-                                      "axlehol9.dat", "axleho10.dat", "rect.dat", nullptr};
+                                      "axlehol9.dat", "axleho10.dat", "rect.dat",
+                                      nullptr};
 
 // Below this measure three points count as lying on one line.
 static constexpr float kCollinear = 0.001f;
 
-void ResetLineChecks() { CosThresholdSet = false; }
+void ResetLineChecks() {
+    CosThresholdSet = false;
+}
 
 int IsXzPart(const char* name) {
     if (IsInList(name, xzParts) >= 0) return 1;
     struct Pattern {
         const char* text;
         int conversions;
-    } patterns[] = {{"ring%d.da%[t]", 2},        {"rin%d.da%[t]", 2},       {"%d-%dring%d.da%[t]", 4},
-                    {"%d-%drin%d.da%[t]", 4},     {"%d-%ddisc.da%[t]", 3},   {"%d-%dndis.da%[t]", 3},
+    } patterns[] = {{"ring%d.da%[t]", 2},     {"rin%d.da%[t]", 2},     {"%d-%dring%d.da%[t]", 4},
+                    {"%d-%drin%d.da%[t]", 4}, {"%d-%ddisc.da%[t]", 3}, {"%d-%dndis.da%[t]", 3},
                     {"%d-%dedge.da%[t]", 3}};
     for (const Pattern& p : patterns) {
         if (ScanNamePattern(name, p.text, nullptr, nullptr) == p.conversions) return 1;
@@ -59,7 +62,9 @@ static bool SamePoint(const float* a, const float* b) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-static const float* Point(const LineEntry* line, int i) { return line->Data + 4 * i; }
+static const float* Point(const LineEntry* line, int i) {
+    return line->Data + 4 * i;
+}
 
 static bool AnyTwoEqual(const LineEntry* line, int n) {
     for (int i = 0; i < n; i++) {
@@ -140,7 +145,8 @@ static void CheckQuad(LineEntry* line) {
         for (const char* triple : {"012", "013", "023", "123"}) {
             float measure = PointsOnLine(Point(line, triple[0] - '0'), Point(line, triple[1] - '0'),
                                          Point(line, triple[2] - '0'));
-            if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
+            if (measure < kCollinear)
+                ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
         }
     }
     float d01[3], d02[3], d03[3], d12[3], d13[3], d23[3];
@@ -218,7 +224,8 @@ static bool IdenticalLines(const LineEntry* earlier, const LineEntry* line, cons
             for (int i = 0; i < 12; i++) {
                 if (earlier->Data[i] != line->Data[i]) return false;
             }
-            return earlier->Part && earlier->Part->DatName && strcmp(earlier->Part->DatName, subName) == 0;
+            return earlier->Part && earlier->Part->DatName &&
+                   strcmp(earlier->Part->DatName, subName) == 0;
         case 2:
             return SamePointSet(earlier->Data, line->Data, 2);
         case 3:
@@ -245,7 +252,8 @@ int CheckLine(LineEntry* line, const char* subName, PartEntry* part) {
             if (CheckPlacement(line, subName)) return 1;
             break;
         case 2:
-            if (SamePoint(Point(line, 0), Point(line, 1))) ErrorInInput(1, kWarning, "Identical vertices");
+            if (SamePoint(Point(line, 0), Point(line, 1)))
+                ErrorInInput(1, kWarning, "Identical vertices");
             break;
         case 3:
             CheckTriangle(line);
@@ -254,7 +262,8 @@ int CheckLine(LineEntry* line, const char* subName, PartEntry* part) {
             CheckQuad(line);
             break;
         case 5:
-            if (SamePoint(Point(line, 0), Point(line, 1)) || SamePoint(Point(line, 2), Point(line, 3)))
+            if (SamePoint(Point(line, 0), Point(line, 1)) ||
+                SamePoint(Point(line, 2), Point(line, 3)))
                 ErrorInInput(1, kWarning, "Identical vertices");
             break;
     }

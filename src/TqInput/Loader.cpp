@@ -6,7 +6,8 @@
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
 
-static const char* const LineType2Primitives[] = {"axlehol2.dat", "axlehol3.dat", "studline.dat", nullptr};
+static const char* const LineType2Primitives[] = {"axlehol2.dat", "axlehol3.dat", "studline.dat",
+                                                  nullptr};
 
 int IsLineType2Primitive(const char* name) {
     if (IsInList(name, LineType2Primitives) >= 0) return 1;
@@ -14,7 +15,8 @@ int IsLineType2Primitive(const char* name) {
     // The same edge primitives in the high-resolution directories (48/, 8/).
     const char* s = name;
     while (IsDigit((unsigned char)*s)) s++;
-    return s != name && *s == '/' && ScanNamePattern(s + 1, "%d-%dedge.da%[t]", nullptr, nullptr) == 3;
+    return s != name && *s == '/' &&
+           ScanNamePattern(s + 1, "%d-%dedge.da%[t]", nullptr, nullptr) == 3;
 }
 
 int LoadModelPre(const char* modelPath) {
@@ -35,7 +37,9 @@ int LoadModelPre(const char* modelPath) {
     return AddUsedColor(TqPov.DefaultColor) == 0 ? 0 : -1;
 }
 
-int LoadModel() { return LoadPart(&Parts[0], 1, nullptr, 1) == 0 ? 0 : -1; }
+int LoadModel() {
+    return LoadPart(&Parts[0], 1, nullptr, 1) == 0 ? 0 : -1;
+}
 
 void CalcPartBBox(PartEntry* part, int feedCamera) {
     TqEmptyBBox(part->BBox);
@@ -47,7 +51,8 @@ void CalcPartBBox(PartEntry* part, int feedCamera) {
                 const PartEntry* child = line->Part;
                 if (!child || !child->LoadFlags.BBoxValid) break;
                 part->LoadFlags.BBoxValid = 1;
-                if (child->LoadFlags.IsPart && !part->LoadFlags.IsPart && !line->LineFlags.IsLight) {
+                if (child->LoadFlags.IsPart && !part->LoadFlags.IsPart &&
+                    !line->LineFlags.IsLight) {
                     // Only references that keep the part's size get a seam matrix.
                     double det = std::fabs(M3Det(line->Data));
                     if (det > 0.99 && det < 1.01) line->LineFlags.UnitDet = 1;
@@ -164,9 +169,11 @@ int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDec
             PartEntry* child = line->Type == 1 ? line->Part : nullptr;
             if (child) {
                 if (!child->LoadFlags.Loaded) {
-                    int r = LoadPart(child, child->AttrFlags.Internal ? isMainModel : 0, part->DatName, childWrite);
+                    int r = LoadPart(child, child->AttrFlags.Internal ? isMainModel : 0,
+                                     part->DatName, childWrite);
                     if (r == 2) {
-                        ErrorInInput(0, kPlain, "referenced by %s line %u", part->DatName, line->LineNo);
+                        ErrorInInput(0, kPlain, "referenced by %s line %u", part->DatName,
+                                     line->LineNo);
                         return 2;
                     }
                 }

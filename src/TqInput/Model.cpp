@@ -16,10 +16,10 @@ unsigned LineTypeSaveMask = 0x3F;
 char ModelTitle[100];
 char ModelAuthor[100];
 
-const char* const StudPrimitives[] = {"stud.dat",  "studp01.dat", "studel.dat", "stud2.dat",
-                                      "stud2a.dat", "stud3.dat",  "stud3a.dat", "stud4.dat",
-                                      "stud4a.dat", "stud5.dat",  "stud6.dat",  "stud6a.dat",
-                                      "stud7.dat",  "stud8.dat",  nullptr};
+const char* const StudPrimitives[] = {"stud.dat",   "studp01.dat", "studel.dat", "stud2.dat",
+                                      "stud2a.dat", "stud3.dat",   "stud3a.dat", "stud4.dat",
+                                      "stud4a.dat", "stud5.dat",   "stud6.dat",  "stud6a.dat",
+                                      "stud7.dat",  "stud8.dat",   nullptr};
 
 namespace {
 
@@ -43,7 +43,9 @@ int FirstFreeSlot() {
 
 }  // namespace
 
-void SetLineTypeSaveMask(unsigned mask) { LineTypeSaveMask = mask; }
+void SetLineTypeSaveMask(unsigned mask) {
+    LineTypeSaveMask = mask;
+}
 
 PartEntry* FindPart(const char* name) {
     auto it = PartIndex().find(name);
@@ -86,7 +88,8 @@ PartEntry* RegisterPart(int internal, const char* name) {
         }
         part = &Parts[slot];
     } else {
-        InternalPartEntry* block = static_cast<InternalPartEntry*>(calloc(1, sizeof(InternalPartEntry)));
+        InternalPartEntry* block =
+            static_cast<InternalPartEntry*>(calloc(1, sizeof(InternalPartEntry)));
         if (!block) {
             PromptUser("Error during input", "Out of memory for new internal part");
             return nullptr;

@@ -12,14 +12,17 @@
 
 char Token[kTokenMax + 1];
 
-const char* const SpeedPrimitives[] = {"stu2.dat",   "stu22.dat",  "stu22a.dat",
-                                       "stu23.dat",  "stu23a.dat", "stu24.dat",
-                                       "stu24a.dat", "studline.dat", "stu2p01.dat",
-                                       nullptr};
+const char* const SpeedPrimitives[] = {"stu2.dat",    "stu22.dat", "stu22a.dat", "stu23.dat",
+                                       "stu23a.dat",  "stu24.dat", "stu24a.dat", "studline.dat",
+                                       "stu2p01.dat", nullptr};
 
-int IsDigit(int c) { return c >= '0' && c <= '9'; }
+int IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
-int IsAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+int IsAlpha(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 int IsNumber(const char* s) {
     if (!*s) return 0;
@@ -75,7 +78,9 @@ char* TqFixSlashes(char* s) {
     return s;
 }
 
-char* FixDatName(char* s) { return TqFixSlashes(Tqstrlwr(s)); }
+char* FixDatName(char* s) {
+    return TqFixSlashes(Tqstrlwr(s));
+}
 
 char* DeleteTrailingBackslash(char* s) {
     size_t n = strlen(s);
@@ -137,7 +142,9 @@ int IsInVaList(const char* s, ...) {
     return index;
 }
 
-int IsSpeedPrimitive(const char* name) { return IsInList(name, SpeedPrimitives) >= 0; }
+int IsSpeedPrimitive(const char* name) {
+    return IsInList(name, SpeedPrimitives) >= 0;
+}
 
 char* Tqfgets(char* buf, int size, FILE* fp) {
     int consumed = 0, stored = 0;
@@ -266,8 +273,10 @@ float ParseFloat(const char* s, char** end) {
         if (inFraction) fraction++;
         if (significant > 8 || fraction > 10) return strtof(s, end);
     }
-    if (digitChars == 0 || IsAlpha((unsigned char)*p) || mantissa > (1u << 24)) return strtof(s, end);
-    static const float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    if (digitChars == 0 || IsAlpha((unsigned char)*p) || mantissa > (1u << 24))
+        return strtof(s, end);
+    static const float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                   1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     float value = (float)mantissa / kPow10[fraction];
     *end = const_cast<char*>(p);
     return negative ? -value : value;

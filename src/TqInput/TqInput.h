@@ -188,10 +188,10 @@ struct PartEntry {
 
 /// A transform block: a part record with the state of the block it interrupts.
 struct InternalPartEntry {
-    PartEntry Part;          ///< must stay first: the record is used through PartEntry pointers
-    PartEntry* Parent;       ///< the entry being read when the block opened
-    LineEntry** SavedTail;   ///< its line-append position
-    int SavedKeyword;        ///< transform keyword of the enclosing block, 0 when none
+    PartEntry Part;         ///< must stay first: the record is used through PartEntry pointers
+    PartEntry* Parent;      ///< the entry being read when the block opened
+    LineEntry** SavedTail;  ///< its line-append position
+    int SavedKeyword;       ///< transform keyword of the enclosing block, 0 when none
 };
 
 /// Flags of a stored line.
@@ -204,13 +204,13 @@ struct LineFlagBits {
 
 /// One stored line of a part.
 struct LineEntry {
-    int Type;            ///< line type 0..5
-    int Colour;          ///< colour as read; texture index on TEXTURE lines
-    unsigned LineNo;     ///< physical line number; 0 for generated block references
-    float Data[16];      ///< type 1: Matrix4; 2..5: points of four floats; type 0: inline text
-    LineEntry* Next;     ///< next line of the part
-    PartEntry* Part;     ///< type 1: the referenced entry
-    char* Text;          ///< type 0: the comment text, inline or owned
+    int Type;         ///< line type 0..5
+    int Colour;       ///< colour as read; texture index on TEXTURE lines
+    unsigned LineNo;  ///< physical line number; 0 for generated block references
+    float Data[16];   ///< type 1: Matrix4; 2..5: points of four floats; type 0: inline text
+    LineEntry* Next;  ///< next line of the part
+    PartEntry* Part;  ///< type 1: the referenced entry
+    char* Text;       ///< type 0: the comment text, inline or owned
     LineFlagBits LineFlags;
 };
 

@@ -18,7 +18,9 @@ double V3Dot(const float* a, const float* b) {
     return (double)a[0] * b[0] + (double)a[1] * b[1] + (double)a[2] * b[2];
 }
 
-double V3Length(const float* a) { return std::sqrt(V3Dot(a, a)); }
+double V3Length(const float* a) {
+    return std::sqrt(V3Dot(a, a));
+}
 
 int V3Unit(float* dst, const float* src) {
     double len = V3Length(src);
@@ -85,9 +87,9 @@ void M4V3MulW(float* dst, const float* m, const float* p) {
 void M4M4Mul(float* dst, const float* a, const float* b) {
     for (int r = 0; r < 4; r++) {
         for (int k = 0; k < 4; k++) {
-            dst[4 * r + k] = (float)((double)a[4 * r] * b[k] + (double)a[4 * r + 1] * b[4 + k] +
-                                     (double)a[4 * r + 2] * b[8 + k] +
-                                     (double)a[4 * r + 3] * b[12 + k]);
+            dst[4 * r + k] =
+                (float)((double)a[4 * r] * b[k] + (double)a[4 * r + 1] * b[4 + k] +
+                        (double)a[4 * r + 2] * b[8 + k] + (double)a[4 * r + 3] * b[12 + k]);
         }
     }
 }

@@ -4,7 +4,8 @@
 
 /// Three floats x, y, z. Points stored in model lines carry a fourth float (w = 1) after these.
 typedef float Vector3[3];
-/// Sixteen floats row by row: element (r, k) at 4r+k; translation at 3, 7, 11; p' = M * (x, y, z, 1).
+/// Sixteen floats row by row: element (r, k) at 4r+k; translation at 3, 7, 11; p' = M * (x, y, z,
+/// 1).
 typedef float Matrix4[16];
 /// Minimum x, y, z then maximum x, y, z; empty = +1e16 / -1e16.
 typedef float BBox[6];
@@ -48,11 +49,13 @@ int TqSetupRotMat(float* m, double angle, const float* axis);
 void TqGlobeToDir(float latitude, float longitude, float* dst);
 /// Grows box so that it contains p; a NaN coordinate never enters.
 void TqCheckPointAgainstBBox(const float* p, float* box);
-/// The eight corners of box transformed by m; bit 0 of the index picks max x, bit 1 max y, bit 2 max z.
+/// The eight corners of box transformed by m; bit 0 of the index picks max x, bit 1 max y, bit 2
+/// max z.
 void TqCalcBBoxCorners(float corners[8][3], const float* m, const float* box, int projective);
 /// Axis-aligned box of box's corners transformed by m.
 void TqTransformBBox(float* dst, const float* m, const float* box, int projective);
 /// Sets box empty.
 void TqEmptyBBox(float* box);
-/// Solves a * x = b for a 6x6 system (row by row); 1 on success, 0 when a is singular (x untouched).
+/// Solves a * x = b for a 6x6 system (row by row); 1 on success, 0 when a is singular (x
+/// untouched).
 int TqSolve6(float* x, const float* a, const float* b);

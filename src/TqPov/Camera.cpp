@@ -30,7 +30,8 @@ bool AllFinite(std::initializer_list<float> values) {
 
 [[noreturn]] void CameraFailure(const char* what) {
     PromptUser("Kestrix internal error", "%s", what);
-    PromptUser("Kestrix internal error", "Please send the model file and the options you used to %s", kSupportAddress);
+    PromptUser("Kestrix internal error",
+               "Please send the model file and the options you used to %s", kSupportAddress);
     PromptUser("Kestrix internal error", "To proceed specify radius or use -cc option.");
     // The scene stops here; mark it as failed so that nobody takes the half-written file for a
     // finished one.
@@ -77,10 +78,11 @@ bool SolveFitLocations(float* p1, float* p2) {
 }
 
 void PrintDebugAxes(FILE* fp) {
-    fputs("cylinder { <50,0,-50>,<50+50,0,-50>,4 texture { pigment { color rgb <1,0,0> } } }\n"
-          "cylinder { <50,0,-50>,<50,0+50,-50>,4 texture { pigment { color rgb <0,1,0> } } }\n"
-          "cylinder { <50,0,-50>,<50,0,-50+50>,4 texture { pigment { color rgb <0,0,1> } } }\n",
-          fp);
+    fputs(
+        "cylinder { <50,0,-50>,<50+50,0,-50>,4 texture { pigment { color rgb <1,0,0> } } }\n"
+        "cylinder { <50,0,-50>,<50,0+50,-50>,4 texture { pigment { color rgb <0,1,0> } } }\n"
+        "cylinder { <50,0,-50>,<50,0,-50+50>,4 texture { pigment { color rgb <0,0,1> } } }\n",
+        fp);
 }
 
 // Mode 3: the location from which every offered point lies just within the view.
@@ -92,17 +94,20 @@ void FitLocation(FILE* fp, float* eh, float* ev) {
     if (TqPov.Debug > 1) {
         for (const auto& normal : c.PlaneNormal) fprintf(fp, "// Normal %s\n", PovGGG(normal));
         fprintf(fp, "//Dir1 %s\n", PovGGG(c.Direction));
-        fprintf(fp, "//Hor,Ver min,max diffs: %g %g  %g %g  %g/%g\n", c.HorMin, c.HorMax, c.VerMin, c.VerMax, *eh, *ev);
+        fprintf(fp, "//Hor,Ver min,max diffs: %g %g  %g %g  %g/%g\n", c.HorMin, c.HorMax, c.VerMin,
+                c.VerMax, *eh, *ev);
     }
     if (TqPov.Debug >= 1) {
         float corners[8][3];
         const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         TqCalcBBoxCorners(corners, identity, Parts[0].BBox, 0);
         for (const auto& corner : corners)
-            fprintf(fp, "sphere { %s,10 texture { pigment { color rgb <1,0,0> } } }\n", PovGGG(corner));
+            fprintf(fp, "sphere { %s,10 texture { pigment { color rgb <1,0,0> } } }\n",
+                    PovGGG(corner));
     }
     float p1[3], p2[3], delta[3];
-    if (!SolveFitLocations(p1, p2)) CameraFailure("Singular matrix when calculating camera position.\n");
+    if (!SolveFitLocations(p1, p2))
+        CameraFailure("Singular matrix when calculating camera position.\n");
     V3Sub(delta, p2, p1);
     bool firstIsFurther = V3Dot(c.Direction, delta) > 0;
     V3Assign(Location, firstIsFurther ? p1 : p2);
@@ -121,29 +126,40 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     char aspect[32] = "4/3";
     if (TqPov.AspectRatio != 0) snprintf(aspect, sizeof(aspect), "%g", TqPov.AspectRatio);
     if (c.Mode == 3) {
-        fprintf(fp, "// TQR's automatic camera positioning was based on the following:\n// TqLatitude=%g\n// TqLongitude=%g\n// TqRadius=%g\n// TqPercentageBack=0\n// TqViewingAngle=%g\n// TqRollAngle=%g\n// TqAspectRatio=%s\n// If changed below, objects may no longer fit into the view.\n",
-                TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(v), TqPov.ViewingAngle, TqPov.RollAngle, aspect);
+        fprintf(
+            fp,
+            "// TQR's automatic camera positioning was based on the following:\n// TqLatitude=%g\n// TqLongitude=%g\n// TqRadius=%g\n// TqPercentageBack=0\n// TqViewingAngle=%g\n// TqRollAngle=%g\n// TqAspectRatio=%s\n// If changed below, objects may no longer fit into the view.\n",
+            TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(v), TqPov.ViewingAngle,
+            TqPov.RollAngle, aspect);
     }
     float percentage = c.Mode == 3 && c.Radius < 0 ? -c.Radius : TqPov.PercentageBack;
     char sky[96] = "-y";
     if (TqPov.SkyGiven) strncpy0(sky, PovGGG(TqPov.CameraSky), sizeof(sky));
-    fprintf(fp, "camera {\n\t#declare TqPercentageBack = %g; // Percentage of radius\n\t#declare TqOrthographic = %d; // Set to 1 for orthographic view\n\t#declare TqViewingAngle = %g; // degrees\n\t#declare TqRollAngle = %g; // degrees\n\t#declare TqAspectRatio = %s;\n\t#declare TqSky = %s;\n\t#declare TqStereoAngle = %g; // degrees\n\t//5 degrees corresponds to a distance between eyes (stereo cameras)\n\t//of 1/12 of distance to model.\n\t#declare TqStereoView = 0; // Normal view\n\t//Uncomment either two lines below to make stereo images:\n\t%s#declare TqStereoView = -TqStereoAngle/2; // Left view\n\t%s#declare TqStereoView =  TqStereoAngle/2; // Right view\n\n",
-            percentage, TqPov.Orthographic ? 1 : 0, TqPov.ViewingAngle, TqPov.RollAngle, aspect, sky,
-            TqPov.StereoAngle, TqPov.StereoLeft ? "" : "//", TqPov.StereoRight ? "" : "//");
-    fputs("\t#if (version >= 3.5)\n\t\t#if (abs(TqAspectRatio-image_width/image_height) > 0.01)\n\t\t\t#error \"TqAspectRatio does not match image size. Select a correct image size or use option -car<ar>.\"\n\t\t#end\n\t#end\n\n", fp);
+    fprintf(
+        fp,
+        "camera {\n\t#declare TqPercentageBack = %g; // Percentage of radius\n\t#declare TqOrthographic = %d; // Set to 1 for orthographic view\n\t#declare TqViewingAngle = %g; // degrees\n\t#declare TqRollAngle = %g; // degrees\n\t#declare TqAspectRatio = %s;\n\t#declare TqSky = %s;\n\t#declare TqStereoAngle = %g; // degrees\n\t//5 degrees corresponds to a distance between eyes (stereo cameras)\n\t//of 1/12 of distance to model.\n\t#declare TqStereoView = 0; // Normal view\n\t//Uncomment either two lines below to make stereo images:\n\t%s#declare TqStereoView = -TqStereoAngle/2; // Left view\n\t%s#declare TqStereoView =  TqStereoAngle/2; // Right view\n\n",
+        percentage, TqPov.Orthographic ? 1 : 0, TqPov.ViewingAngle, TqPov.RollAngle, aspect, sky,
+        TqPov.StereoAngle, TqPov.StereoLeft ? "" : "//", TqPov.StereoRight ? "" : "//");
+    fputs(
+        "\t#if (version >= 3.5)\n\t\t#if (abs(TqAspectRatio-image_width/image_height) > 0.01)\n\t\t\t#error \"TqAspectRatio does not match image size. Select a correct image size or use option -car<ar>.\"\n\t\t#end\n\t#end\n\n",
+        fp);
     fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
-    fputs("\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n", fp);
+    fputs("\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n",
+          fp);
     if (lookAtGiven)
         fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
     else
-        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter), "BBox center (not -cla)");
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter),
+                "BBox center (not -cla)");
     fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
             TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
     fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0, PovGGG(c.Direction));
     fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
-    fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), lookAtGiven ? "-cla" : "Calculated (not -cla)");
+    fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt),
+            lookAtGiven ? "-cla" : "Calculated (not -cla)");
     fprintf(fp, "\t\t#declare TqLocation = %s;\n", PovGGG(Location));
-    fputs("\t\t#declare TqLocation = TqLocation + TqPercentageBack/100.0*(TqLocation-TqLookAt);\n", fp);
+    fputs("\t\t#declare TqLocation = TqLocation + TqPercentageBack/100.0*(TqLocation-TqLookAt);\n",
+          fp);
     float side[3], up[3], w[3] = {0, 0, 0};
     V3Cross(side, v, c.Sky);
     V3Cross(up, side, v);
@@ -151,13 +167,23 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     if (V3Unit(w, up) == 0 && !AllFinite({w[0], w[1], w[2]})) w[0] = w[1] = w[2] = 0;
     char wText[96];
     strncpy0(wText, PovGGG(w), sizeof(wText));
-    fprintf(fp, "\t\t//#if (TqStereoView)\n\t\t//\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, %s, TqStereoView);\n\t\t//#end\n\t\tangle    TqViewingAngle\n\t\tlocation TqLocation\n\t#end\n",
-            wText);
-    fputs("\tlook_at  TqLookAt\n\trotate   <0,1e-5,0> // Prevent gap between adjacent quads\n\n#declare Closer = TqLookAt+0.1*(TqLocation-TqLookAt);\n\n", fp);
-    fputs("\ttranslate -TqLocation\n\t#declare vx=vaxis_rotate(x,TqLookAt-TqLocation,TqRollAngle);\n\t#declare vy=vaxis_rotate(y,TqLookAt-TqLocation,TqRollAngle);\n\t#declare vz=vaxis_rotate(z,TqLookAt-TqLocation,TqRollAngle);\n\tmatrix <vx.x,vx.y,vx.z, vy.x,vy.y,vy.z, vz.x,vz.y,vz.z, 0,0,0>\n\ttranslate TqLocation\n\n", fp);
-    fprintf(fp, "#if (TqStereoView)\n\ttranslate -TqLocation\n\t#declare Ver=%s;\n\t#declare vx=vaxis_rotate(x,Ver,TqStereoView);\n\t#declare vy=vaxis_rotate(y,Ver,TqStereoView);\n\t#declare vz=vaxis_rotate(z,Ver,TqStereoView);\n\tmatrix <vx.x,vx.y,vx.z, vy.x,vy.y,vy.z, vz.x,vz.y,vz.z, 0,0,0>\n\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, Ver, TqStereoView);\n\ttranslate TqLocation\n#end\n\n\n//////////////////////////////////////////////////\n// What about TqRollAngle... before/after stereo ?\n//////////////////////////////////////////////////\n\n",
-            wText);
-    fputs("\t//Rotate model around its center:\n\t//translate -TqModelBBoxCenter\n\t//rotate    <0,360*clock,0>\n\t//translate TqModelBBoxCenter\n}\n", fp);
+    fprintf(
+        fp,
+        "\t\t//#if (TqStereoView)\n\t\t//\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, %s, TqStereoView);\n\t\t//#end\n\t\tangle    TqViewingAngle\n\t\tlocation TqLocation\n\t#end\n",
+        wText);
+    fputs(
+        "\tlook_at  TqLookAt\n\trotate   <0,1e-5,0> // Prevent gap between adjacent quads\n\n#declare Closer = TqLookAt+0.1*(TqLocation-TqLookAt);\n\n",
+        fp);
+    fputs(
+        "\ttranslate -TqLocation\n\t#declare vx=vaxis_rotate(x,TqLookAt-TqLocation,TqRollAngle);\n\t#declare vy=vaxis_rotate(y,TqLookAt-TqLocation,TqRollAngle);\n\t#declare vz=vaxis_rotate(z,TqLookAt-TqLocation,TqRollAngle);\n\tmatrix <vx.x,vx.y,vx.z, vy.x,vy.y,vy.z, vz.x,vz.y,vz.z, 0,0,0>\n\ttranslate TqLocation\n\n",
+        fp);
+    fprintf(
+        fp,
+        "#if (TqStereoView)\n\ttranslate -TqLocation\n\t#declare Ver=%s;\n\t#declare vx=vaxis_rotate(x,Ver,TqStereoView);\n\t#declare vy=vaxis_rotate(y,Ver,TqStereoView);\n\t#declare vz=vaxis_rotate(z,Ver,TqStereoView);\n\tmatrix <vx.x,vx.y,vx.z, vy.x,vy.y,vy.z, vz.x,vz.y,vz.z, 0,0,0>\n\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, Ver, TqStereoView);\n\ttranslate TqLocation\n#end\n\n\n//////////////////////////////////////////////////\n// What about TqRollAngle... before/after stereo ?\n//////////////////////////////////////////////////\n\n",
+        wText);
+    fputs(
+        "\t//Rotate model around its center:\n\t//translate -TqModelBBoxCenter\n\t//rotate    <0,360*clock,0>\n\t//translate TqModelBBoxCenter\n}\n",
+        fp);
 }
 
 }  // namespace
@@ -208,7 +234,8 @@ void CalcCameraAddPoint(const float* point) {
     if (c.Mode != 3) return;
     c.nPoints++;
     FILE* fp = PovFp;
-    if (TqPov.Debug >= 1 && fp) fprintf(fp, "sphere { %s,1 texture { pigment { color rgb <0,1,0> } } }\n", PovGGG(point));
+    if (TqPov.Debug >= 1 && fp)
+        fprintf(fp, "sphere { %s,1 texture { pigment { color rgb <0,1,0> } } }\n", PovGGG(point));
     if (TqPov.Debug > 1 && fp) fprintf(fp, "// %ld dmin[0-3]:", (long)c.nPoints);
     for (int i = 0; i < 4; i++) {
         float d = (float)V3Dot(c.PlaneNormal[i], point);
@@ -256,8 +283,8 @@ void CalcCamera(FILE* fp) {
         // POV-Ray cannot aim a camera whose location is its look_at point.
         CameraFailure("Cannot place the camera: its location and look_at point coincide.");
     }
-    if (!AllFinite({Location[0], Location[1], Location[2], LookAt[0], LookAt[1], LookAt[2], (float)V3Length(view),
-                    eh, ev})) {
+    if (!AllFinite({Location[0], Location[1], Location[2], LookAt[0], LookAt[1], LookAt[2],
+                    (float)V3Length(view), eh, ev})) {
         CameraFailure("Cannot place the camera: the model's coordinates are out of range.");
     }
     if (TqPov.Debug >= 1) PrintDebugAxes(fp);

@@ -27,25 +27,20 @@ const char* Pov255(const float* rgb) {
     return buffer;
 }
 
-const char* SlopeSuffix(int slope) { return slope ? "_slope" : ""; }
+const char* SlopeSuffix(int slope) {
+    return slope ? "_slope" : "";
+}
 
-const char* ClearSuffix(int clear) { return clear ? "_clear" : ""; }
+const char* ClearSuffix(int clear) {
+    return clear ? "_clear" : "";
+}
 
 // The scene name of a colour number into out: "%ld" below 0x1000000, else "0x%08lX".
 static char* WriteColourName(char* out, unsigned u) {
-    if (u < 0x1000000) {
-        char reversed[12];
-        int n = 0;
-        do {
-            reversed[n++] = (char)('0' + u % 10);
-            u /= 10;
-        } while (u);
-        while (n) *out++ = reversed[--n];
-    } else {
-        *out++ = '0';
-        *out++ = 'x';
-        for (int shift = 28; shift >= 0; shift -= 4) *out++ = "0123456789ABCDEF"[(u >> shift) & 0xF];
-    }
+    if (u < 0x1000000) return FormatUnsigned(out, u);
+    *out++ = '0';
+    *out++ = 'x';
+    for (int shift = 28; shift >= 0; shift -= 4) *out++ = "0123456789ABCDEF"[(u >> shift) & 0xF];
     *out = '\0';
     return out;
 }
@@ -79,7 +74,8 @@ const char* PovFinishTag(int finish) {
 
 int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {
     int finish = (int)(attributes & kColourFinishMask);
-    bool alphaGiven = attributes & kColourHasAlpha, luminanceGiven = attributes & kColourHasLuminance;
+    bool alphaGiven = attributes & kColourHasAlpha,
+         luminanceGiven = attributes & kColourHasLuminance;
     int alpha = (int)((attributes >> 8) & 0xFF), luminance = (int)((attributes >> 16) & 0xFF);
     if (!alphaGiven && !luminanceGiven) {
         fprintf(fp, "TqTexture%sRGB(%s)\n", PovFinishTag(finish), Pov255(rgb));
@@ -89,13 +85,14 @@ int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {
         fprintf(fp, "TqTextureTransparentRGBA(%s,%d)\n", Pov255(rgb), alpha);
         return 1;
     }
-    fprintf(fp, "TqTextureOtherRGBFAL(%s,%d,%d,%d)\n", Pov255(rgb), finish,
-            alphaGiven ? alpha : -1, luminanceGiven ? luminance : -1);
+    fprintf(fp, "TqTextureOtherRGBFAL(%s,%d,%d,%d)\n", Pov255(rgb), finish, alphaGiven ? alpha : -1,
+            luminanceGiven ? luminance : -1);
     return 1;
 }
 
 void PrintPovColor(FILE* fp, int colour) {
-    const ColourEntry* entry = colour >= 0 && colour <= kMaxColourCode ? FindColour(colour) : nullptr;
+    const ColourEntry* entry =
+        colour >= 0 && colour <= kMaxColourCode ? FindColour(colour) : nullptr;
     float rgb[3];
     unsigned attributes;
     Color2rgb(colour, rgb, &attributes);
@@ -105,7 +102,8 @@ void PrintPovColor(FILE* fp, int colour) {
     const char* source = lgeoName                              ? " (from lg_color.inc)"
                          : (attributes & kColourFromFile) != 0 ? " (from ldconfig.ldr)"
                                                                : "";
-    PrintPovBookmark(fp, "Color %s%s%s%s", name, entry ? " " : "", entry ? entry->Name : "", source);
+    PrintPovBookmark(fp, "Color %s%s%s%s", name, entry ? " " : "", entry ? entry->Name : "",
+                     source);
     fprintf(fp, "#ifndef (TqTexture%s)\n", name);
     if (TqPov.LgeoColors && !lgeoName && colour <= kMaxColourCode) {
         fputs("// Color not in lg_color.inc; however use same texture\n", fp);
@@ -120,11 +118,14 @@ void PrintPovColor(FILE* fp, int colour) {
         transparent = PrintPovColorTexture(fp, rgb, attributes);
     }
     fputs("#end\n", fp);
-    fprintf(fp, "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = TqTextureSlope(TqTexture%s)\n#end\n",
-            name, name, name);
+    fprintf(
+        fp,
+        "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = TqTextureSlope(TqTexture%s)\n#end\n",
+        name, name, name);
     for (int slope = 0; slope < 2; slope++) {
         const char* suffix = SlopeSuffix(slope);
-        fprintf(fp, "#ifndef (TqColor%s%s)\n#declare TqColor%s%s = TqMaterial%s(TqTexture%s%s)\n#end\n",
+        fprintf(fp,
+                "#ifndef (TqColor%s%s)\n#declare TqColor%s%s = TqMaterial%s(TqTexture%s%s)\n#end\n",
                 name, suffix, name, suffix, transparent ? "T" : "", name, suffix);
     }
     fputc('\n', fp);

@@ -164,7 +164,8 @@ struct FinishForm {
 // Metal, Transparent.
 const FinishForm kFinishes[7] = {
     {nullptr, "phong 0.5\nphong_size 40\nreflection 0.08\n", "lg_solid_finish"},
-    {"ambient 0.25\ndiffuse 0.6\n", "brilliance 5\nmetallic\nspecular 0.80\nroughness 1/100\nreflection 0.65\n",
+    {"ambient 0.25\ndiffuse 0.6\n",
+     "brilliance 5\nmetallic\nspecular 0.80\nroughness 1/100\nreflection 0.65\n",
      "lg_chrome_finish"},
     {nullptr, nullptr, "lg_pearl_finish"},
     {nullptr, "phong 0.1\nphong_size 10\nreflection 0\n", nullptr},
@@ -188,11 +189,16 @@ void PrintFinish(FILE* fp, int index) {
     if (TqPov.LgeoFinishes && form.lgeoName) {
         fprintf(fp, "#declare TqFinish%s = finish { %s }\n", name, form.lgeoName);
     } else if (!form.quality || TqPov.LgeoFinishes) {
-        fputs(TqPov.LgeoFinishes ? "//Not supported in LGEO, using Opaque\n" : "//Not supported yet, using Opaque\n", fp);
+        fputs(TqPov.LgeoFinishes ? "//Not supported in LGEO, using Opaque\n"
+                                 : "//Not supported yet, using Opaque\n",
+              fp);
         fprintf(fp, "#declare TqFinish%s = finish { TqFinishOpaque }\n", name);
     } else {
         fprintf(fp, "#declare TqFinish%s = finish {\n", name);
-        PrintIndentedLines(fp, form.ambientDiffuse ? form.ambientDiffuse : "ambient TqAmbient\ndiffuse TqDiffuse\n", 1);
+        PrintIndentedLines(
+            fp,
+            form.ambientDiffuse ? form.ambientDiffuse : "ambient TqAmbient\ndiffuse TqDiffuse\n",
+            1);
         fputs("\t#if (TqQuality >= 2)\n", fp);
         PrintIndentedLines(fp, form.quality, 2);
         fputs("\t#end\n}\n", fp);
@@ -225,8 +231,8 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name) {
 void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
     if (label == kIncludeTqBegin || label == kIncludeTqEnd) {
         char found[kPathSize];
-        if (!LDrawIni || snprintf(found, sizeof(found), "%s/TQRPARTS/%s", LDrawIni->LDrawDir, label) >=
-                             (int)sizeof(found)) {
+        if (!LDrawIni || snprintf(found, sizeof(found), "%s/TQRPARTS/%s", LDrawIni->LDrawDir,
+                                  label) >= (int)sizeof(found)) {
             return;
         }
         FILE* probe = fopeni(found, "r");
@@ -245,19 +251,23 @@ void PrintPovDefines(FILE* fp) {
     if (TqPov.MegaPovVersion) {
         PrintPovBookmark(fp, "MegaPOV");
         fprintf(fp, "#version unofficial megapov %s;\n", TqPov.MegaPovVersion);
-        fputs("// The above line of POV code must be included in every include file as well,\n"
-              "// not just the main POV file.\n\n",
-              fp);
+        fputs(
+            "// The above line of POV code must be included in every include file as well,\n"
+            "// not just the main POV file.\n\n",
+            fp);
     }
     PrintPovBookmark(fp, "Defines");
-    fprintf(fp, "\n#declare TqVersion = 1.4;\n\n#declare TqQuality = %d;  // Quality level, 0=BBox, 1=no refr, 2=normal, 3=studlogo, 4=stud2logo\n\n",
-            TqPov.Quality);
+    fprintf(
+        fp,
+        "\n#declare TqVersion = 1.4;\n\n#declare TqQuality = %d;  // Quality level, 0=BBox, 1=no refr, 2=normal, 3=studlogo, 4=stud2logo\n\n",
+        TqPov.Quality);
     fprintf(fp, "#declare TqSW = %g;  // Width of seam between two bricks\n\n", TqPov.SeamWidth);
     fprintf(fp, "#declare TqStuds = %d;  // 1=on 0=off\n\n", TqPov.Studs ? 1 : 0);
     fprintf(fp, "#declare TqBumps = %d;  // 1=on 0=off\n\n\n", TqPov.Bumps ? 1 : 0);
     fputs(kLighting, fp);
     fputs(kLogo, fp);
-    bool lgeo = strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest;
+    bool lgeo =
+        strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest;
     if (lgeo) {
         fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
         PrintPovIncludeLgeo(fp, 0, "lg_defs");
@@ -274,9 +284,11 @@ void PrintPovDefines(FILE* fp) {
     PrintPovBookmark(fp, "Macros");
     for (int i = 0; i < 6; i++) {
         const char* name = PovFinishTag(i);
-        fprintf(fp, "#ifndef (TqTexture%sRGB)\n#macro TqTexture%sRGB(r,g,b)\ntexture {\n", name, name);
+        fprintf(fp, "#ifndef (TqTexture%sRGB)\n#macro TqTexture%sRGB(r,g,b)\ntexture {\n", name,
+                name);
         fprintf(fp, "\tpigment { rgb <r/255,g/255,b/255> }\n\tfinish { TqFinish%s }\n", name);
-        fputs("\t#if (TqBumps & (TqQuality > 1)) normal { TqNormalBumps } #end\n}\n#end\n#end\n\n", fp);
+        fputs("\t#if (TqBumps & (TqQuality > 1)) normal { TqNormalBumps } #end\n}\n#end\n#end\n\n",
+              fp);
     }
     fputs(kTransparentMacro, fp);
     fputs(kOtherMacro, fp);
@@ -314,7 +326,8 @@ void PrintPovHeader(FILE* fp) {
         fprintf(fp, "// LDRAWDIR:     %s (%s)\n", LDrawIni->LDrawDir, LDrawIni->LDrawDirSource);
         fprintf(fp, "// SearchDirs:   (%s)\n", LDrawIni->SearchSource);
         for (int i = 0; i < LDrawIni->nSearchDirs; i++)
-            fprintf(fp, "// SearchDir%d:   %s (0x%x)\n", i + 1, LDrawIni->SearchDirs[i].Dir, LDrawIni->SearchDirs[i].Flags);
+            fprintf(fp, "// SearchDir%d:   %s (0x%x)\n", i + 1, LDrawIni->SearchDirs[i].Dir,
+                    LDrawIni->SearchDirs[i].Flags);
     }
     if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) && TqInput.LgeoDir[0])
         fprintf(fp, "// LGEODIR:      %s (%s)\n", TqInput.LgeoDir, TqInput.LgeoDirSource);

@@ -156,7 +156,8 @@ LgeoElmt* FindLgeoElmt(const char* name, int wanted) {
     strncpy0(key, name, (int)(dot - name) + 1);
     LgeoElmt probe = {};
     probe.DatName = key;
-    LgeoElmt* e = static_cast<LgeoElmt*>(bsearch(&probe, LgeoElmts, (size_t)nLgeoElmts, sizeof(LgeoElmt), cmpLgeoElmts));
+    LgeoElmt* e = static_cast<LgeoElmt*>(
+        bsearch(&probe, LgeoElmts, (size_t)nLgeoElmts, sizeof(LgeoElmt), cmpLgeoElmts));
     if (!e) return nullptr;
     e->Source = 0;
     for (const char* letter = TqPov.ReplaceOrder; *letter; letter++) {
@@ -195,7 +196,8 @@ void PrintLgeoTabs() {
         printf("%8s %-8s %-3s\n", e->DatName, e->LgeoName, n ? flags : "-");
     }
     printf("\n%s  %d\n", LgeoFilenames[1], nLgeoColrs);
-    for (int i = 0; i < nLgeoColrs; i++) printf("%6ld %s\n", (long)LgeoColrs[i].Code, LgeoColrs[i].Name);
+    for (int i = 0; i < nLgeoColrs; i++)
+        printf("%6ld %s\n", (long)LgeoColrs[i].Code, LgeoColrs[i].Name);
     printf("\n");
 }
 

@@ -12,27 +12,29 @@ constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
 
 }  // namespace
 
+char* FormatUnsigned(char* out, unsigned long value) {
+    char reversed[24];
+    int count = 0;
+    do {
+        reversed[count++] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (count) *out++ = reversed[--count];
+    *out = '\0';
+    return out;
+}
+
 char* FormatG(char* out, double value) {
     char* p = out;
     if (std::signbit(value)) *p++ = '-';  // printf keeps the sign of a negative zero too
     double a = std::fabs(value);
     // Whole numbers below a million, the bulk of LDraw coordinates, print as integers.
-    if (a < 1e6 && a == (double)(long)a) {
-        long n = (long)a;
-        char reversed[8];
-        int count = 0;
-        do {
-            reversed[count++] = (char)('0' + n % 10);
-            n /= 10;
-        } while (n);
-        while (count) *p++ = reversed[--count];
-        *p = '\0';
-        return p;
-    }
+    if (a < 1e6 && a == (double)(long)a) return FormatUnsigned(p, (unsigned long)a);
     // The fast path covers 0.01 <= |v| < 1e6 for values that are floats: scaled by at most 1e7
     // they need at most 24 + 17 significant bits, so the scaling below is exact in double and
     // nearbyint rounds exactly as printf does (to nearest, ties to even).
-    if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value) return out + snprintf(out, 32, "%g", value);
+    if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value)
+        return out + snprintf(out, 32, "%g", value);
     int exponent = 5;  // floor(log10(a))
     while (exponent > -2 && a < kPow10[exponent + 2] / 100) exponent--;
     double scaled = std::nearbyint(a * kPow10[5 - exponent]);

@@ -15,15 +15,18 @@ struct BadChar {
     char c;
     const char* word;
 };
-const BadChar PovBadChars[] = {{'-', "dash"},  {'.', "dot"},   {'&', "and"},        {':', "colon"}, {'/', "slash"},
-                               {'\\', "slash"}, {'~', "tilde"}, {'#', "crosshatch"}, {' ', "space"}, {'_', ""}};
+const BadChar PovBadChars[] = {{'-', "dash"},  {'.', "dot"},    {'&', "and"},   {':', "colon"},
+                               {'/', "slash"}, {'\\', "slash"}, {'~', "tilde"}, {'#', "crosshatch"},
+                               {' ', "space"}, {'_', ""}};
 // Directive per block meta command, indexed by IsIfpovKeyword.
 const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
 
 constexpr int kMaxPovName = 125;
 
 // The writer's hot paths put out many short texts; these skip printf and the stream lock.
-void Put(FILE* fp, const char* text) { fputs_unlocked(text, fp); }
+void Put(FILE* fp, const char* text) {
+    fputs_unlocked(text, fp);
+}
 template <typename... More>
 void Put(FILE* fp, const char* text, More... more) {
     fputs_unlocked(text, fp);
@@ -34,9 +37,13 @@ bool IsStepBoundary(const LineEntry* line, int isModel) {
     return line->LineFlags.IsStep && (TqPov.StepClock || (TqPov.StepClockModelOnly && isModel));
 }
 
-int NextBlockState(int block, int keyword) { return keyword == 3 ? 3 - block : keyword; }
+int NextBlockState(int block, int keyword) {
+    return keyword == 3 ? 3 - block : keyword;
+}
 
-int TextureKey(const LineEntry* line) { return line->Colour ? line->Colour : -1; }
+int TextureKey(const LineEntry* line) {
+    return line->Colour ? line->Colour : -1;
+}
 
 // The state of the output pass over one part's lines.
 struct OutputPass {
@@ -64,8 +71,9 @@ struct OutputPass {
 void PrintLightSource(FILE* fp, const LineEntry* line) {
     float rgb[3];
     Color2rgb(line->Colour, rgb, nullptr);
-    fprintf(fp, "\tlight_source {\n\t\t<%g,%g,%g>\n\t\tcolor rgb %s\n%s\t}\n", line->Data[3], line->Data[7],
-            line->Data[11], PovGGG(rgb), TqPov.ShadowlessLights ? "\t\tshadowless\n" : "");
+    fprintf(fp, "\tlight_source {\n\t\t<%g,%g,%g>\n\t\tcolor rgb %s\n%s\t}\n", line->Data[3],
+            line->Data[7], line->Data[11], PovGGG(rgb),
+            TqPov.ShadowlessLights ? "\t\tshadowless\n" : "");
 }
 
 // A reference that needs more than "object { name matrix }": seams, LGEO variants, slope copies.
@@ -97,8 +105,9 @@ void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt*
         if (i > 0) Put(fp, Tabs(depth++), "#if (TqQuality > 0)\n");
         const char* suffix = i > 0 ? "_slope" : (lgeo && transparent ? "_clear" : "");
         Put(fp, Tabs(depth), "object {\n", Tabs(depth), "\t", id, suffix, "\n");
-        const char* seam = lgeo ? (transparent ? "0.01" : nullptr)
-                                : (line->LineFlags.UnitDet ? (transparent ? "TqSWT" : "TqSW") : nullptr);
+        const char* seam =
+            lgeo ? (transparent ? "0.01" : nullptr)
+                 : (line->LineFlags.UnitDet ? (transparent ? "TqSWT" : "TqSW") : nullptr);
         if (seam) {
             Put(fp, Tabs(depth), "\t");
             PrintPovSeamMatrix(fp, child, seam);
@@ -141,7 +150,8 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
     if (!element && !line->LineFlags.UnitDet && !child->AttrFlags.PovMark) {
         Put(fp, "\tobject { ", PovName(child->DatName), " ");
         PrintPovMatrix(fp, line);
-        if (line->Colour != 16 && child->AttrFlags.UsesColour16) Put(fp, " ", PovColorRef(line->Colour, 0));
+        if (line->Colour != 16 && child->AttrFlags.UsesColour16)
+            Put(fp, " ", PovColorRef(line->Colour, 0));
         Put(fp, " }\n");
         return;
     }
@@ -151,7 +161,8 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
 void PrintSurface(OutputPass* pass, const LineEntry* line, int texture) {
     FILE* fp = pass->fp;
     pass->CloseStuds();
-    if (pass->meshOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture)) pass->CloseMesh();
+    if (pass->meshOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture))
+        pass->CloseMesh();
     if (!pass->meshOpen) {
         Put(fp, "\tmesh {\n");
         pass->meshOpen = true;
@@ -230,7 +241,8 @@ void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* sl
             }
             if (child->AttrFlags.PovMark && line->Colour != 16) k++;
         } else if ((line->Type == 3 || line->Type == 4) && block == 0) {
-            if (meshOpen && (line->Colour != meshColour || texture != meshTexture)) meshOpen = false;
+            if (meshOpen && (line->Colour != meshColour || texture != meshTexture))
+                meshOpen = false;
             if (!meshOpen) {
                 meshOpen = true;
                 meshColour = line->Colour;
@@ -245,8 +257,10 @@ void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* sl
     *slopeRefs = k;
 }
 
-void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* id, int slopeCopies, int steps) {
-    fprintf(fp, "\n#if (TqQuality > 0)\n#declare %s_slope = %s {\n", id, slopeCopies == 1 && steps == 0 ? "object" : "union");
+void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* id, int slopeCopies,
+                           int steps) {
+    fprintf(fp, "\n#if (TqQuality > 0)\n#declare %s_slope = %s {\n", id,
+            slopeCopies == 1 && steps == 0 ? "object" : "union");
     // Two far-away spheres keep the union non-empty outside every clock condition.
     if (steps != 0) fputs("\tsphere {<1e9,1e9,1e9>,1} sphere {<1e9,1e9,1e9>,1} //HACK\n", fp);
     int step = 0;
@@ -254,8 +268,8 @@ void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* i
         if (line->Type == 0 && line->Text && strcmp(line->Text, "STEP") == 0 &&
             (TqPov.StepClock || (TqPov.StepClockModelOnly && isModel))) {
             PrintPovPartStep(fp, &step, 1);
-        } else if (line->Type == 1 && line->Part->nPovObjects != 0 && line->Part->AttrFlags.PovMark &&
-                   line->Colour == 16) {
+        } else if (line->Type == 1 && line->Part->nPovObjects != 0 &&
+                   line->Part->AttrFlags.PovMark && line->Colour == 16) {
             fprintf(fp, "\tobject { %s_slope ", PovName(line->Part->DatName));
             PrintPovMatrix(fp, line);
             fputs(" }\n", fp);
@@ -390,7 +404,7 @@ void PrintPovPartXxtro(FILE* fp, const PartEntry* part, int isModel, int intro) 
         fprintf(fp, "#end // ifndef (%s)\n\n", PovName(part->DatName));
         return;
     }
-    const char* kind = isModel                        ? "Model"
+    const char* kind = isModel                       ? "Model"
                        : part->LoadFlags.IsPrimitive ? "Primitive"
                        : part->LoadFlags.IsPart      ? "Part"
                                                      : "Submodel";
@@ -459,7 +473,9 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
     if (part->LoadFlags.IsPart) nPovTotalFromPARTS++;
     if (part->LoadFlags.IsPrimitive) nPovTotalFromP++;
     PrintUsedColors(fp);
-    if ((part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) && TryReplacements(fp, part, isModel)) return;
+    if ((part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) &&
+        TryReplacements(fp, part, isModel))
+        return;
 
     int members, nonStud, slopeRefs;
     CountMembers(fp, part, &members, &nonStud, &slopeRefs);
@@ -476,7 +492,8 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
         fprintf(fp, " %s } #else ", PovGGG(part->BBox + 3));
     }
     if (members == 1)
-        fputs(slopeRefs == 0 ? "object {\n" : "#if (TqQuality > 0) union #else object #end {\n", fp);
+        fputs(slopeRefs == 0 ? "object {\n" : "#if (TqQuality > 0) union #else object #end {\n",
+              fp);
     else
         fputs(nonStud == 1 ? "#if (TqStuds) union #else object #end {\n" : "union {\n", fp);
 
@@ -509,13 +526,15 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
                         if (*comment || line->Next) fprintf(fp, "// %s\n", comment);
                     }
                 } else {
-                    if (!TqPov.ExcludeNonPov) fprintf(fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
+                    if (!TqPov.ExcludeNonPov)
+                        fprintf(fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
                     block = NextBlockState(block, keyword);
                 }
                 break;
             }
             case 1:
-                if (!excluded && (line->Part->nPovObjects != 0 || line->LineFlags.IsLight)) PrintReference(&pass, line);
+                if (!excluded && (line->Part->nPovObjects != 0 || line->LineFlags.IsLight))
+                    PrintReference(&pass, line);
                 break;
             case 3:
             case 4:
@@ -529,7 +548,8 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
     pass.CloseMesh();
     PrintPovPartStep(fp, &steps, 0);
     fputs(part->LoadFlags.IsPart ? "}\n#end\n" : "}\n", fp);
-    if (part->AttrFlags.PovMark) PrintSlopeDeclaration(fp, part, isModel, id, pass.slopeCopies, steps);
+    if (part->AttrFlags.PovMark)
+        PrintSlopeDeclaration(fp, part, isModel, id, pass.slopeCopies, steps);
     PrintPovPartXxtro(fp, part, isModel, 0);
     part->PovState = kPovNormal;
     if (steps != 0) fprintf(StdErr, "Number of steps: %d\n", steps + 1);

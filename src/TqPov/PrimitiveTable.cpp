@@ -37,13 +37,17 @@ void SetBox(float x0, float y0, float z0, float x1, float y1, float z1) {
     b[0] = x0, b[1] = y0, b[2] = z0, b[3] = x1, b[4] = y1, b[5] = z1;
 }
 
-float Scaled(double factor, int n) { return (float)(factor * n); }
+float Scaled(double factor, int n) {
+    return (float)(factor * n);
+}
 
 bool FullRing(const char* name) {
-    static const char* const kPatterns[] = {"ring%d.da%[t]", "rin%d.da%[t]", "4-4ring%d.da%[t]", "4-4rin%d.da%[t]"};
+    static const char* const kPatterns[] = {"ring%d.da%[t]", "rin%d.da%[t]", "4-4ring%d.da%[t]",
+                                            "4-4rin%d.da%[t]"};
     for (const char* pattern : kPatterns) {
         int n[1];
-        if (ScanNamePattern(name, pattern, n, nullptr) != 2 || n[0] < 0 || n[0] > kMaxFamilyNumber) continue;
+        if (ScanNamePattern(name, pattern, n, nullptr) != 2 || n[0] < 0 || n[0] > kMaxFamilyNumber)
+            continue;
         snprintf(PovData, sizeof(PovData), "disc { <0,0,0>, <0,1,0>, %d, %d }", n[0] + 1, n[0]);
         float r = (float)(n[0] + 1);
         SetBox(-r, 0, -r, r, 0, r);
@@ -55,7 +59,8 @@ bool FullRing(const char* name) {
 bool PartialRing(const char* name) {
     for (const char* pattern : {"%d-%dring%d.da%[t]", "%d-%drin%d.da%[t]"}) {
         int n[3];
-        if (ScanNamePattern(name, pattern, n, nullptr) != 4 || n[2] < 0 || n[2] > kMaxFamilyNumber) continue;
+        if (ScanNamePattern(name, pattern, n, nullptr) != 4 || n[2] < 0 || n[2] > kMaxFamilyNumber)
+            continue;
         int ring = n[2];
         float r = (float)(ring + 1);
         const char* clip;
@@ -77,7 +82,8 @@ bool PartialRing(const char* name) {
         } else {
             continue;
         }
-        snprintf(PovData, sizeof(PovData), "disc {\n\t<0,0,0>, <0,1,0>, %d, %d\n\t%s\n}", ring + 1, ring, clip);
+        snprintf(PovData, sizeof(PovData), "disc {\n\t<0,0,0>, <0,1,0>, %d, %d\n\t%s\n}", ring + 1,
+                 ring, clip);
         return true;
     }
     return false;
@@ -85,16 +91,21 @@ bool PartialRing(const char* name) {
 
 bool Cone(const char* name) {
     int n[3];
-    if (ScanNamePattern(name, "%d-%dcon%d.da%[t]", n, nullptr) != 4 || n[2] < 0 || n[2] > kMaxFamilyNumber) return false;
+    if (ScanNamePattern(name, "%d-%dcon%d.da%[t]", n, nullptr) != 4 || n[2] < 0 ||
+        n[2] > kMaxFamilyNumber)
+        return false;
     float r = (float)(n[2] + 1);
     if (n[0] == 1 && n[1] == 4) {
-        snprintf(PovData, sizeof(PovData),
-                 "cone {\n\t<0,0,0>, %d, <0,1,0>, %d open\n\tclipped_by { plane { -x, 0 } plane { -z, 0 } }\n}", n[2] + 1, n[2]);
+        snprintf(
+            PovData, sizeof(PovData),
+            "cone {\n\t<0,0,0>, %d, <0,1,0>, %d open\n\tclipped_by { plane { -x, 0 } plane { -z, 0 } }\n}",
+            n[2] + 1, n[2]);
         SetBox(0, 0, 0, r, 1, r);
         return true;
     }
     if (n[0] == 4 && n[1] == 4) {
-        snprintf(PovData, sizeof(PovData), "cone { <0,0,0>, %d, <0,1,0>, %d open }", n[2] + 1, n[2]);
+        snprintf(PovData, sizeof(PovData), "cone { <0,0,0>, %d, <0,1,0>, %d open }", n[2] + 1,
+                 n[2]);
         SetBox(-r, 0, -r, r, 1, r);
         return true;
     }
@@ -104,24 +115,30 @@ bool Cone(const char* name) {
 bool QuarterTorus(const char* name) {
     int n[2];
     char letter[2];  // one letter per "%[...]" of the pattern
-    if (ScanNamePattern(name, "t%d%[ioq]%d.da%[t]", n, letter) != 4 || n[0] != 4 || n[1] < 0 || n[1] > kMaxFamilyNumber)
+    if (ScanNamePattern(name, "t%d%[ioq]%d.da%[t]", n, letter) != 4 || n[0] != 4 || n[1] < 0 ||
+        n[1] > kMaxFamilyNumber)
         return false;
     int f = n[1];
     float r = (float)(f / 9999.0);
     float outer = (float)(1 + f / 9999.0);
     switch (letter[0]) {
         case 'i':
-            snprintf(PovData, sizeof(PovData),
-                     "torus {\n\t1, %d/9999\n\tclipped_by {\n\t\tbox { <0,0,0>, <2,1,2> }\n\t\tcylinder { <0,0,0>, <0,1,0>, 1 open }\n\t}\n}", f);
+            snprintf(
+                PovData, sizeof(PovData),
+                "torus {\n\t1, %d/9999\n\tclipped_by {\n\t\tbox { <0,0,0>, <2,1,2> }\n\t\tcylinder { <0,0,0>, <0,1,0>, 1 open }\n\t}\n}",
+                f);
             SetBox(0, 0, 0, 1, r, 1);
             return true;
         case 'o':
-            snprintf(PovData, sizeof(PovData),
-                     "torus {\n\t1, %d/9999\n\tclipped_by {\n\t\tdifference {\n\t\t\tbox { <0,0,0>, <2,1,2> }\n\t\t\tcylinder { <0,0,0>, <0,1,0>, 1 open }\n\t\t}\n\t}\n}", f);
+            snprintf(
+                PovData, sizeof(PovData),
+                "torus {\n\t1, %d/9999\n\tclipped_by {\n\t\tdifference {\n\t\t\tbox { <0,0,0>, <2,1,2> }\n\t\t\tcylinder { <0,0,0>, <0,1,0>, 1 open }\n\t\t}\n\t}\n}",
+                f);
             SetBox(0, 0, 0, outer, r, outer);
             return true;
         case 'q':
-            snprintf(PovData, sizeof(PovData), "torus {\n\t1, %d/9999\n\tclipped_by { box { <0,-1,0>, <2,1,2> } }\n}", f);
+            snprintf(PovData, sizeof(PovData),
+                     "torus {\n\t1, %d/9999\n\tclipped_by { box { <0,-1,0>, <2,1,2> } }\n}", f);
             SetBox(0, -r, 0, outer, r, outer);
             return true;
     }
@@ -176,15 +193,31 @@ union {
 })"},
     {"stud6a.dat", {0, 0, 0, 0, 0, 0}, "=stud6.dat"},
     {"4-4cyli.dat", {-1, 0, -1, 1, 1, 1}, R"(cylinder { <0,0,0>, <0,1,0>, 1 open })"},
-    {"2-4cyli.dat", {-1, 0, 0, 1, 1, 1}, R"(cylinder { <0,0,0>, <0,1,0>, 1 open clipped_by { plane { -z, 0 } } })"},
-    {"1-4cyli.dat", {0, 0, 0, 1, 1, 1}, R"(cylinder { <0,0,0>, <0,1,0>, 1 open clipped_by { plane { <-1,0,-1>, -sqrt(1/2) } } })"},
+    {"2-4cyli.dat",
+     {-1, 0, 0, 1, 1, 1},
+     R"(cylinder { <0,0,0>, <0,1,0>, 1 open clipped_by { plane { -z, 0 } } })"},
+    {"1-4cyli.dat",
+     {0, 0, 0, 1, 1, 1},
+     R"(cylinder { <0,0,0>, <0,1,0>, 1 open clipped_by { plane { <-1,0,-1>, -sqrt(1/2) } } })"},
     {"4-4disc.dat", {-1, 0, -1, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 1 })"},
-    {"1-4disc.dat", {0, 0, 0, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 1 clipped_by { plane { -x, 0 } plane { -z, 0 } } })"},
-    {"4-4ndis.dat", {-1, 0, -1, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 2, 1 clipped_by { box { <-1,-1,-1>, <1,1,1> } } })"},
-    {"2-4disc.dat", {-1, 0, 0, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 1 clipped_by { box { <-2,-1,0>, <2,1,2> } } })"},
-    {"2-4ndis.dat", {-1, 0, 0, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 2, 1 clipped_by { box { <-1,-1,0>, <1,1,1> } } })"},
-    {"1-4ndis.dat", {0, 0, 0, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 2, 1 clipped_by { box { <0,-1,0>, <1,1,1> } } })"},
-    {"1-4chrd.dat", {0, 0, 0, 1, 0, 1}, R"(disc { <0,0,0>, <0,1,0>, 1 clipped_by { plane { <-1,0,-1>, -sqrt(1/2) } } })"},
+    {"1-4disc.dat",
+     {0, 0, 0, 1, 0, 1},
+     R"(disc { <0,0,0>, <0,1,0>, 1 clipped_by { plane { -x, 0 } plane { -z, 0 } } })"},
+    {"4-4ndis.dat",
+     {-1, 0, -1, 1, 0, 1},
+     R"(disc { <0,0,0>, <0,1,0>, 2, 1 clipped_by { box { <-1,-1,-1>, <1,1,1> } } })"},
+    {"2-4disc.dat",
+     {-1, 0, 0, 1, 0, 1},
+     R"(disc { <0,0,0>, <0,1,0>, 1 clipped_by { box { <-2,-1,0>, <2,1,2> } } })"},
+    {"2-4ndis.dat",
+     {-1, 0, 0, 1, 0, 1},
+     R"(disc { <0,0,0>, <0,1,0>, 2, 1 clipped_by { box { <-1,-1,0>, <1,1,1> } } })"},
+    {"1-4ndis.dat",
+     {0, 0, 0, 1, 0, 1},
+     R"(disc { <0,0,0>, <0,1,0>, 2, 1 clipped_by { box { <0,-1,0>, <1,1,1> } } })"},
+    {"1-4chrd.dat",
+     {0, 0, 0, 1, 0, 1},
+     R"(disc { <0,0,0>, <0,1,0>, 1 clipped_by { plane { <-1,0,-1>, -sqrt(1/2) } } })"},
     {"1-4cyls.dat", {0, 0, 0, 1, 1, 1}, R"(cylinder {
 	<0,0,0>, <0,1,0>, 1 open
 	clipped_by { plane { <-1,0,-1>,-sqrt(1/2) } plane { <1,1,0>,sqrt(1/2) } }
@@ -219,7 +252,9 @@ union {
 })"},
     {"stud2a.dat", {0, 0, 0, 0, 0, 0}, "=stud2.dat"},
     {"box.dat", {-1, -1, -1, 1, 1, 1}, R"(box { <-1,-1,-1>, <1,1,1> })"},
-    {"4-8sphe.dat", {-1, 0, -1, 1, 1, 1}, R"(sphere { <0,0,0>, 1 clipped_by { box { <-1,0,-1>, <2,2,2> } } })"},
+    {"4-8sphe.dat",
+     {-1, 0, -1, 1, 1, 1},
+     R"(sphere { <0,0,0>, 1 clipped_by { box { <-1,0,-1>, <2,2,2> } } })"},
     {"3-4cyli.dat", {-1, 0, -1, 1, 1, 1}, R"(cylinder {
 	<0,0,0>, <0,1,0>, 1 open
 	clipped_by { plane { <1,0,-1>, sqrt(1/2) } }
@@ -263,7 +298,9 @@ union {
 		intersection { plane { -z, 2 } plane { z, 2 } }
 	}
 })"},
-    {"axlehol6.dat", {2, 0, 2, 5.64277f, 1, 5.64277f}, R"(difference { cylinder { <0,0,0>, <0,1,0>, 6 } plane { x, 2 } plane { z, 2 } })"},
+    {"axlehol6.dat",
+     {2, 0, 2, 5.64277f, 1, 5.64277f},
+     R"(difference { cylinder { <0,0,0>, <0,1,0>, 6 } plane { x, 2 } plane { z, 2 } })"},
     {"axlehol7.dat", {-6, 0, -6, 6, 1, 6}, R"(cylinder {
 	<0,0,0>, <0,1,0>, 6 open
 	clipped_by { union {
@@ -274,7 +311,9 @@ union {
 	} }
 })"},
     {"stud3a.dat", {0, 0, 0, 0, 0, 0}, "=stud3.dat"},
-    {"1-4ccyli.dat", {0, -1, 0, 3.5f, 1, 3.5f}, R"(torus { 2.5, 1 clipped_by { plane { -x, 0 } plane { -z, 0 } } })"},
+    {"1-4ccyli.dat",
+     {0, -1, 0, 3.5f, 1, 3.5f},
+     R"(torus { 2.5, 1 clipped_by { plane { -x, 0 } plane { -z, 0 } } })"},
     {"connect.dat", {-8, -20, -8, 8, 0, 8}, R"(difference {
 	union {
 		cylinder { <0,0,0>, <0,-2,0>, 8 }
@@ -319,7 +358,9 @@ union {
 	box { <-7,-21,-1>, <7,-12,1> }
 	box { <-1,-10,-9>, <1,1,9> }
 })"},
-    {"2-8sphe.dat", {-1, 0, 0, 1, 1, 1}, R"(sphere { <0,0,0>, 1 clipped_by { box { <-1,0,0>, <2,2,2> } } })"},
+    {"2-8sphe.dat",
+     {-1, 0, 0, 1, 1, 1},
+     R"(sphere { <0,0,0>, 1 clipped_by { box { <-1,0,0>, <2,2,2> } } })"},
     {"8-8sphe.dat", {-1, -1, -1, 1, 1, 1}, R"(sphere { <0,0,0>, 1 })"},
     {"axle.dat", {-6, 0, -6, 6, 1, 6}, R"(intersection {
 	cylinder { <0,0,0>, <0,1,0>, 6 }
@@ -339,8 +380,12 @@ union {
     {"3-8cyli.dat", {-0.7071f, 0, 0, 1, 1, 1}, R"(cylinder { <0,0,0>, <0,1,0>, 1 open clipped_by {
 	plane { <-sqrt(1/2),0,-1-sqrt(1/2)>,-1/sqrt(4+sqrt(8)) }
 } })"},
-    {"1-8sphe.dat", {0, 0, 0, 1, 1, 1}, R"(sphere { <0,0,0>, 1 clipped_by { box { <0,0,0>, <2,2,2> } } })"},
-    {"1-8sphc.dat", {0, 0, 0, 1, 1, 1}, R"(sphere { <0,0,0>, sqrt(2) clipped_by { box { <0,0,0>, <1,1,1> } } })"},
+    {"1-8sphe.dat",
+     {0, 0, 0, 1, 1, 1},
+     R"(sphere { <0,0,0>, 1 clipped_by { box { <0,0,0>, <2,2,2> } } })"},
+    {"1-8sphc.dat",
+     {0, 0, 0, 1, 1, 1},
+     R"(sphere { <0,0,0>, sqrt(2) clipped_by { box { <0,0,0>, <1,1,1> } } })"},
     {"arm1.dat", {-10, -10, -20, 10, 10, 0}, R"(union {
 	disc { <0,0,0>, <0,0,1>, 10 }
 	intersection {
@@ -381,7 +426,8 @@ const PovEquivEntry* FindPovEquiv(const char* name) {
     DynPovEquiv.Name = DynName;
     memset(DynPovEquiv.Box, 0, sizeof(DynPovEquiv.Box));
     DynPovEquiv.Text = PovData;
-    if (FullRing(name) || PartialRing(name) || Cone(name) || QuarterTorus(name)) return &DynPovEquiv;
+    if (FullRing(name) || PartialRing(name) || Cone(name) || QuarterTorus(name))
+        return &DynPovEquiv;
     // High-resolution primitives (48/, 8/) take the equivalent of their standard namesake.
     const char* s = name;
     while (IsDigit((unsigned char)*s)) s++;
@@ -397,9 +443,10 @@ const char* FindLgeoEquiv(const char* name) {
 
 void PrintPovEquivsList(FILE* fp) {
     for (const PovEquivEntry& e : PovEquivs) fprintf(fp, "%s\n", e.Name);
-    fputs("rin[g]N.dat\n1-8rin[g]N.dat\n3-8rin[g]N.dat\n1-4rin[g]N.dat\n2-4rin[g]N.dat\n3-4rin[g]N.dat\n"
-          "4-4rin[g]N.dat\n1-4conN.dat\n4-4conN.dat\nt04iFFFF.dat\nt04oFFFF.dat\nt04qFFFF.dat\n",
-          fp);
+    fputs(
+        "rin[g]N.dat\n1-8rin[g]N.dat\n3-8rin[g]N.dat\n1-4rin[g]N.dat\n2-4rin[g]N.dat\n3-4rin[g]N.dat\n"
+        "4-4rin[g]N.dat\n1-4conN.dat\n4-4conN.dat\nt04iFFFF.dat\nt04oFFFF.dat\nt04qFFFF.dat\n",
+        fp);
 }
 
 int PrintPovEquivTest(FILE* fp, const char* name) {
@@ -423,4 +470,6 @@ int PrintPovEquivTest(FILE* fp, const char* name) {
     return 0;
 }
 
-int MakePovEquivPovfile() { return 0; }
+int MakePovEquivPovfile() {
+    return 0;
+}

@@ -45,7 +45,8 @@ bool ReadSmallInt(const char** s, int* value) {
 // The word that "%s" would read.
 void ReadWord(const char* s, char* word, size_t size) {
     size_t n = 0;
-    while (*s && *s != ' ' && *s != '\t' && *s != '\n' && *s != '\r' && *s != '\v' && *s != '\f' && n + 1 < size)
+    while (*s && *s != ' ' && *s != '\t' && *s != '\n' && *s != '\r' && *s != '\v' && *s != '\f' &&
+           n + 1 < size)
         word[n++] = *s++;
     word[n] = '\0';
 }
@@ -55,7 +56,9 @@ void ReadWord(const char* s, char* word, size_t size) {
 FILE* FindTqrPart(const char* name) {
     if (!LDrawIni || !LDrawIni->LDrawDir) return nullptr;
     char path[kPathSize];
-    if (snprintf(path, sizeof(path), "%s/TQRPARTS/%s", LDrawIni->LDrawDir, name) >= (int)sizeof(path)) return nullptr;
+    if (snprintf(path, sizeof(path), "%s/TQRPARTS/%s", LDrawIni->LDrawDir, name) >=
+        (int)sizeof(path))
+        return nullptr;
     char* dot = strrchr(path, '.');
     if (!dot || (strcmp(dot, ".dat") != 0 && strcmp(dot, ".ldr") != 0)) return nullptr;
     strcpy(dot, ".inc");
@@ -74,7 +77,8 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
             int major, minor;
             if (ReadSmallInt(&s, &major) && *s == '.' && (s++, ReadSmallInt(&s, &minor))) {
                 if (major > 1 || (major == 1 && minor > 4)) {
-                    fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n", major, minor, n, n, name);
+                    fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n",
+                            major, minor, n, n, name);
                     fclose(inc);
                     return 0;
                 }
@@ -84,9 +88,11 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
             ReadWord(f, word, sizeof(word));
             if (!word[0]) continue;
             if (strcmp(word, "slope") == 0)
-                fprintf(StdErr, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n, name);
+                fprintf(StdErr, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
+                        name);
             else
-                fprintf(StdErr, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n, name);
+                fprintf(StdErr, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
+                        name);
         } else if (const char* u = TqrDataArgument(line, "uses")) {
             char used[200];
             ReadWord(u, used, sizeof(used));
@@ -94,7 +100,8 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
             FixDatName(used);
             PartEntry* entry = FindPart(used);
             if (!entry || !entry->LoadFlags.Loaded) {
-                fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n", used, n, n, name);
+                fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n",
+                        used, n, n, name);
             } else if (entry->PovState == kPovNotWritten) {
                 PrintPovPart(fp, entry, 0);
                 FreeLines(entry);
@@ -131,7 +138,8 @@ int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source) {
     const LgeoElmt* element = FindLgeoElmt(part->DatName, source);
     bool isPart = part->LoadFlags.IsPart;
     if (!element) {
-        if (source == 'L' && isPart) printf("Not in LGEO: %s %s\n", part->DatName, GetDatComment(part->FirstLine));
+        if (source == 'L' && isPart)
+            printf("Not in LGEO: %s %s\n", part->DatName, GetDatComment(part->FirstLine));
         return 0;
     }
     if (isPart) (source == 'L' ? nPovLgeoFromPARTS : nPovKvFromPARTS)++;

@@ -40,6 +40,8 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name);
 
 // ---------------------------------------------------------------- colours
 
+/// Writes value in decimal as printf("%lu") would; returns the end (terminated).
+char* FormatUnsigned(char* out, unsigned long value);
 /// Writes value as printf("%g") would (out needs room for 32 characters); returns the end.
 char* FormatG(char* out, double value);
 /// "<%g,%g,%g>".

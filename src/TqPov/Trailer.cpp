@@ -43,7 +43,8 @@ const char* PovStateWord(unsigned char state) {
 }
 
 void PrintSourceLine(FILE* fp, const char* prefix, const char* label, int fromParts, int fromP) {
-    fprintf(fp, "%s%s%5d %-6s", prefix, label, fromParts, PovStatPct(fromParts, nPovTotalFromPARTS));
+    fprintf(fp, "%s%s%5d %-6s", prefix, label, fromParts,
+            PovStatPct(fromParts, nPovTotalFromPARTS));
     fprintf(fp, "  %5d %s\n", fromP, PovStatPct(fromP, nPovTotalFromP));
 }
 
@@ -52,7 +53,8 @@ void PrintModelData(FILE* fp, const PartEntry* model) {
     PrintPovBookmark(fp, "ModelData");
     fprintf(fp, "#declare TqModelBBoxMin = %s;\n", PovGGG(model->BBox));
     fprintf(fp, "#declare TqModelBBoxMax = %s;\n", PovGGG(model->BBox + 3));
-    fprintf(fp, "#declare TqModelBBoxCenter = (TqModelBBoxMin+TqModelBBoxMax)/2; // %s\n", PovGGG(BBoxCenter));
+    fprintf(fp, "#declare TqModelBBoxCenter = (TqModelBBoxMin+TqModelBBoxMax)/2; // %s\n",
+            PovGGG(BBoxCenter));
     float size[3];
     V3Sub(size, model->BBox + 3, model->BBox);
     fprintf(fp, "#declare TqModelBBoxSize = TqModelBBoxMax-TqModelBBoxMin; // %s\n", PovGGG(size));
@@ -113,10 +115,12 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
         if (!part->DatName) continue;
         if (!part->LoadFlags.Read) fprintf(fp, "// WARNING: %s not read\n", part->DatName);
         if (!part->LoadFlags.Loaded) fprintf(fp, "// WARNING: %s not resolved\n", part->DatName);
-        if (part->PovState == kPovNotWritten) fprintf(fp, "// WARNING: %s not written to POV file\n", part->DatName);
+        if (part->PovState == kPovNotWritten)
+            fprintf(fp, "// WARNING: %s not written to POV file\n", part->DatName);
     }
     if (TqPov.AspectRatio != 0)
-        fprintf(StdErr, "Remember to use aspect ratio %g for size of rendering.\n", TqPov.AspectRatio);
+        fprintf(StdErr, "Remember to use aspect ratio %g for size of rendering.\n",
+                TqPov.AspectRatio);
     if (TqPov.IncludeTqEnd) PrintPovIncludeFile(fp, kIncludeTqEnd, nullptr);
     PrintPovIncludeFile(fp, "AtEnd", TqPov.IncludeEnd);
     PrintPovBookmark(fp, "End");
@@ -131,10 +135,12 @@ void PrintPovModel(FILE* fp) {
     PrintPovBookmark(fp, "ModelObject %s", model->DatName);
     bool coloured = model->AttrFlags.UsesColour16;
     const char* separator = coloured ? " " : "";
-    const char* suffix = element && element->Source == 'L' && (attributes & kColourHasAlpha) ? "_clear" : "";
+    const char* suffix =
+        element && element->Source == 'L' && (attributes & kColourHasAlpha) ? "_clear" : "";
     char id[160];
     strncpy0(id, PovName(model->DatName), sizeof(id));
-    fprintf(fp, "object { %s%s %s%s}\n", id, suffix, coloured ? PovColorRef(TqPov.DefaultColor, 0) : "", separator);
+    fprintf(fp, "object { %s%s %s%s}\n", id, suffix,
+            coloured ? PovColorRef(TqPov.DefaultColor, 0) : "", separator);
     if (model->AttrFlags.PovMark) {
         fprintf(fp, "#if (TqQuality > 0)\n\tobject { %s_slope %s%s}\n#end\n", id,
                 coloured ? PovColorRef(TqPov.DefaultColor, 1) : "", separator);
@@ -179,8 +185,10 @@ int PrintPovStatistics(FILE* fp, const char* prefix) {
         }
         fprintf(fp, "%s\n", prefix);
     }
-    fprintf(fp, "%s              PARTS             P         Total\n%sDAT files:    %5d         %5d         %5d\n", prefix,
-            prefix, nPovTotalFromPARTS, nPovTotalFromP, nParts);
+    fprintf(
+        fp,
+        "%s              PARTS             P         Total\n%sDAT files:    %5d         %5d         %5d\n",
+        prefix, prefix, nPovTotalFromPARTS, nPovTotalFromP, nParts);
     for (const char* letter = TqPov.ReplaceOrder; *letter; letter++) {
         switch (*letter) {
             case '3':
@@ -198,15 +206,17 @@ int PrintPovStatistics(FILE* fp, const char* prefix) {
                 break;
         }
     }
-    fprintf(fp, "%sModel has %u parts (%u studs)\n", prefix, (unsigned)model->nContainedParts, (unsigned)model->nStuds);
+    fprintf(fp, "%sModel has %u parts (%u studs)\n", prefix, (unsigned)model->nContainedParts,
+            (unsigned)model->nStuds);
     if (TqPov.Debug) {
         fprintf(fp, "%snPovObjects: %d\n", prefix, model->nPovObjects);
         fprintf(fp, "%s      DatName PARTS studs BBox\n", prefix);
         for (int i = 0; i < nParts; i++) {
             const PartEntry* part = &Parts[i];
             if (!part->DatName) continue;
-            fprintf(fp, "%s%13s %5d %5u %d %s", prefix, part->DatName, part->LoadFlags.IsPart ? 1 : 0,
-                    (unsigned)part->nStuds, part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
+            fprintf(fp, "%s%13s %5d %5u %d %s", prefix, part->DatName,
+                    part->LoadFlags.IsPart ? 1 : 0, (unsigned)part->nStuds,
+                    part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
             fprintf(fp, " %s\n", PovGGG(part->BBox + 3));
         }
     }

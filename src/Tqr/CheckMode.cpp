@@ -28,7 +28,8 @@ void CheckDatDir(const char* dir, void (*action)(const char* path)) {
     while (struct dirent* entry = readdir(d)) {
         if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
         char path[kPathSize];
-        if (snprintf(path, sizeof(path), "%s%s", buffer, entry->d_name) >= (int)sizeof(path)) continue;
+        if (snprintf(path, sizeof(path), "%s%s", buffer, entry->d_name) >= (int)sizeof(path))
+            continue;
         struct stat st;
         if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
             CheckDatDir(path, action);
@@ -60,7 +61,8 @@ void CheckDatFile(const char* path) {
 void CheckPrimFile(const char* path) {
     LoadModelPre(path);
     char name[kPathSize] = "";
-    if ((int)strlen(path) >= CheckPrimFileDirLen) strncpy0(name, path + CheckPrimFileDirLen, sizeof(name));
+    if ((int)strlen(path) >= CheckPrimFileDirLen)
+        strncpy0(name, path + CheckPrimFileDirLen, sizeof(name));
     FixDatName(name);
     char note[41] = "";
     if (IsLineType2Primitive(name) || IsSpeedPrimitive(name)) {
@@ -79,7 +81,9 @@ void CheckPrimFile(const char* path) {
 
 int CheckTqrPartsDir() {
     char dir[kPathSize];
-    if (!LDrawIni || snprintf(dir, sizeof(dir), "%s/TQRPARTS", LDrawIni->LDrawDir) >= (int)sizeof(dir)) return 0;
+    if (!LDrawIni ||
+        snprintf(dir, sizeof(dir), "%s/TQRPARTS", LDrawIni->LDrawDir) >= (int)sizeof(dir))
+        return 0;
     if (TqIsDir(dir)) return 1;
     return FindMatchingPath(dir, 1) && TqIsDir(dir) ? 1 : 0;
 }

@@ -192,7 +192,8 @@ static void ScanCameraOption(const char* arg) {
                     Exit("Bad argument '%s'", arg);
                 TqPov.ViewingAngle = v[0];
             } else {
-                if (!ReadFloat(o + 2, &v[0], nullptr) || !(v[0] > 0)) Exit("Bad argument '%s'", arg);
+                if (!ReadFloat(o + 2, &v[0], nullptr) || !(v[0] > 0))
+                    Exit("Bad argument '%s'", arg);
                 TqPov.AspectRatio = v[0];
             }
             return;
@@ -229,7 +230,8 @@ static void ScanCameraOption(const char* arg) {
                     Exit("Bad argument '%s'", arg);
                 CoPlanarAngle = v[0];
             } else if (o[1] == 'c') {
-                if (o[2] != 't' || !ReadFloat(o + 3, &v[0], nullptr)) Exit("Bad argument '%s'", arg);
+                if (o[2] != 't' || !ReadFloat(o + 3, &v[0], nullptr))
+                    Exit("Bad argument '%s'", arg);
                 TqPov.PercentageBack = v[0];
             } else {
                 Exit("Unknown option '%s'", arg);
@@ -290,7 +292,8 @@ static void ScanLightOrLibraryOption(const char* arg) {
             strncpy0(TqInput.LgeoDir, o + 2, kPathSize);
             strncpy0(TqInput.LgeoDirSource, "-lgd<dir> option", kPathSize);
         } else if (o[1] == 'e' && o[2] == 'o') {
-            if (strappchr(TqPov.ReplaceOrder, 'L')) fprintf(StdErr, "Warning: -lgeo already met.\n");
+            if (strappchr(TqPov.ReplaceOrder, 'L'))
+                fprintf(StdErr, "Warning: -lgeo already met.\n");
         } else {
             AddLightOption(arg, 1);
         }
@@ -402,9 +405,11 @@ static void ScanOption(const char* arg, RunSwitches* sw) {
             return;
         case 'p':
             if (o[1] == '\0') {
-                if (strremchr(TqPov.ReplaceOrder, 'P')) fprintf(StdErr, "Warning: -p already met.\n");
+                if (strremchr(TqPov.ReplaceOrder, 'P'))
+                    fprintf(StdErr, "Warning: -p already met.\n");
             } else if (o[1] == '3') {
-                if (strremchr(TqPov.ReplaceOrder, '3')) fprintf(StdErr, "Warning: -p3 already met.\n");
+                if (strremchr(TqPov.ReplaceOrder, '3'))
+                    fprintf(StdErr, "Warning: -p3 already met.\n");
             } else if (o[1] == 'c') {
                 ReadColours();
                 PrintColours(stdout);
@@ -474,7 +479,8 @@ void CheckArgumentsAfterScan(const RunSwitches* switches) {
         Exit("-cla requires -cg with positive radius or -cc");
     if (TqPov.RollAngle != 0 && TqPov.SkyGiven) Exit("-cra and -csky are mutually exclusive");
     if (TqPov.EdgeWidth != 0) {
-        if (strchr(TqPov.ReplaceOrder, 'L')) fprintf(StdErr, "-ee should not be used together with -lgeo\n");
+        if (strchr(TqPov.ReplaceOrder, 'L'))
+            fprintf(StdErr, "-ee should not be used together with -lgeo\n");
         if (TqPov.SeamWidth != 0) fprintf(StdErr, "-ee should be used together with -sw0\n");
     }
     if (strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) {

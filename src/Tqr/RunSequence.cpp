@@ -38,8 +38,8 @@ void ChooseColourFile() {
             strncpy0(path, MyLdconfigLdr, sizeof(path));
             fp = fopeni(path, "r");
         }
-        if (!fp && snprintf(path, sizeof(path), "%s/%s", ldrawDir, MyLdconfigLdr) <
-                       (int)sizeof(path)) {
+        if (!fp &&
+            snprintf(path, sizeof(path), "%s/%s", ldrawDir, MyLdconfigLdr) < (int)sizeof(path)) {
             fp = fopeni(path, "r");
         }
         if (!fp) Exit("Could not open ldconfig.ldr file '%s'", MyLdconfigLdr);
@@ -186,9 +186,11 @@ void ReadColours() {
     if (!LDrawIni && error == 2 && HasSubDir("P") && HasSubDir("PARTS") && HasSubDir("MODELS"))
         LDrawIni = LDrawIniGet(".", "Current directory", &error);
     if (!LDrawIni) {
-        Exit("Environment variable LDRAWDIR must be set to directory with P,PARTS,MODELS.\ne.g.  'setenv LDRAWDIR /mnt/win_c/Lego/LDraw'\nor    'setenv LDRAWDIR /home/vlk/Lego/LDraw'\nAlternatively use the -ldd<dir> option");
+        Exit(
+            "Environment variable LDRAWDIR must be set to directory with P,PARTS,MODELS.\ne.g.  'setenv LDRAWDIR /mnt/win_c/Lego/LDraw'\nor    'setenv LDRAWDIR /home/vlk/Lego/LDraw'\nAlternatively use the -ldd<dir> option");
     }
-    if (!TqIsDir(LDrawIni->LDrawDir)) Exit("LDrawDir '%s' is not a valid directory", LDrawIni->LDrawDir);
+    if (!TqIsDir(LDrawIni->LDrawDir))
+        Exit("LDrawDir '%s' is not a valid directory", LDrawIni->LDrawDir);
     ChooseColourFile();
     FreeColours();
     if (LdconfigLdrPath[0] && ReadLdconfig(LdconfigLdrPath) == 0) LdconfigLdrPath[0] = '\0';
@@ -239,7 +241,8 @@ int TqrMain(int argc, char** argv) {
     if (!LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr)) Exit("Failed to compute search dirs");
     if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) &&
         !InitLgeoDir(LDrawIni)) {
-        Exit("Environment variable LGEODIR must be set to directory with LGEO parts.\ne.g.  'setenv LGEODIR /mnt/win_c/Lego/lgeo'\nor    'setenv LGEODIR /home/vlk/Lego/lgeo'");
+        Exit(
+            "Environment variable LGEODIR must be set to directory with LGEO parts.\ne.g.  'setenv LGEODIR /mnt/win_c/Lego/lgeo'\nor    'setenv LGEODIR /home/vlk/Lego/lgeo'");
     }
     if (DoCheck) RunCheckModeAndExit(&switches);
 

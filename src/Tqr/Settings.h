@@ -5,7 +5,7 @@
 
 /// Everything about the scene to be written; cleared and defaulted by SetTqPovDefaults.
 struct TqPovRecord {
-    float CameraPos[3];      ///< -cg/-cc: latitude, longitude, radius (CameraGlobe) or x, y, z; 30,45,0
+    float CameraPos[3];  ///< -cg/-cc: latitude, longitude, radius (CameraGlobe) or x, y, z; 30,45,0
     float CameraLookAt[3];   ///< -cla: look_at point, valid with LookAtGiven; 0,0,0
     float CameraSky[3];      ///< -csky: sky vector, unit length; 0,-1,0
     float BackgroundRgb[3];  ///< -b: background colour, valid with BackgroundOn; 0,0,0

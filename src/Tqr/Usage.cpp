@@ -71,7 +71,8 @@ static const char kUsagePage4[] =
     "<color> is an LDraw color name or number, extended/direct color (0x0tRRGGBB),\n"
     " #RRGGBB or <r>,<g>,<b> in the range 0..1 like POV-Ray.\n"
     "If povpath is not specified or is a directory, it will be modelfilename + .pov\n"
-    "See also tqr.txt and " TQ_WEBSITE "\n"
+    "See also tqr.txt and " TQ_WEBSITE
+    "\n"
     "(or " TQ_LDRAW_WEBSITE ")\n";
 
 static const char kUsageTestLines[] =
@@ -83,7 +84,9 @@ void Pause() {}
 
 void CheckMemoryUsage() {}
 
-void PrintProgVer(FILE* fp) { fprintf(fp, "%s\n", ProgVer); }
+void PrintProgVer(FILE* fp) {
+    fprintf(fp, "%s\n", ProgVer);
+}
 
 static void PrintUsage() {
     PrintProgVer(stdout);

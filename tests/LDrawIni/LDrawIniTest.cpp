@@ -1,10 +1,9 @@
 // Library base directory, symbolic search lists and real search directories, in real temporary
 // directories with real environment variables and ini files.
-#include "LDrawIni/LDrawIni.h"
-
 #include <string>
 #include <vector>
 
+#include "LDrawIni/LDrawIni.h"
 #include "TqInput/TqInput.h"
 #include "support/TestSupport.h"
 
@@ -87,7 +86,8 @@ TEST_F(LDrawIniTest, IniFilesAreConsultedInPrecedenceOrder) {
     Library lib;
     std::string home = lib.dir / "home";
     std::string named = lib.dir.Write("named.ini", "[LDraw]\nBaseDirectory=/from/named\n");
-    lib.dir.Write("home/.ldrawrc", "[Other]\nBaseDirectory=/wrong\n[LDraw]\nBaseDirectory=/from/rc  \n");
+    lib.dir.Write("home/.ldrawrc",
+                  "[Other]\nBaseDirectory=/wrong\n[LDraw]\nBaseDirectory=/from/rc  \n");
     lib.dir.Write("home/ldraw.ini", "[LDraw]\nBaseDirectory=/from/home\n");
     struct Case {
         bool useNamed, keepRc;
@@ -119,7 +119,8 @@ TEST_F(LDrawIniTest, IniKeyMustTouchTheEqualsSign) {
     path = dir.Write("y.ini", "[LDraw] comment\r\nBaseDirectory= /x  \t\r\n");
     ASSERT_EQ(LDrawIniReadIniFile(path.c_str(), "LDraw", "BaseDirectory", value, sizeof(value)), 1);
     EXPECT_STREQ(value, " /x");
-    EXPECT_EQ(LDrawIniReadIniFile("/no/such/file", "LDraw", "BaseDirectory", value, sizeof(value)), 0);
+    EXPECT_EQ(LDrawIniReadIniFile("/no/such/file", "LDraw", "BaseDirectory", value, sizeof(value)),
+              0);
     path = dir.Write("z.ini", "[LDraw]\n[Next]\nBaseDirectory=/y\n");
     EXPECT_EQ(LDrawIniReadIniFile(path.c_str(), "LDraw", "BaseDirectory", value, sizeof(value)), 0);
 }

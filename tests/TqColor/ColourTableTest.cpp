@@ -53,7 +53,8 @@ TEST_F(Colours, ColourLinesAndTheirFaults) {
         {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 ALPHA x", -1, "ALPHA value expected"},
         {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 ALPHA 256", -1, "ALPHA value out of range [0..255]"},
         {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 LUMINANCE", -1, "LUMINANCE value expected"},
-        {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 LUMINANCE 999", -1, "LUMINANCE value out of range [0..255]"},
+        {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 LUMINANCE 999", -1,
+         "LUMINANCE value out of range [0..255]"},
         {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 CHROME METAL", 1, "Finish-tag already met"},
         {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 OPAQUE", 1, "Unknown tag \"OPAQUE\""},
         {"!COLOUR a CODE 1 VALUE 1 2 3 EDGE 0 LUMINANCE 15 ALPHA 128", 1, "Unknown tag \"ALPHA\""},
@@ -80,7 +81,9 @@ TEST_F(Colours, ColourLineValues) {
     EXPECT_EQ(e.Edge, 0x2797973u);
     EXPECT_EQ(e.Flags, 0);
     free(e.Name);
-    ASSERT_EQ(Parse("!COLOUR a Code 1 Value 0.5 0.5 0.5 Edge 7 ALPHA 128 LUMINANCE 15 rubber", &e, &out), 1);
+    ASSERT_EQ(
+        Parse("!COLOUR a Code 1 Value 0.5 0.5 0.5 Edge 7 ALPHA 128 LUMINANCE 15 rubber", &e, &out),
+        1);
     EXPECT_EQ(e.Value, 0x7F7F7Fu);
     EXPECT_EQ(e.Edge, 7u);
     EXPECT_EQ(e.Alpha, 128);
@@ -165,20 +168,22 @@ TEST_F(Colours, BuiltinColoursYieldTheirNameToTheFile) {
 TEST_F(Colours, ListingFormat) {
     FreeColours();
     TempDir dir;
-    std::string path = dir.Write("c.ldr",
-                                 "0 !COLOUR Trans_Red CODE 36 VALUE #C91A09 EDGE #880000 ALPHA 128\n"
-                                 "0 !COLOUR Glow CODE 21 VALUE #E0FFB0 EDGE 2 ALPHA 250 LUMINANCE 15 CHROME\n"
-                                 "0 !COLOUR A_Name_Longer_Than_Eighteen CODE 2 VALUE #000001 EDGE 21\n");
+    std::string path =
+        dir.Write("c.ldr",
+                  "0 !COLOUR Trans_Red CODE 36 VALUE #C91A09 EDGE #880000 ALPHA 128\n"
+                  "0 !COLOUR Glow CODE 21 VALUE #E0FFB0 EDGE 2 ALPHA 250 LUMINANCE 15 CHROME\n"
+                  "0 !COLOUR A_Name_Longer_Than_Eighteen CODE 2 VALUE #000001 EDGE 21\n");
     ASSERT_EQ(ReadLdconfig(path.c_str()), 1);
     char* buffer = nullptr;
     size_t size = 0;
     FILE* fp = open_memstream(&buffer, &size);
     PrintColours(fp);
     fclose(fp);
-    EXPECT_EQ(std::string(buffer, size),
-              "0 !COLOUR A_Name_Longer_Than_Eighteen  CODE   2 VALUE #000001 EDGE      21\n"
-              "0 !COLOUR Glow                CODE  21 VALUE #E0FFB0 EDGE       2 ALPHA 250 LUMINANCE  15 CHROME\n"
-              "0 !COLOUR Trans_Red           CODE  36 VALUE #C91A09 EDGE #880000 ALPHA 128\n");
+    EXPECT_EQ(
+        std::string(buffer, size),
+        "0 !COLOUR A_Name_Longer_Than_Eighteen  CODE   2 VALUE #000001 EDGE      21\n"
+        "0 !COLOUR Glow                CODE  21 VALUE #E0FFB0 EDGE       2 ALPHA 250 LUMINANCE  15 CHROME\n"
+        "0 !COLOUR Trans_Red           CODE  36 VALUE #C91A09 EDGE #880000 ALPHA 128\n");
     free(buffer);
     FillInColours();
     CaptureOutput capture;
@@ -194,7 +199,8 @@ TEST_F(Colours, UnknownEdgeColourBecomesBlackAtEveryLevel) {
     WarningLevel = -1;
     CaptureOutput capture;
     ResolveEdgeColours("c.ldr");
-    EXPECT_EQ(capture.Out(), "WARNING \"c.ldr\": Cannot find edge color (77) for color 3, using 0\n");
+    EXPECT_EQ(capture.Out(),
+              "WARNING \"c.ldr\": Cannot find edge color (77) for color 3, using 0\n");
     EXPECT_EQ(FindColour(3)->Edge, 0u);
 }
 
@@ -207,8 +213,8 @@ TEST_F(Colours, DamagedColourFilesAreReadLineByLine) {
                           "0 !COLOUR " + std::string(5000, 'A') + " CODE 2 VALUE #010203 EDGE 0\n" +
                           "0 !COLOUR Dup CODE 1 VALUE #FFFFFF EDGE 0\n" +
                           "0 !COLOUR Good CODE 3 VALUE #040506 EDGE 0\n" +
-                          "0 !COLOUR Half CODE 4 VALUE\n" + "0!COLOUR Tight CODE 5 VALUE #050505 EDGE 0\n" +
-                          "9 junk\n0\n\n";
+                          "0 !COLOUR Half CODE 4 VALUE\n" +
+                          "0!COLOUR Tight CODE 5 VALUE #050505 EDGE 0\n" + "9 junk\n0\n\n";
     std::string path = dir.Write("c.ldr", content);
     WarningLevel = 3;
     CaptureOutput capture;
@@ -243,10 +249,14 @@ TEST(ColoursBinary, RealColourFileIsListedWithItsFaultsSkipped) {
     // Codes above 511 and the placeholders 16 and 24 are refused; the rest are listed.
     EXPECT_GT(listed, 150);
     EXPECT_LT(listed, defined);
-    EXPECT_NE(r.out.find("0 !COLOUR Glitter_Trans_Dark_Pink  CODE 114 VALUE #DF6695 EDGE #B9275F ALPHA 128\n"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find(
+            "0 !COLOUR Glitter_Trans_Dark_Pink  CODE 114 VALUE #DF6695 EDGE #B9275F ALPHA 128\n"),
+        std::string::npos);
     EXPECT_EQ(r.out.find("CODE 10375"), std::string::npos);
-    RunResult checked = RunTqr({"-ldd" + ldraw, "-w1", "-pc"}, home.Path(), CleanLibraryEnv(home.Path()));
-    EXPECT_NE(checked.out.find("Color code out of range [0..511]: 0 !COLOUR Trans_Black"), std::string::npos);
+    RunResult checked =
+        RunTqr({"-ldd" + ldraw, "-w1", "-pc"}, home.Path(), CleanLibraryEnv(home.Path()));
+    EXPECT_NE(checked.out.find("Color code out of range [0..511]: 0 !COLOUR Trans_Black"),
+              std::string::npos);
     EXPECT_NE(checked.out.find("Illegal color code: 0 !COLOUR Main_Colour"), std::string::npos);
 }

@@ -22,9 +22,10 @@ protected:
 
 TEST_F(DatReader, ProseBeforeLDrawIsKeptAfterItIsRefused) {
     PartEntry* part;
-    std::string out = ReadDatText("Hello there\n\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\nMore prose\n"
-                                  "7 1 2 3\n\n",
-                                  "m.ldr", true, &part);
+    std::string out = ReadDatText(
+        "Hello there\n\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\nMore prose\n"
+        "7 1 2 3\n\n",
+        "m.ldr", true, &part);
     auto lines = LinesOf(part);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0]->Type, 0);
@@ -86,14 +87,15 @@ TEST_F(DatReader, MultiPartFileSectionsGoToTheirOwnEntries) {
     EXPECT_TRUE(file->LoadFlags.Read);
     ASSERT_EQ(LinesOf(sub).size(), 1u);
     EXPECT_TRUE(Has(out, "WARNING \"model.mpd\" Line 4: Identical vertices: 3 16"));
-    EXPECT_TRUE(Has(out, "SKIPPING \"model.mpd\" Line 5: FILE sub.ldr already read: 0 FILE sub.ldr"));
+    EXPECT_TRUE(
+        Has(out, "SKIPPING \"model.mpd\" Line 5: FILE sub.ldr already read: 0 FILE sub.ldr"));
     EXPECT_TRUE(Has(out, "SKIPPING \"model.mpd\" Line 6: Subfile sub.ldr already read"));
 }
 
 TEST_F(DatReader, FileLineAfterContentWarnsAndForgetsTheTitle) {
     PartEntry* file;
-    std::string out = ReadDatText("0 Title\n2 24 0 0 0 1 1 1\n0 FILE \"A B.ldr\"\n0 Real title\n", "x.mpd",
-                                  true, &file);
+    std::string out = ReadDatText("0 Title\n2 24 0 0 0 1 1 1\n0 FILE \"A B.ldr\"\n0 Real title\n",
+                                  "x.mpd", true, &file);
     EXPECT_TRUE(Has(out, "WARNING \"x.mpd\" Line 3: LDraw command(s) preceded this line"));
     EXPECT_STREQ(ModelTitle, "Real title");
 }
@@ -104,13 +106,19 @@ TEST_F(DatReader, BackFaceCullingStateMachine) {
         const char* message;  // contained in the output, or "" for none
         size_t stored;
     } cases[] = {
-        {"3 16 0 0 0 1 0 0 0 1 1\n0 BFC CERTIFY\n", "BFC CERTIFY must appear before the first operational command-line", 1},
-        {"0 BFC CCW\n0 BFC CERTIFY\n", "WARNING \"t.dat\" Line 2: Already BFC certified implicitly", 2},
+        {"3 16 0 0 0 1 0 0 0 1 1\n0 BFC CERTIFY\n",
+         "BFC CERTIFY must appear before the first operational command-line", 1},
+        {"0 BFC CCW\n0 BFC CERTIFY\n", "WARNING \"t.dat\" Line 2: Already BFC certified implicitly",
+         2},
         {"0 BFC CERTIFY\n0 BFC CERTIFY\n", "WARNING \"t.dat\" Line 2: BFC CERTIFY already met", 2},
         {"0 BFC NOCERTIFY\n0 BFC CW\n", "BFC NOCERTIFY already met", 1},
-        {"0 BFC CERTIFY\n0 BFC NOCERTIFY\n", "SKIPPING \"t.dat\" Line 2: BFC CERTIFY already met", 1},
-        {"3 16 0 0 0 1 0 0 0 1 1\n0 BFC NOCERTIFY\n", "BFC NOCERTIFY must appear before the first operational command-line", 1},
-        {"3 16 0 0 0 1 0 0 0 1 1\n0 BFC CW\n", "This BFC is ignored because no BFC appeared before the first operational command-line", 1},
+        {"0 BFC CERTIFY\n0 BFC NOCERTIFY\n", "SKIPPING \"t.dat\" Line 2: BFC CERTIFY already met",
+         1},
+        {"3 16 0 0 0 1 0 0 0 1 1\n0 BFC NOCERTIFY\n",
+         "BFC NOCERTIFY must appear before the first operational command-line", 1},
+        {"3 16 0 0 0 1 0 0 0 1 1\n0 BFC CW\n",
+         "This BFC is ignored because no BFC appeared before the first operational command-line",
+         1},
         {"0 BFC FOO\n", "Illegal BFC option", 0},
         {"0 BFC\n", "No BFC options specified", 0},
         {"0 BFC CW CCW\n", "Only one BFC option from a group allowed", 0},

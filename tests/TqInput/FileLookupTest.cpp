@@ -135,7 +135,8 @@ TEST_F(FileLookup, LgeoDirectoryFromEnvironmentOrLibrary) {
 TEST(FileLookupBinary, VerboseTraceNamesEveryTry) {
     TempDir dir;
     MixedCaseLibrary(dir);
-    RunResult r = RunTqr({"-v", "-ldd" + (dir / "ldraw"), "car"}, dir / "model", CleanLibraryEnv(dir.Path()));
+    RunResult r =
+        RunTqr({"-v", "-ldd" + (dir / "ldraw"), "car"}, dir / "model", CleanLibraryEnv(dir.Path()));
     EXPECT_NE(r.err.find("Calling LDrawIniComputeRealDirs\n"), std::string::npos);
     EXPECT_NE(r.err.find("Trying cur dir 'car' '' '.ldr' GOT IT!\n"), std::string::npos) << r.err;
 }

@@ -31,15 +31,18 @@ TEST_P(HostileInput, ConvertAndCheckWithoutCrashing) {
     TempDir work;
     std::string model = SourceDir() + "/tests/hostile/" + GetParam();
     std::string lib = "-ldd" + SourceDir() + "/samples/ldraw";
-    for (const std::vector<std::string>& options :
-         {std::vector<std::string>{"-o"}, {"-o", "-w3", "-ee", "-l", "-sc"}, {"-check", "-w3"}, {"-check", "-d"}}) {
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"-o"},
+                                                    {"-o", "-w3", "-ee", "-l", "-sc"},
+                                                    {"-check", "-w3"},
+                                                    {"-check", "-d"}}) {
         std::vector<std::string> args = {"-stdout", lib};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(model);
         args.push_back(work / "out.pov");
         RunResult r = RunTqr(args, work.Path(), CleanLibraryEnv(work.Path()));
-        EXPECT_TRUE(r.status == 0 || r.status == 1) << GetParam() << " " << options.back() << " status " << r.status
-                                                    << "\n" << r.out.substr(r.out.size() > 3000 ? r.out.size() - 3000 : 0);
+        EXPECT_TRUE(r.status == 0 || r.status == 1)
+            << GetParam() << " " << options.back() << " status " << r.status << "\n"
+            << r.out.substr(r.out.size() > 3000 ? r.out.size() - 3000 : 0);
         std::string scene = ReadFile(work / "out.pov");
         EXPECT_FALSE(HasNonFiniteNumber(scene)) << GetParam();
         if (r.status == 0 && options[0] == "-o") {

@@ -15,7 +15,8 @@ protected:
         IInfo.FileName = "t.dat";
     }
     // Checks a line given as its numbers; returns the diagnostics.
-    std::string Check(LineEntry* line, const char* subName = "", PartEntry* part = nullptr, int* drop = nullptr) {
+    std::string Check(LineEntry* line, const char* subName = "", PartEntry* part = nullptr,
+                      int* drop = nullptr) {
         CaptureOutput capture;
         int r = CheckLine(line, subName, part);
         if (drop) *drop = r;
@@ -50,26 +51,31 @@ TEST_F(LineChecks, SingularPlacementsOfFlatPrimitivesAreRepaired) {
     WarningLevel = 2;
     LineEntry disc = Placement({1, 0, 0, 0, 0, 0, 0, 0, 1});
     int drop = -1;
-    EXPECT_EQ(Check(&disc, "4-4disc.dat", nullptr, &drop), "WARNING \"t.dat\" Line 0: Row 1 all zeros: \n");
+    EXPECT_EQ(Check(&disc, "4-4disc.dat", nullptr, &drop),
+              "WARNING \"t.dat\" Line 0: Row 1 all zeros: \n");
     EXPECT_EQ(drop, 0);
     EXPECT_EQ(disc.Data[5], 1);
     LineEntry brick = Placement({1, 0, 0, 0, 0, 0, 0, 0, 1});
-    EXPECT_NE(Check(&brick, "3001.dat", nullptr, &drop).find("SKIPPING \"t.dat\" Line 0: Singular matrix"),
+    EXPECT_NE(Check(&brick, "3001.dat", nullptr, &drop)
+                  .find("SKIPPING \"t.dat\" Line 0: Singular matrix"),
               std::string::npos);
     EXPECT_EQ(drop, 1);
     // No zero row, but all Y elements zero: they are set one by one.
     LineEntry tilted = Placement({1, 0, 1, 1, 0, 1, 0, 0, 1});
-    EXPECT_NE(Check(&tilted, "48/ring3.dat", nullptr, &drop).find("Y column all zeros"), std::string::npos);
+    EXPECT_NE(Check(&tilted, "48/ring3.dat", nullptr, &drop).find("Y column all zeros"),
+              std::string::npos);
     EXPECT_EQ(drop, 0);
     EXPECT_NE(M3Det(tilted.Data), 0);
     LineEntry hopeless = Placement({1, 2, 3, 2, 4, 6, 3, 6, 9});
-    EXPECT_NE(Check(&hopeless, "rect.dat", nullptr, &drop).find("Singular matrix (unfixable)"), std::string::npos);
+    EXPECT_NE(Check(&hopeless, "rect.dat", nullptr, &drop).find("Singular matrix (unfixable)"),
+              std::string::npos);
     EXPECT_EQ(drop, 1);
 }
 
 TEST_F(LineChecks, FlatPrimitiveNames) {
-    for (const char* name : {"rect.dat", "ring10.dat", "rin3.dat", "1-4ring7.dat", "2-4rin12.dat", "1-4disc.dat",
-                             "4-4ndis.dat", "3-16edge.dat", "48/1-4disc.dat", "8/ring2.dat"}) {
+    for (const char* name :
+         {"rect.dat", "ring10.dat", "rin3.dat", "1-4ring7.dat", "2-4rin12.dat", "1-4disc.dat",
+          "4-4ndis.dat", "3-16edge.dat", "48/1-4disc.dat", "8/ring2.dat"}) {
         EXPECT_TRUE(IsXzPart(name)) << name;
     }
     for (const char* name : {"ring10.ldr", "4-4cyli.dat", "disc.dat", "48/stud.dat", "x/ring2.dat"})
@@ -136,7 +142,8 @@ TEST_F(LineChecks, CoplanarityUsesTheCheckModeAngle) {
 TEST_F(LineChecks, ColourRules) {
     WarningLevel = 1;
     LineEntry triangle = Polygon(3, 24, {0, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(Check(&triangle), "WARNING \"t.dat\" Line 0: Color 24 illegal for this line type, using 16: \n");
+    EXPECT_EQ(Check(&triangle),
+              "WARNING \"t.dat\" Line 0: Color 24 illegal for this line type, using 16: \n");
     EXPECT_EQ(triangle.Colour, 16);
     LineEntry edge = Polygon(2, 24, {0, 0, 0, 1, 0, 0});
     EXPECT_EQ(Check(&edge), "");

@@ -49,11 +49,13 @@ protected:
 }  // namespace
 
 TEST_F(Loader, CountsStudsAndPartsThroughSubModels) {
-    ASSERT_EQ(Load("m.mpd",
-                   "0 FILE m.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
-                   "0 FILE a.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n"
-                   "0 FILE b.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"),
-              0)
+    ASSERT_EQ(
+        Load(
+            "m.mpd",
+            "0 FILE m.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
+            "0 FILE a.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n"
+            "0 FILE b.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"),
+        0)
         << err;
     EXPECT_EQ(Parts[0].nContainedParts, 2);
     EXPECT_EQ(Parts[0].nStuds, 5);
@@ -66,17 +68,21 @@ TEST_F(Loader, CountsStudsAndPartsThroughSubModels) {
 }
 
 TEST_F(Loader, ColourSixteenPropagatesOnlyThroughSurfaces) {
-    ASSERT_EQ(Load("m.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"), 0);
+    ASSERT_EQ(
+        Load("m.ldr",
+             "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"),
+        0);
     EXPECT_TRUE(FindPart("brick.dat")->AttrFlags.UsesColour16);
     EXPECT_FALSE(FindPart("plain.dat")->AttrFlags.UsesColour16);
     EXPECT_TRUE(Parts[0].AttrFlags.UsesColour16);
 }
 
 TEST_F(Loader, BoxesAndUnitDeterminants) {
-    ASSERT_EQ(Load("m.ldr",
-                   "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 brick.dat\n1 4 100 0 0 2 0 0 0 2 0 0 0 2 brick.dat\n"
-                   "5 24 0 -50 0 0 -60 0 99 99 99 -99 -99 -99\n"),
-              0);
+    ASSERT_EQ(
+        Load("m.ldr",
+             "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 brick.dat\n1 4 100 0 0 2 0 0 0 2 0 0 0 2 brick.dat\n"
+             "5 24 0 -50 0 0 -60 0 99 99 99 -99 -99 -99\n"),
+        0);
     SetLineTypeSaveMask(0x3F);
     PartEntry* brick = FindPart("brick.dat");
     EXPECT_TRUE(brick->LoadFlags.BBoxValid);
@@ -88,16 +94,19 @@ TEST_F(Loader, BoxesAndUnitDeterminants) {
 }
 
 TEST_F(Loader, UnitDeterminantWindow) {
-    ASSERT_EQ(Load("m.ldr", "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"),
-              0);
+    ASSERT_EQ(
+        Load("m.ldr",
+             "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"),
+        0);
     // Lines are freed once declared; check the flags through a fresh model without writing.
     ResetGlobalState();
     UseLibrary(dir / "lib");
     DoCheck = 0;
     ForgetDirectoryListings();
-    std::string path = dir.Write("model/n.ldr", "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n"
-                                                "1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"
-                                                "1 4 0 0 0 1.009 0 0 0 1 0 0 0 1 plain.dat\n");
+    std::string path = dir.Write("model/n.ldr",
+                                 "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n"
+                                 "1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"
+                                 "1 4 0 0 0 1.009 0 0 0 1 0 0 0 1 plain.dat\n");
     ASSERT_EQ(LoadModelPre(path.c_str()), 0);
     PartEntry* plain = RegisterPart(0, "plain.dat");
     LoadPart(plain, 0, "n.ldr", 0);
@@ -117,16 +126,19 @@ TEST_F(Loader, RecursionIsReportedAsAChain) {
                    "0 FILE a.ldr\n\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
                    "0 FILE b.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"),
               -1);
-    EXPECT_EQ(out,
-              "Recursive references: a.ldr\nreferenced by b.ldr line 7\nreferenced by a.ldr line 5\n"
-              "referenced by r.mpd line 2\n");
+    EXPECT_EQ(
+        out,
+        "Recursive references: a.ldr\nreferenced by b.ldr line 7\nreferenced by a.ldr line 5\n"
+        "referenced by r.mpd line 2\n");
     EXPECT_EQ(Load("self.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 self.ldr\n"), -1);
     EXPECT_EQ(out, "Recursive references: self.ldr\nreferenced by self.ldr line 1\n");
 }
 
 TEST_F(Loader, MissingFilesAreReportedOnceAndSkipped) {
     std::string model;
-    for (int i = 0; i < 3000; i++) model += "1 4 " + std::to_string(i) + " 0 0 1 0 0 0 1 0 0 0 1 miss" + std::to_string(i % 2500) + ".dat\n";
+    for (int i = 0; i < 3000; i++)
+        model += "1 4 " + std::to_string(i) + " 0 0 1 0 0 0 1 0 0 0 1 miss" +
+                 std::to_string(i % 2500) + ".dat\n";
     model += "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n";
     EXPECT_EQ(Load("big.ldr", model), 0);
     EXPECT_NE(err.find("Could not find miss0.dat Referenced by big.ldr\n"), std::string::npos);
@@ -135,7 +147,10 @@ TEST_F(Loader, MissingFilesAreReportedOnceAndSkipped) {
 }
 
 TEST_F(Loader, EdgePrimitivesAreNotOpenedWithoutEdgeLines) {
-    ASSERT_EQ(Load("e.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 1-4edge.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"), 0);
+    ASSERT_EQ(
+        Load("e.ldr",
+             "1 16 0 0 0 1 0 0 0 1 0 0 0 1 1-4edge.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"),
+        0);
     PartEntry* edge = FindPart("1-4edge.dat");
     EXPECT_TRUE(edge->LoadFlags.IsPrimitive);
     EXPECT_FALSE(edge->LoadFlags.BBoxValid);
@@ -147,7 +162,10 @@ TEST_F(Loader, SecondModelFindsLibraryEntriesLoaded) {
     SetLineTypeSaveMask(0x3E);
     ASSERT_EQ(Load("one.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n"), 0);
     FreeLines(FindPart("plain.dat"));
-    ASSERT_EQ(Load("two.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"), 0);
+    ASSERT_EQ(
+        Load("two.ldr",
+             "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plain.dat\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"),
+        0);
     EXPECT_TRUE(FindPart("plain.dat")->LoadFlags.Loaded);
     EXPECT_EQ(Parts[0].nContainedParts, 2);
 }

@@ -64,7 +64,8 @@ TEST_F(Model, CommentsShorterThan64CharactersLiveInline) {
 
 TEST_F(Model, FreeingAPartReleasesItsTransformBlocks) {
     PartEntry* part;
-    ReadDatText("0 TRANSLATE 1 2 3\n3 16 0 0 0 1 0 0 0 1 1\n0 TRANSLATE END\n", "b.ldr", false, &part);
+    ReadDatText("0 TRANSLATE 1 2 3\n3 16 0 0 0 1 0 0 0 1 1\n0 TRANSLATE END\n", "b.ldr", false,
+                &part);
     auto lines = LinesOf(part);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(lines[1]->Part->AttrFlags.Internal);

@@ -1,8 +1,8 @@
 // The automatic camera: the fit itself, the modes, and the text written; the default lights.
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <array>
 #include <vector>
 
 #include "TqPov/TqPov.h"
@@ -71,15 +71,18 @@ TEST_F(Camera, AutomaticFitIsTight) {
             TqPov.CameraPos[0] = latitude;
             TqPov.CameraPos[1] = 45;
             TqPov.AspectRatio = aspect;
-            Fit({{0, 0, 0, 80, 24, 40}, {200, -100, 50, 260, -20, 90}, {-150, 30, -300, -100, 60, -250}});
+            Fit({{0, 0, 0, 80, 24, 40},
+                 {200, -100, 50, 260, -20, 90},
+                 {-150, 30, -300, -100, 60, -250}});
             SCOPED_TRACE(std::to_string(latitude) + " " + std::to_string(aspect));
             // Every point is inside the view from the computed location ...
             EXPECT_GT(WorstMargin(Location), -1e-5);
             // ... and moving in along the viewing line puts one outside.
             float closer[3];
-            float distance = (float)std::sqrt((Location[0] - BBoxCenter[0]) * (Location[0] - BBoxCenter[0]) +
-                                              (Location[1] - BBoxCenter[1]) * (Location[1] - BBoxCenter[1]) +
-                                              (Location[2] - BBoxCenter[2]) * (Location[2] - BBoxCenter[2]));
+            float distance =
+                (float)std::sqrt((Location[0] - BBoxCenter[0]) * (Location[0] - BBoxCenter[0]) +
+                                 (Location[1] - BBoxCenter[1]) * (Location[1] - BBoxCenter[1]) +
+                                 (Location[2] - BBoxCenter[2]) * (Location[2] - BBoxCenter[2]));
             V3AddScaled(closer, Location, distance * 0.01, CameraData.Direction);
             EXPECT_LT(WorstMargin(closer), -1e-4);
         }
@@ -89,13 +92,17 @@ TEST_F(Camera, AutomaticFitIsTight) {
 TEST_F(Camera, TextOfTheAutomaticCamera) {
     TqPov.AspectRatio = 1.5f;
     Fit({{0, 0, 0, 80, 24, 40}});
-    EXPECT_NE(text.find("// TQR's automatic camera positioning was based on the following:\n// TqLatitude=30\n// TqLongitude=45\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find(
+            "// TQR's automatic camera positioning was based on the following:\n// TqLatitude=30\n// TqLongitude=45\n"),
+        std::string::npos);
     EXPECT_NE(text.find("// TqViewingAngle=67.3801\n"), std::string::npos);
     EXPECT_NE(text.find("\t#declare TqAspectRatio = 1.5;\n"), std::string::npos);
     EXPECT_NE(text.find("\t#declare TqSky = -y;\n"), std::string::npos);
-    EXPECT_NE(text.find("//Uncomment either two lines below to make stereo images:\n\t//#declare TqStereoView = -TqStereoAngle/2;"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find(
+            "//Uncomment either two lines below to make stereo images:\n\t//#declare TqStereoView = -TqStereoAngle/2;"),
+        std::string::npos);
     EXPECT_NE(text.find("\t\t#declare TqLookAt = <"), std::string::npos);
     EXPECT_NE(text.find("// Calculated (not -cla)\n"), std::string::npos);
     uint32_t bits;
@@ -108,7 +115,8 @@ TEST_F(Camera, NegativeRadiusMovesBackByPercent) {
     Fit({{0, 0, 0, 80, 24, 40}});
     float first[3];
     V3Assign(first, Location);
-    EXPECT_NE(text.find("\t#declare TqPercentageBack = 25; // Percentage of radius\n"), std::string::npos);
+    EXPECT_NE(text.find("\t#declare TqPercentageBack = 25; // Percentage of radius\n"),
+              std::string::npos);
     ResetGlobalState();
     points.clear();
     Fit({{0, 0, 0, 80, 24, 40}});
@@ -133,14 +141,16 @@ TEST_F(Camera, GivenRadiusOrLocation) {
     TqPov.CameraGlobe = 0;
     TqPov.CameraPos[0] = 0, TqPov.CameraPos[1] = -100, TqPov.CameraPos[2] = -300;
     Fit({{-10, -10, -10, 10, 10, 30}});
-    EXPECT_NE(text.find("\t\t#declare TqLookAt = <0,0,10>; // Calculated (not -cla)\n"), std::string::npos);
+    EXPECT_NE(text.find("\t\t#declare TqLookAt = <0,0,10>; // Calculated (not -cla)\n"),
+              std::string::npos);
 }
 
 TEST_F(Camera, PoleLatitudeIsMovedOffThePole) {
     TqPov.CameraPos[0] = 90;
     Fit({{0, 0, 0, 10, 10, 10}});
     EXPECT_NE(text.find("// TqLatitude=89.999\n"), std::string::npos);
-    EXPECT_TRUE(std::isfinite(Location[0]) && std::isfinite(Location[1]) && std::isfinite(Location[2]));
+    EXPECT_TRUE(std::isfinite(Location[0]) && std::isfinite(Location[1]) &&
+                std::isfinite(Location[2]));
 }
 
 TEST_F(Camera, FirstDefaultLightAtTheCameraDistance) {
@@ -154,9 +164,10 @@ TEST_F(Camera, FirstDefaultLightAtTheCameraDistance) {
     FILE* fp = open_memstream(&buffer, &size);
     CalcLights(fp);
     fclose(fp);
-    EXPECT_EQ(std::string(buffer, size),
-              "\n//// Lights\nlight_source {\n\t<0,-141.421,-141.421>  // Latitude,Longitude,Radius: 45,0,200\n"
-              "\tcolor rgb <1,1,1>\n}\n");
+    EXPECT_EQ(
+        std::string(buffer, size),
+        "\n//// Lights\nlight_source {\n\t<0,-141.421,-141.421>  // Latitude,Longitude,Radius: 45,0,200\n"
+        "\tcolor rgb <1,1,1>\n}\n");
     free(buffer);
     TqPov.LightDatFound = 1;
     nLights = 0;
@@ -170,10 +181,12 @@ TEST_F(Camera, FirstDefaultLightAtTheCameraDistance) {
 TEST(CameraBinary, SkyAlongTheViewingLineIsRefusedClearly) {
     TempDir dir;
     dir.Write("m.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 3003.dat\n");
-    RunResult r = RunTqr({"-stdout", "-ldd" + SourceDir() + "/samples/ldraw", "-cg0,0", "-csky0,0,1", "m.ldr"},
-                         dir.Path(), CleanLibraryEnv(dir.Path()));
+    RunResult r = RunTqr(
+        {"-stdout", "-ldd" + SourceDir() + "/samples/ldraw", "-cg0,0", "-csky0,0,1", "m.ldr"},
+        dir.Path(), CleanLibraryEnv(dir.Path()));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("Singular matrix when calculating camera position."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Singular matrix when calculating camera position."), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("To proceed specify radius or use -cc option.\n"), std::string::npos);
     std::string scene = ReadFile(dir / "m.pov");
     EXPECT_FALSE(HasNonFiniteNumber(scene));

@@ -16,13 +16,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string GoldenDir() { return SourceDir() + "/tests/golden"; }
+std::string GoldenDir() {
+    return SourceDir() + "/tests/golden";
+}
 
 std::vector<std::string> GoldenCases() {
     std::vector<std::string> cases;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(GoldenDir(), ec)) {
-        if (entry.is_directory() && fs::exists(entry.path() / "args")) cases.push_back(entry.path().filename().string());
+        if (entry.is_directory() && fs::exists(entry.path() / "args"))
+            cases.push_back(entry.path().filename().string());
     }
     std::sort(cases.begin(), cases.end());
     return cases;
@@ -30,7 +33,8 @@ std::vector<std::string> GoldenCases() {
 
 void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
     if (from.empty()) return;
-    for (size_t pos = 0; (pos = text->find(from, pos)) != std::string::npos; pos += to.size()) text->replace(pos, from.size(), to);
+    for (size_t pos = 0; (pos = text->find(from, pos)) != std::string::npos; pos += to.size())
+        text->replace(pos, from.size(), to);
 }
 
 // Only the date line and the paths of the work copy and of the checkout vary between runs.
@@ -71,7 +75,8 @@ TEST_P(Golden, SceneAndConsoleMatchAndTheSceneRenders) {
     }
     std::vector<std::string> args = ReadArgs(caseDir + "/args", work.Path());
     RunResult r = RunTqr(args, work.Path(), CleanLibraryEnv(work.Path()));
-    std::string console = Normalise(r.out + r.err, work.Path()) + "[exit " + std::to_string(r.status) + "]\n";
+    std::string console =
+        Normalise(r.out + r.err, work.Path()) + "[exit " + std::to_string(r.status) + "]\n";
     std::string scene = Normalise(ReadFile(work / "out.pov"), work.Path());
     if (getenv("TQR_UPDATE_GOLDEN")) {
         std::ofstream(caseDir + "/expected.out", std::ios::binary) << console;

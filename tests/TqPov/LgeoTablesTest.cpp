@@ -29,10 +29,12 @@ protected:
 }  // namespace
 
 TEST_F(LgeoTables, ElementsAreSortedAndFoundBySource) {
-    ASSERT_EQ(Read("3001 3001 LS\n3002 3002 B\n3003 3003 LB\n973p01 973p01 L\n3001p01 3001p01 L\nx1 x1 L\n"
-                   "  # comment\n; comment\n\n",
-                   "4 lg_red\n"),
-              0)
+    ASSERT_EQ(
+        Read(
+            "3001 3001 LS\n3002 3002 B\n3003 3003 LB\n973p01 973p01 L\n3001p01 3001p01 L\nx1 x1 L\n"
+            "  # comment\n; comment\n\n",
+            "4 lg_red\n"),
+        0)
         << out;
     EXPECT_EQ(out, "");
     const char* order[] = {"x1", "973p01", "3001", "3001p01", "3002", "3003"};
@@ -72,7 +74,8 @@ TEST_F(LgeoTables, MalformedLinesAreReportedAndSkipped) {
     ASSERT_EQ(Read("3001 3001 LX\n3002 3002\n" + std::string(300, 'z') + " a b\n",
                    "4\nred lg_red\n14 lg_yellow extra words\n"),
               0);
-    EXPECT_NE(out.find("WARNING \"" + (dir / "lgeo/lg_elements.lst") + "\" Line 1: Unknown flag 'X': 3001 3001 LX"),
+    EXPECT_NE(out.find("WARNING \"" + (dir / "lgeo/lg_elements.lst") +
+                       "\" Line 1: Unknown flag 'X': 3001 3001 LX"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("Line 2: Bad line, 3 fields expected"), std::string::npos);

@@ -1,11 +1,11 @@
 // The fast number conversions must agree with printf("%g") and strtof byte for byte.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "TqInput/TqInput.h"
 #include "TqPov/TqPov.h"
@@ -27,11 +27,14 @@ std::string Fast(double v) {
 }  // namespace
 
 TEST(NumberText, FormatGMatchesPrintfOnChosenValues) {
-    const double values[] = {0, -0.0, 1, -1, 24, 0.5, 0.7071f, 1e6f, 999999.5f, 999999.4f, 0.01f, 0.0099999f,
-                             123456.5f, 12345.65f, 0.125f, 2.5f, 3.5f, 1e-5f, 1e7f, 1e16f, -1e16f, 6.0221e23f,
-                             1.0f / 3, 2.0f / 3, 0.1f, 77 / 255.0f, 100000.5f, 0.015625f};
+    const double values[] = {0,         -0.0,        1,         -1,         24,       0.5,
+                             0.7071f,   1e6f,        999999.5f, 999999.4f,  0.01f,    0.0099999f,
+                             123456.5f, 12345.65f,   0.125f,    2.5f,       3.5f,     1e-5f,
+                             1e7f,      1e16f,       -1e16f,    6.0221e23f, 1.0f / 3, 2.0f / 3,
+                             0.1f,      77 / 255.0f, 100000.5f, 0.015625f};
     for (double v : values) EXPECT_EQ(Fast(v), Printf(v)) << v;
-    for (double v : {1.0 / 3, 0.1, 1e300}) EXPECT_EQ(Fast(v), Printf(v)) << v;  // doubles go the slow way
+    for (double v : {1.0 / 3, 0.1, 1e300})
+        EXPECT_EQ(Fast(v), Printf(v)) << v;  // doubles go the slow way
 }
 
 TEST(NumberText, FormatGMatchesPrintfOnManyFloats) {
@@ -50,9 +53,12 @@ TEST(NumberText, FormatGMatchesPrintfOnManyFloats) {
 }
 
 TEST(NumberText, ParseFloatMatchesStrtof) {
-    const char* texts[] = {"0", "-0", "1", "-12.5", ".75", "3.", ".", "-", "+4", "  7", "1e5", "0x10", "nan", "inf",
-                           "16777216", "16777217", "123456789", "0.000000000001", "1.5abc", "0.70710678", "007.50",
-                           "-0.866025", "99999999", "1.000000001", "", "12,5"};
+    const char* texts[] = {
+        "0",      "-0",         "1",        "-12.5",     ".75",       "3.",
+        ".",      "-",          "+4",       "  7",       "1e5",       "0x10",
+        "nan",    "inf",        "16777216", "16777217",  "123456789", "0.000000000001",
+        "1.5abc", "0.70710678", "007.50",   "-0.866025", "99999999",  "1.000000001",
+        "",       "12,5"};
     for (const char* t : texts) {
         char *e1, *e2;
         float a = strtof(t, &e1), b = ParseFloat(t, &e2);
@@ -66,8 +72,8 @@ TEST(NumberText, ParseFloatMatchesStrtof) {
         char text[40];
         long m = mantissa(random);
         int s = scale(random);
-        snprintf(text, sizeof(text), "%s%ld.%0*ld", m < 0 ? "-" : "", labs(m) / (long)std::pow(10, s), s,
-                 labs(m) % (long)std::pow(10, s));
+        snprintf(text, sizeof(text), "%s%ld.%0*ld", m < 0 ? "-" : "",
+                 labs(m) / (long)std::pow(10, s), s, labs(m) % (long)std::pow(10, s));
         if (s == 0) snprintf(text, sizeof(text), "%ld", m);
         char *e1, *e2;
         float a = strtof(text, &e1), b = ParseFloat(text, &e2);

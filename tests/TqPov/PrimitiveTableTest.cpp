@@ -10,13 +10,15 @@ TEST(PrimitiveTable, AliasesLeadToTheirTarget) {
     ASSERT_NE(e, nullptr);
     EXPECT_STREQ(e->Name, "stud6.dat");
     EXPECT_EQ(e->Box[0], -6);
-    EXPECT_EQ(std::string(e->Text).rfind("difference {\n\tcylinder { <0,0,0>, <0,-4,0>, 6 }", 0), 0u);
+    EXPECT_EQ(std::string(e->Text).rfind("difference {\n\tcylinder { <0,0,0>, <0,-4,0>, 6 }", 0),
+              0u);
     EXPECT_STREQ(FindPovEquiv("stud2a.dat")->Name, "stud2.dat");
     EXPECT_STREQ(FindLgeoEquiv(FindPovEquiv("stud2a.dat")->Name), "lg_tech_knob");
     EXPECT_EQ(FindLgeoEquiv("stud3.dat"), nullptr);
     EXPECT_EQ(FindPovEquiv("Stud.dat"), nullptr);
     EXPECT_STREQ(FindPovEquiv("48/4-4cyli.dat")->Name, "4-4cyli.dat");
-    EXPECT_EQ(std::string(FindPovEquiv("stud.dat")->Text).substr(0, 22), "\n#if (TqQuality >= 3)\n");
+    EXPECT_EQ(std::string(FindPovEquiv("stud.dat")->Text).substr(0, 22),
+              "\n#if (TqQuality >= 3)\n");
     int aliases = 0;
     for (const PovEquivEntry& entry : PovEquivs) aliases += entry.Text[0] == '=';
     EXPECT_EQ(aliases, 4);
@@ -31,16 +33,29 @@ TEST(PrimitiveTable, GeneratedFamilies) {
         {"ring7.dat", "disc { <0,0,0>, <0,1,0>, 8, 7 }", {-8, 0, -8, 8, 0, 8}},
         {"rin7.dat", "disc { <0,0,0>, <0,1,0>, 8, 7 }", {-8, 0, -8, 8, 0, 8}},
         {"4-4rin12.dat", "disc { <0,0,0>, <0,1,0>, 13, 12 }", {-13, 0, -13, 13, 0, 13}},
-        {"1-8ring3.dat", "disc {\n\t<0,0,0>, <0,1,0>, 4, 3\n\tclipped_by { plane { -z, 0 } plane { <-1,0,1>, 0 } }\n}",
+        {"1-8ring3.dat",
+         "disc {\n\t<0,0,0>, <0,1,0>, 4, 3\n\tclipped_by { plane { -z, 0 } plane { <-1,0,1>, 0 } }\n}",
          {(float)(0.7071 * 3), 0, 0, 4, 0, (float)(0.7071 * 4)}},
-        {"3-8ring3.dat", "disc {\n\t<0,0,0>, <0,1,0>, 4, 3\n\tclipped_by { plane { -z, 0 } plane { <-1,0,-1>, 0 } }", {(float)(-0.7071 * 4), 0, 0, 4, 0, 4}},
-        {"2-4rin1.dat", "disc {\n\t<0,0,0>, <0,1,0>, 2, 1\n\tclipped_by { plane { -z, 0 } }\n}", {-2, 0, 0, 2, 0, 2}},
-        {"3-4ring1.dat", "disc {\n\t<0,0,0>, <0,1,0>, 2, 1\n\tclipped_by { union { plane { x, 0 } plane { -z, 0 } } }", {-2, 0, -2, 2, 0, 2}},
-        {"1-4con5.dat", "cone {\n\t<0,0,0>, 6, <0,1,0>, 5 open\n\tclipped_by { plane { -x, 0 } plane { -z, 0 } }\n}", {0, 0, 0, 6, 1, 6}},
+        {"3-8ring3.dat",
+         "disc {\n\t<0,0,0>, <0,1,0>, 4, 3\n\tclipped_by { plane { -z, 0 } plane { <-1,0,-1>, 0 } }",
+         {(float)(-0.7071 * 4), 0, 0, 4, 0, 4}},
+        {"2-4rin1.dat",
+         "disc {\n\t<0,0,0>, <0,1,0>, 2, 1\n\tclipped_by { plane { -z, 0 } }\n}",
+         {-2, 0, 0, 2, 0, 2}},
+        {"3-4ring1.dat",
+         "disc {\n\t<0,0,0>, <0,1,0>, 2, 1\n\tclipped_by { union { plane { x, 0 } plane { -z, 0 } } }",
+         {-2, 0, -2, 2, 0, 2}},
+        {"1-4con5.dat",
+         "cone {\n\t<0,0,0>, 6, <0,1,0>, 5 open\n\tclipped_by { plane { -x, 0 } plane { -z, 0 } }\n}",
+         {0, 0, 0, 6, 1, 6}},
         {"4-4con5.dat", "cone { <0,0,0>, 6, <0,1,0>, 5 open }", {-6, 0, -6, 6, 1, 6}},
-        {"t04q5000.dat", "torus {\n\t1, 5000/9999\n\tclipped_by { box { <0,-1,0>, <2,1,2> } }\n}",
-         {0, -(float)(5000 / 9999.0), 0, (float)(1 + 5000 / 9999.0), (float)(5000 / 9999.0), (float)(1 + 5000 / 9999.0)}},
-        {"t04i2000.dat", "torus {\n\t1, 2000/9999\n\tclipped_by {\n\t\tbox { <0,0,0>, <2,1,2> }\n", {0, 0, 0, 1, (float)(2000 / 9999.0), 1}},
+        {"t04q5000.dat",
+         "torus {\n\t1, 5000/9999\n\tclipped_by { box { <0,-1,0>, <2,1,2> } }\n}",
+         {0, -(float)(5000 / 9999.0), 0, (float)(1 + 5000 / 9999.0), (float)(5000 / 9999.0),
+          (float)(1 + 5000 / 9999.0)}},
+        {"t04i2000.dat",
+         "torus {\n\t1, 2000/9999\n\tclipped_by {\n\t\tbox { <0,0,0>, <2,1,2> }\n",
+         {0, 0, 0, 1, (float)(2000 / 9999.0), 1}},
         {"48/ring2.dat", "disc { <0,0,0>, <0,1,0>, 3, 2 }", {-3, 0, -3, 3, 0, 3}},
         {"ring10.datx", "disc { <0,0,0>, <0,1,0>, 11, 10 }", {-11, 0, -11, 11, 0, 11}},
         {"ring10.ldr", nullptr, {}},

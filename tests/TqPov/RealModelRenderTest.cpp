@@ -50,7 +50,9 @@ bool ReadPpm(const std::string& path, Image* image) {
 }
 
 // The background of -b is rgb 0.3, 0.8, 1.
-bool IsBackground(const unsigned char* p) { return abs(p[0] - 77) <= 2 && abs(p[1] - 204) <= 2 && p[2] >= 253; }
+bool IsBackground(const unsigned char* p) {
+    return abs(p[0] - 77) <= 2 && abs(p[1] - 204) <= 2 && p[2] >= 253;
+}
 
 struct Extent {
     int minX = 1 << 30, minY = 1 << 30, maxX = -1, maxY = -1;
@@ -64,15 +66,16 @@ Extent ModelExtent(const Image& image) {
             if (IsBackground(image.At(x, y))) continue;
             e.minX = std::min(e.minX, x), e.maxX = std::max(e.maxX, x);
             e.minY = std::min(e.minY, y), e.maxY = std::max(e.maxY, y);
-            if (x == 0 || y == 0 || x == image.width - 1 || y == image.height - 1) e.touchesBorder = true;
+            if (x == 0 || y == 0 || x == image.width - 1 || y == image.height - 1)
+                e.touchesBorder = true;
         }
     }
     return e;
 }
 
 // Converts and renders; returns false (with a failure recorded) when either step fails.
-bool ConvertAndRender(const std::string& model, const std::vector<std::string>& options, const TempDir& work,
-                      Image* image) {
+bool ConvertAndRender(const std::string& model, const std::vector<std::string>& options,
+                      const TempDir& work, Image* image) {
     std::vector<std::string> args = {"-ldd" + SharedLDrawDir(), "-o"};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(model);
@@ -93,7 +96,8 @@ class RealModelRender : public ::testing::TestWithParam<const char*> {};
 }  // namespace
 
 TEST_P(RealModelRender, ParsesAndIsFramed) {
-    if (SharedLDrawDir().empty() || SharedModelsDir().empty()) GTEST_SKIP() << "shared library or models absent";
+    if (SharedLDrawDir().empty() || SharedModelsDir().empty())
+        GTEST_SKIP() << "shared library or models absent";
     if (!HavePovray()) GTEST_SKIP() << "povray not installed";
     std::string model = SharedModelsDir() + "/" + GetParam();
     TempDir work;
@@ -101,7 +105,8 @@ TEST_P(RealModelRender, ParsesAndIsFramed) {
     ASSERT_TRUE(ConvertAndRender(model, {"-b"}, work, &tight));
     Extent e = ModelExtent(tight);
     ASSERT_GE(e.maxX, 0) << "nothing of the model is visible";
-    double spanX = (e.maxX - e.minX + 1) / (double)tight.width, spanY = (e.maxY - e.minY + 1) / (double)tight.height;
+    double spanX = (e.maxX - e.minX + 1) / (double)tight.width,
+           spanY = (e.maxY - e.minY + 1) / (double)tight.height;
     EXPECT_GE(std::max(spanX, spanY), 0.8) << spanX << " x " << spanY;
     ASSERT_TRUE(ConvertAndRender(model, {"-b", "-cg30,45,-10"}, work, &back));
     EXPECT_FALSE(ModelExtent(back).touchesBorder);
@@ -123,11 +128,13 @@ TEST(RealColours, GlowingAndRubberColoursOfTheRealColourFileRender) {
     std::string model;
     int x = 0;
     for (int colour : {21, 294, 329, 66, 67, 383, 334, 4}) {
-        model += "1 " + std::to_string(colour) + " " + std::to_string(x) + " 0 0 1 0 0 0 1 0 0 0 1 3001.dat\n";
+        model += "1 " + std::to_string(colour) + " " + std::to_string(x) +
+                 " 0 0 1 0 0 0 1 0 0 0 1 3001.dat\n";
         x += 90;
     }
     work.Write("colours.ldr", model);
-    RunResult r = RunTqr({"-ldd" + SharedLDrawDir(), "colours.ldr"}, work.Path(), CleanLibraryEnv(work.Path()));
+    RunResult r = RunTqr({"-ldd" + SharedLDrawDir(), "colours.ldr"}, work.Path(),
+                         CleanLibraryEnv(work.Path()));
     ASSERT_EQ(r.status, 0) << r.err;
     std::string scene = ReadFile(work / "colours.pov");
     EXPECT_NE(scene.find("TqTextureOtherRGBFAL("), std::string::npos);

@@ -113,7 +113,8 @@ TEST_F(SceneText, ColourNamesAndReferences) {
     EXPECT_STREQ(DatColorStr(0x3FF0000), "0x03FF0000");
     EXPECT_STREQ(DatColorStr(-1), "0xFFFFFFFF");
     EXPECT_STREQ(PovColorRef(7, 1), "material { TqColor7_slope }");
-    const char* names[] = {"Opaque", "Chrome", "Pearlescent", "Rubber", "Matte_metallic", "Metal", "Transparent"};
+    const char* names[] = {"Opaque",         "Chrome", "Pearlescent", "Rubber",
+                           "Matte_metallic", "Metal",  "Transparent"};
     for (int i = 0; i < 7; i++) EXPECT_STREQ(PovFinishTag(i), names[i]) << i;
     float grey[3] = {77 / 255.0f, 0.5f, 1};
     EXPECT_STREQ(Pov255(grey), "77,127.5,255");
@@ -136,7 +137,8 @@ TEST_F(SceneText, TextureMacroChosenByAttributes) {
     };
     for (const Case& c : cases) {
         SceneBuffer scene;
-        EXPECT_EQ(PrintPovColorTexture(scene.fp(), rgb, c.attributes), c.transparent) << c.attributes;
+        EXPECT_EQ(PrintPovColorTexture(scene.fp(), rgb, c.attributes), c.transparent)
+            << c.attributes;
         EXPECT_EQ(scene.Text(), c.text) << c.attributes;
     }
 }
@@ -147,14 +149,18 @@ TEST_F(SceneText, ColourGroupsAreDeclaredOnce) {
     AddUsedColor(0x3FF0000);
     PrintUsedColors(scene.fp());
     std::string first = scene.Text();
-    EXPECT_NE(first.find("\n//// Color 4 Red\n#ifndef (TqTexture4)\n#declare TqTexture4 = TqTextureOpaqueRGB(247,41,14)\n#end\n"
-                         "#ifndef (TqTexture4_slope)\n#declare TqTexture4_slope = TqTextureSlope(TqTexture4)\n#end\n"
-                         "#ifndef (TqColor4)\n#declare TqColor4 = TqMaterial(TqTexture4)\n#end\n"
-                         "#ifndef (TqColor4_slope)\n#declare TqColor4_slope = TqMaterial(TqTexture4_slope)\n#end\n\n"),
-              std::string::npos)
+    EXPECT_NE(
+        first.find(
+            "\n//// Color 4 Red\n#ifndef (TqTexture4)\n#declare TqTexture4 = TqTextureOpaqueRGB(247,41,14)\n#end\n"
+            "#ifndef (TqTexture4_slope)\n#declare TqTexture4_slope = TqTextureSlope(TqTexture4)\n#end\n"
+            "#ifndef (TqColor4)\n#declare TqColor4 = TqMaterial(TqTexture4)\n#end\n"
+            "#ifndef (TqColor4_slope)\n#declare TqColor4_slope = TqMaterial(TqTexture4_slope)\n#end\n\n"),
+        std::string::npos)
         << first;
-    EXPECT_NE(first.find("#declare TqTexture0x03FF0000 = TqTextureTransparentRGBA(255,0,0,128)\n"), std::string::npos);
-    EXPECT_NE(first.find("#declare TqColor0x03FF0000 = TqMaterialT(TqTexture0x03FF0000)\n"), std::string::npos);
+    EXPECT_NE(first.find("#declare TqTexture0x03FF0000 = TqTextureTransparentRGBA(255,0,0,128)\n"),
+              std::string::npos);
+    EXPECT_NE(first.find("#declare TqColor0x03FF0000 = TqMaterialT(TqTexture0x03FF0000)\n"),
+              std::string::npos);
     PrintUsedColors(scene.fp());
     EXPECT_EQ(scene.Text(), first);
 }

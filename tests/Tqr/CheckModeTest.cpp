@@ -26,7 +26,8 @@ struct CheckLibrary {
 
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
-    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) n++;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
+        n++;
     return n;
 }
 
@@ -34,15 +35,18 @@ size_t Count(const std::string& text, const std::string& what) {
 
 TEST(CheckMode, SingleFileShowsItsPathAndFaults) {
     CheckLibrary c;
-    std::string model = c.dir.Write("m.ldr", "0 Model\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 bad.dat\n3 4 0 0 0 1 0 0 1 0 0\n");
+    std::string model = c.dir.Write(
+        "m.ldr", "0 Model\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 bad.dat\n3 4 0 0 0 1 0 0 1 0 0\n");
     RunResult r = c.Run({"-check", model});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("'" + model + "'\n", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("WARNING \"m.ldr\" Line 3: Identical vertices: 3 4 0 0 0 1 0 0 1 0 0\n"), std::string::npos);
+    EXPECT_NE(r.out.find("WARNING \"m.ldr\" Line 3: Identical vertices: 3 4 0 0 0 1 0 0 1 0 0\n"),
+              std::string::npos);
     // A library file is checked quietly: its level 1 faults stay hidden.
     EXPECT_EQ(r.out.find("\"bad.dat\""), std::string::npos);
     EXPECT_NE(r.out.find("0 Model\n"), std::string::npos);
-    EXPECT_EQ(r.out.substr(r.out.size() - 1 - std::string("tqr 1.4.0").size()).rfind("\ntqr", 0), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 1 - std::string("tqr 1.4.0").size()).rfind("\ntqr", 0),
+              std::string::npos);
     EXPECT_FALSE(FileExists(c.dir / "m.pov"));
 }
 
@@ -99,7 +103,8 @@ TEST(CheckMode, EmptyPrimitiveDirectoryOmitsThePercentage) {
     TempDir dir;
     dir.MakeDir("ldraw/p");
     dir.MakeDir("ldraw/parts");
-    RunResult r = RunTqr({"-stdout", "-ldd" + (dir / "ldraw"), "-pp", "-check"}, dir.Path(), CleanLibraryEnv(dir.Path()));
+    RunResult r = RunTqr({"-stdout", "-ldd" + (dir / "ldraw"), "-pp", "-check"}, dir.Path(),
+                         CleanLibraryEnv(dir.Path()));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Primitives in P: 0\n"), std::string::npos);
     EXPECT_EQ(r.out.find("POV substitutes"), std::string::npos);

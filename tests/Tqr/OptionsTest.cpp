@@ -128,7 +128,10 @@ TEST_F(Options, EdgeFloorBackgroundAndIncludes) {
         int type;
         bool given;
         float y;
-    } floors[] = {{"-f", 'g', false, 0}, {"-fc", 'c', false, 0}, {"-fc-20", 'c', true, -20}, {"-f-20", 'g', true, -20}};
+    } floors[] = {{"-f", 'g', false, 0},
+                  {"-fc", 'c', false, 0},
+                  {"-fc-20", 'c', true, -20},
+                  {"-f-20", 'g', true, -20}};
     for (const FloorCase& c : floors) {
         ResetGlobalState();
         Scan({c.arg});
@@ -139,7 +142,8 @@ TEST_F(Options, EdgeFloorBackgroundAndIncludes) {
     Scan({"-b"});
     EXPECT_TRUE(TqPov.BackgroundOn);
     EXPECT_FLOAT_EQ(TqPov.BackgroundRgb[1], 0.8f);
-    Scan({"-b1.5,0,0", "-c4", "-ic", "-ilx.inc", "-ibb.inc", "-iee.inc", "-mp1.0", "-i3b-", "-i3e-", "-stdout", "-l", "-ld"});
+    Scan({"-b1.5,0,0", "-c4", "-ic", "-ilx.inc", "-ibb.inc", "-iee.inc", "-mp1.0", "-i3b-", "-i3e-",
+          "-stdout", "-l", "-ld"});
     EXPECT_FLOAT_EQ(TqPov.BackgroundRgb[0], 1.5f);
     EXPECT_EQ(TqPov.DefaultColor, 4);
     EXPECT_FALSE(TqPov.CameraOn);
@@ -172,21 +176,17 @@ TEST_F(Options, ColourTexts) {
         int number;
         float r, g, b;
     } cases[] = {
-        {"", true, 0, -1, 0, 0, 0},
-        {"#FF0000", true, 1, 0x2FF0000, 1, 0, 0},
-        {"#FF00", true, -1, -1, 0, 0, 0},
-        {"0.5,0.5,0.5", true, 1, 0x27F7F7F, 0.5f, 0.5f, 0.5f},
-        {"1.5,0,0", true, -1, -1, 0, 0, 0},
-        {"1.5,0,0", false, 1, -1, 1.5f, 0, 0},
-        {"4", true, 1, 4, 0, 0, 0},
-        {"0x2FF8000", true, 1, 0x2FF8000, 0, 0, 0},
-        {"2x", true, 1, 2, 0, 0, 0},
-        {"x!", true, -1, -1, 0, 0, 0},
+        {"", true, 0, -1, 0, 0, 0},         {"#FF0000", true, 1, 0x2FF0000, 1, 0, 0},
+        {"#FF00", true, -1, -1, 0, 0, 0},   {"0.5,0.5,0.5", true, 1, 0x27F7F7F, 0.5f, 0.5f, 0.5f},
+        {"1.5,0,0", true, -1, -1, 0, 0, 0}, {"1.5,0,0", false, 1, -1, 1.5f, 0, 0},
+        {"4", true, 1, 4, 0, 0, 0},         {"0x2FF8000", true, 1, 0x2FF8000, 0, 0, 0},
+        {"2x", true, 1, 2, 0, 0, 0},        {"x!", true, -1, -1, 0, 0, 0},
     };
     for (const Case& c : cases) {
         int number = -1;
         float rgb[3] = {0, 0, 0};
-        int r = c.wantNumber ? ParseColor(c.text, &number, nullptr) : ParseColor(c.text, nullptr, rgb);
+        int r =
+            c.wantNumber ? ParseColor(c.text, &number, nullptr) : ParseColor(c.text, nullptr, rgb);
         EXPECT_EQ(r, c.result) << c.text;
         if (c.wantNumber) {
             EXPECT_EQ(number, c.number) << c.text;
@@ -270,12 +270,14 @@ TEST(OptionsBinary, UsageWithoutArgumentsAndBeforeErrors) {
     RunResult r = RunTqr({}, cwd.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.rfind(ProgVer, 0), 0u);
-    EXPECT_NE(r.out.find("Usage: tqr [options] modelpath [povpath] [options]\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: tqr [options] modelpath [povpath] [options]\n"),
+              std::string::npos);
     EXPECT_NE(r.out.find("-<r>% further away"), std::string::npos);
     EXPECT_EQ(r.out.find("-test show test options"), std::string::npos);
     EXPECT_EQ(r.err, "");
     RunResult testing = RunTqr({"-test"}, cwd.Path());
-    EXPECT_NE(testing.out.find("  -test -lgeo part.dat generate pov file for testing primitive\n" + std::string(ProgVer)),
+    EXPECT_NE(testing.out.find("  -test -lgeo part.dat generate pov file for testing primitive\n" +
+                               std::string(ProgVer)),
               std::string::npos);
     RunResult bad = RunTqr({"-q9"}, cwd.Path());
     EXPECT_EQ(bad.out, r.out);
@@ -297,7 +299,8 @@ TEST(OptionsBinary, ColourOptionsFixTheLibrary) {
     RunResult named = RunStdout({"-ldd" + lib, "-cbright_red", "-ldc", "-q9"});
     EXPECT_EQ(named.out, "*** -ldc must be specified before color options.\n");
     RunResult noLibrary = RunStdout({"-bux"});
-    EXPECT_NE(noLibrary.out.find("*** Environment variable LDRAWDIR must be set"), std::string::npos);
+    EXPECT_NE(noLibrary.out.find("*** Environment variable LDRAWDIR must be set"),
+              std::string::npos);
 }
 
 TEST(OptionsBinary, OverlongFileNamesAreRefused) {
@@ -313,10 +316,15 @@ TEST(OptionsBinary, OverlongFileNamesAreRefused) {
 }
 
 TEST(OptionsBinary, WarningsGoToTheMessageStreamAndTheRunContinues) {
-    RunResult r = RunStdout({"-lgeo", "-lgeo", "-kv", "-kv", "-p", "-p", "-p3", "-p3", "-ee", "-q9"});
+    RunResult r =
+        RunStdout({"-lgeo", "-lgeo", "-kv", "-kv", "-p", "-p", "-p3", "-p3", "-ee", "-q9"});
     EXPECT_EQ(r.out,
               "Warning: -lgeo already met.\nWarning: -kv already met.\nWarning: -p already met.\n"
               "Warning: -p3 already met.\n*** Bad argument '-q9'.\n");
     r = RunStdout({"-lgeo", "-ee"});
-    EXPECT_EQ(r.out.rfind("-ee should not be used together with -lgeo\n-ee should be used together with -sw0\n", 0), 0u);
+    EXPECT_EQ(
+        r.out.rfind(
+            "-ee should not be used together with -lgeo\n-ee should be used together with -sw0\n",
+            0),
+        0u);
 }

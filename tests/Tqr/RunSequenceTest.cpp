@@ -78,9 +78,11 @@ TEST(RunSequence, MissingModelAndLibraryAreReported) {
     RunResult r = ws.Run({"-stdout", "nothere.ldr"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "*** Cannot find model file 'nothere.ldr'.\n");
-    RunResult bad = RunTqr({"-stdout", "-ldd/no/such/dir", "model.ldr"}, ws.work, {{"HOME", ws.work}});
+    RunResult bad =
+        RunTqr({"-stdout", "-ldd/no/such/dir", "model.ldr"}, ws.work, {{"HOME", ws.work}});
     EXPECT_EQ(bad.out, "*** LDrawDir '/no/such/dir' is not a valid directory.\n");
-    RunResult none = RunTqr({"-stdout", "model.ldr"}, ws.work, {{"HOME", ws.work}, {"LDRAWDIR", kUnsetEnv}});
+    RunResult none =
+        RunTqr({"-stdout", "model.ldr"}, ws.work, {{"HOME", ws.work}, {"LDRAWDIR", kUnsetEnv}});
     EXPECT_NE(none.out.find("Alternatively use the -ldd<dir> option.\n"), std::string::npos);
     RunResult search = RunTqr({"-stdout", "-ldd" + ws.lib, "model.ldr"}, ws.work,
                               {{"HOME", ws.work}, {"LDRAWSEARCH", ""}});
@@ -108,7 +110,8 @@ TEST(RunSequence, ColourFileCanBeGivenOrSwitchedOff) {
     EXPECT_EQ(alt.status, 0);
     EXPECT_NE(alt.out.find("0 !COLOUR Alt                 CODE   4 VALUE #010203 EDGE       0\n"),
               std::string::npos);
-    RunResult none = RunTqr({"-ldd" + ws.lib, "-ldc", "-pc", "model.ldr"}, ws.work, {{"HOME", ws.work}});
+    RunResult none =
+        RunTqr({"-ldd" + ws.lib, "-ldc", "-pc", "model.ldr"}, ws.work, {{"HOME", ws.work}});
     EXPECT_EQ(none.status, 0);
     EXPECT_NE(none.out.find("0 !COLOUR Red*"), std::string::npos);
 }

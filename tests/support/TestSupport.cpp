@@ -19,8 +19,8 @@
 namespace fs = std::filesystem;
 
 void ResetGlobalState() {
-    for (char* owned : {TqPov.IncludeBegin, TqPov.IncludeCamera, TqPov.IncludeLights, TqPov.IncludeEnd,
-                        TqPov.MegaPovVersion}) {
+    for (char* owned : {TqPov.IncludeBegin, TqPov.IncludeCamera, TqPov.IncludeLights,
+                        TqPov.IncludeEnd, TqPov.MegaPovVersion}) {
         free(owned);
     }
     SetTqPovDefaults(&TqPov);
@@ -148,8 +148,10 @@ EnvGuard::~EnvGuard() {
 }
 
 std::map<std::string, std::string> CleanLibraryEnv(const std::string& home) {
-    std::map<std::string, std::string> env = {{"HOME", home},          {"LDRAWDIR", kUnsetEnv},
-                                              {"LDRAWINI", kUnsetEnv},   {"LDRAWSEARCH", kUnsetEnv},
+    std::map<std::string, std::string> env = {{"HOME", home},
+                                              {"LDRAWDIR", kUnsetEnv},
+                                              {"LDRAWINI", kUnsetEnv},
+                                              {"LDRAWSEARCH", kUnsetEnv},
                                               {"LGEODIR", kUnsetEnv}};
     for (int i = 1; i <= 5; i++) {
         char name[32];
@@ -169,7 +171,8 @@ void UseLibrary(const std::string& root) {
     LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr);
 }
 
-std::string ReadDatText(const std::string& text, const char* name, bool isMainModel, PartEntry** entry) {
+std::string ReadDatText(const std::string& text, const char* name, bool isMainModel,
+                        PartEntry** entry) {
     PartEntry* part = RegisterPart(0, name);
     if (entry) *entry = part;
     if (!part) return "";
@@ -199,7 +202,9 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-std::string SourceDir() { return TQR_SOURCE_DIR; }
+std::string SourceDir() {
+    return TQR_SOURCE_DIR;
+}
 
 bool HasNonFiniteNumber(const std::string& original) {
     // Comment lines may quote the model's own text; only scene code counts.
@@ -210,7 +215,8 @@ bool HasNonFiniteNumber(const std::string& original) {
         text += line.substr(0, comment) + "\n";
     }
     for (const char* word : {"nan", "inf"}) {
-        for (size_t pos = text.find(word); pos != std::string::npos; pos = text.find(word, pos + 1)) {
+        for (size_t pos = text.find(word); pos != std::string::npos;
+             pos = text.find(word, pos + 1)) {
             bool before = pos == 0 || !isalpha((unsigned char)text[pos - 1]);
             bool after = pos + 3 >= text.size() || !isalpha((unsigned char)text[pos + 3]);
             if (before && after) return true;
@@ -219,12 +225,15 @@ bool HasNonFiniteNumber(const std::string& original) {
     return false;
 }
 
-bool HavePovray() { return system("command -v povray >/dev/null 2>&1") == 0; }
+bool HavePovray() {
+    return system("command -v povray >/dev/null 2>&1") == 0;
+}
 
 std::string RenderScene(const std::string& scene, const std::string& png, int width, int height,
                         const std::vector<std::string>& libraryPaths, const std::string& options) {
-    std::string command = "povray -V -D +W" + std::to_string(width) + " +H" + std::to_string(height) + " " + options +
-                          " '+I" + scene + "' '+O" + png + "'";
+    std::string command = "povray -V -D +W" + std::to_string(width) + " +H" +
+                          std::to_string(height) + " " + options + " '+I" + scene + "' '+O" + png +
+                          "'";
     for (const auto& dir : libraryPaths) command += " '+L" + dir + "'";
     std::string log = png + ".log";
     command += " >'" + log + "' 2>&1";
@@ -241,8 +250,12 @@ static std::string SharedSub(const char* sub) {
     return fs::is_directory(path) ? fs::canonical(path).string() : "";
 }
 
-std::string SharedLDrawDir() { return SharedSub("ldraw"); }
-std::string SharedModelsDir() { return SharedSub("models"); }
+std::string SharedLDrawDir() {
+    return SharedSub("ldraw");
+}
+std::string SharedModelsDir() {
+    return SharedSub("models");
+}
 
 CaptureOutput::CaptureOutput() {
     fflush(stdout);

@@ -91,7 +91,8 @@ bool HavePovray();
 /// Renders a scene with POV-Ray at width x height (library paths as +L); returns "" on success,
 /// else POV-Ray's messages.
 std::string RenderScene(const std::string& scene, const std::string& png, int width, int height,
-                        const std::vector<std::string>& libraryPaths = {}, const std::string& options = "");
+                        const std::vector<std::string>& libraryPaths = {},
+                        const std::string& options = "");
 
 /// Path of the shared LDraw library or "" when absent.
 std::string SharedLDrawDir();
