@@ -115,3 +115,29 @@ TEST(RunSequence, ColourFileCanBeGivenOrSwitchedOff) {
     EXPECT_EQ(none.status, 0);
     EXPECT_NE(none.out.find("0 !COLOUR Red*"), std::string::npos);
 }
+
+TEST(RunSequence, BadOutputAndDegenerateModelsFailClearly) {
+    Workspace ws;
+    RunResult noDir = ws.Run({"-stdout", "model.ldr", "no/such/dir/out.pov"});
+    EXPECT_EQ(noDir.status, 1);
+    EXPECT_NE(noDir.out.find("*** Could not open 'no/such/dir/out.pov' for writing.\n"), std::string::npos) << noDir.out;
+    // Every reference missing: nothing to draw.
+    ws.dir.Write("work/missing.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nothing.dat\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 none.dat\n");
+    RunResult missing = ws.Run({"-stdout", "missing.ldr"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("Could not find nothing.dat Referenced by missing.ldr\n"), std::string::npos);
+    EXPECT_NE(missing.out.find("Empty model.\n"), std::string::npos);
+    EXPECT_NE(missing.out.find("*** Abnormal termination.\n"), std::string::npos);
+    EXPECT_NE(ReadFile(ws.work + "/missing.pov").find("// Empty model"), std::string::npos);
+    // A model whose box is a single point leaves the camera nowhere to stand.
+    ws.dir.Write("work/point.ldr", "3 4 5 5 5 5 5 5 5 5 5\n");
+    RunResult point = ws.Run({"-stdout", "point.ldr"});
+    EXPECT_EQ(point.status, 1);
+    EXPECT_NE(point.out.find("Cannot place the camera"), std::string::npos) << point.out;
+    std::string scene = ReadFile(ws.work + "/point.pov");
+    EXPECT_FALSE(HasNonFiniteNumber(scene));
+    EXPECT_NE(scene.find("// Error occurred"), std::string::npos);
+    // With a radius the same model has a camera.
+    RunResult radius = ws.Run({"-stdout", "-o", "-cg30,45,100", "point.ldr"});
+    EXPECT_EQ(radius.status, 0) << radius.out;
+}
