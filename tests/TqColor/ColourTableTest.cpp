@@ -174,17 +174,13 @@ TEST_F(Colours, ListingFormat) {
                   "0 !COLOUR Glow CODE 21 VALUE #E0FFB0 EDGE 2 ALPHA 250 LUMINANCE 15 CHROME\n"
                   "0 !COLOUR A_Name_Longer_Than_Eighteen CODE 2 VALUE #000001 EDGE 21\n");
     ASSERT_EQ(ReadLdconfig(path.c_str()), 1);
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* fp = open_memstream(&buffer, &size);
-    PrintColours(fp);
-    fclose(fp);
+    MemoryStream stream;
+    PrintColours(stream.fp());
     EXPECT_EQ(
-        std::string(buffer, size),
+        stream.Text(),
         "0 !COLOUR A_Name_Longer_Than_Eighteen  CODE   2 VALUE #000001 EDGE      21\n"
         "0 !COLOUR Glow                CODE  21 VALUE #E0FFB0 EDGE       2 ALPHA 250 LUMINANCE  15 CHROME\n"
         "0 !COLOUR Trans_Red           CODE  36 VALUE #C91A09 EDGE #880000 ALPHA 128\n");
-    free(buffer);
     FillInColours();
     CaptureOutput capture;
     ResolveEdgeColours("c.ldr");

@@ -39,13 +39,9 @@ protected:
         }
         V3Mean(BBoxCenter, all, all + 3);
         memcpy(Parts[0].BBox, all, sizeof(all));
-        char* buffer = nullptr;
-        size_t size = 0;
-        FILE* fp = open_memstream(&buffer, &size);
-        CalcCamera(fp);
-        fclose(fp);
-        text.assign(buffer, size);
-        free(buffer);
+        MemoryStream scene;
+        CalcCamera(scene.fp());
+        text = scene.Text();
     }
     // Smallest margin of any point against the four side planes, seen from location.
     double WorstMargin(const float* location) {
@@ -159,16 +155,12 @@ TEST_F(Camera, FirstDefaultLightAtTheCameraDistance) {
     ASSERT_EQ(AddDefaultLights(), 0);
     ASSERT_EQ(nLights, 3);
     nLights = 1;
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* fp = open_memstream(&buffer, &size);
-    CalcLights(fp);
-    fclose(fp);
+    MemoryStream stream;
+    CalcLights(stream.fp());
     EXPECT_EQ(
-        std::string(buffer, size),
+        stream.Text(),
         "\n//// Lights\nlight_source {\n\t<0,-141.421,-141.421>  // Latitude,Longitude,Radius: 45,0,200\n"
         "\tcolor rgb <1,1,1>\n}\n");
-    free(buffer);
     TqPov.LightDatFound = 1;
     nLights = 0;
     ASSERT_EQ(AddDefaultLights(), 0);

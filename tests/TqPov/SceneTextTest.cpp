@@ -8,26 +8,6 @@
 
 namespace {
 
-// Collects what a writer puts into a scene stream.
-class SceneBuffer {
-public:
-    SceneBuffer() : fp_(open_memstream(&buffer_, &size_)) {}
-    ~SceneBuffer() {
-        if (fp_) fclose(fp_);
-        free(buffer_);
-    }
-    FILE* fp() { return fp_; }
-    std::string Text() {
-        fflush(fp_);
-        return std::string(buffer_, size_);
-    }
-
-private:
-    char* buffer_ = nullptr;
-    size_t size_ = 0;
-    FILE* fp_;
-};
-
 class SceneText : public TqrTest {};
 
 }  // namespace
@@ -60,23 +40,23 @@ TEST_F(SceneText, MatricesAndSeams) {
     line.Type = 1;
     float m[16] = {1, 2, 3, 10, 4, 5, 6, 20, 7, 8, 9, 30, 0, 0, 0, 1};
     memcpy(line.Data, m, sizeof(m));
-    SceneBuffer scene;
+    MemoryStream scene;
     PrintPovMatrix(scene.fp(), &line);
     EXPECT_EQ(scene.Text(), "matrix <1,4,7,2,5,8,3,6,9,10,20,30>");
     PartEntry part = {};
     float box[6] = {-40, -4, -20, 40, 24, 20};
     memcpy(part.BBox, box, sizeof(box));
-    SceneBuffer seam;
+    MemoryStream seam;
     PrintPovSeamMatrix(seam.fp(), &part, "TqSW");
     EXPECT_EQ(seam.Text(), "matrix <1-TqSW/80,0,0,0,1-TqSW/28,0,0,0,1-TqSW/40,0,TqSW/2.8,0>\n");
     // Flat and thin axes keep scale 1 and no shift.
     float flat[6] = {-10, 0, -0.25f, 10, 0, 0.25f};
     memcpy(part.BBox, flat, sizeof(flat));
-    SceneBuffer thin;
+    MemoryStream thin;
     PrintPovSeamMatrix(thin.fp(), &part, "TqSW");
     EXPECT_EQ(thin.Text(), "matrix <1-TqSW/20,0,0,0,1,0,0,0,1,0,0,0>\n");
     TqPov.SeamWidth = 0;
-    SceneBuffer none;
+    MemoryStream none;
     PrintPovSeamMatrix(none.fp(), &part, "TqSW");
     EXPECT_EQ(none.Text(), "matrix <1-TqSW/20,0,0,0,1,0,0,0,1-TqSW/0.5,0,0,0>\n");
 }
@@ -87,7 +67,7 @@ TEST_F(SceneText, TrianglesStepsAndDatLines) {
     quad.Colour = 0x2FF8000;
     float p[16] = {0, 0, 0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1};
     memcpy(quad.Data, p, sizeof(p));
-    SceneBuffer scene;
+    MemoryStream scene;
     PrintPovPartTriangle(scene.fp(), &quad, 0);
     PrintPovPartTriangle(scene.fp(), &quad, 2);
     PrintDatLine(scene.fp(), &quad);
@@ -136,7 +116,7 @@ TEST_F(SceneText, TextureMacroChosenByAttributes) {
         {0x8009, 1, "TqTextureOtherRGBFAL(255,0,0,1,128,-1)\n"},
     };
     for (const Case& c : cases) {
-        SceneBuffer scene;
+        MemoryStream scene;
         EXPECT_EQ(PrintPovColorTexture(scene.fp(), rgb, c.attributes), c.transparent)
             << c.attributes;
         EXPECT_EQ(scene.Text(), c.text) << c.attributes;
@@ -144,7 +124,7 @@ TEST_F(SceneText, TextureMacroChosenByAttributes) {
 }
 
 TEST_F(SceneText, ColourGroupsAreDeclaredOnce) {
-    SceneBuffer scene;
+    MemoryStream scene;
     AddUsedColor(4);
     AddUsedColor(0x3FF0000);
     PrintUsedColors(scene.fp());
@@ -178,7 +158,7 @@ TEST_F(SceneText, PercentagesAndStatistics) {
     nPovEquivFromP = 25;
     nPovTqrFromPARTS = 2;
     nPovTqrFromP = 0;
-    SceneBuffer scene;
+    MemoryStream scene;
     PrintPovStatistics(scene.fp(), "// ");
     EXPECT_EQ(scene.Text(),
               "//               PARTS             P         Total\n"
@@ -189,7 +169,7 @@ TEST_F(SceneText, PercentagesAndStatistics) {
 }
 
 TEST_F(SceneText, HeaderIsWrittenOnceAndTheBannerCoversTheBody) {
-    SceneBuffer scene;
+    MemoryStream scene;
     PrintPovInit("model.ldr", nullptr, nullptr);
     PrintPovHeader(scene.fp());
     size_t once = scene.Text().size();

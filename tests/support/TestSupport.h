@@ -101,6 +101,29 @@ std::string SharedModelsDir();
 /// Path of the source tree.
 std::string SourceDir();
 
+/// A stream into memory, for what writers put into a scene or listing.
+class MemoryStream {
+public:
+    MemoryStream() : fp_(open_memstream(&buffer_, &size_)) {}
+    ~MemoryStream() {
+        if (fp_) fclose(fp_);
+        free(buffer_);
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    FILE* fp() { return fp_; }
+    /// Everything written so far.
+    std::string Text() {
+        fflush(fp_);
+        return std::string(buffer_, size_);
+    }
+
+private:
+    char* buffer_ = nullptr;
+    size_t size_ = 0;
+    FILE* fp_;
+};
+
 /// Captures what a block writes to stdout (and to StdErr, pointed at a memory stream).
 class CaptureOutput {
 public:
