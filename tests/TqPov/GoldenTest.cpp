@@ -37,10 +37,19 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
         text->replace(pos, from.size(), to);
 }
 
-// Only the date line and the paths of the work copy and of the checkout vary between runs.
+// Only the date line and the paths of the work copy and of the checkout vary between runs (and
+// with the paths, the size of the scene in kilobytes).
 std::string Normalise(std::string text, const std::string& work) {
     ReplaceAll(&text, work, "@WORK@");
     ReplaceAll(&text, SourceDir(), "@SOURCE@");
+    const std::string written = "POV file successfully written: ";
+    size_t at = text.find(written);
+    if (at != std::string::npos) {
+        size_t sizeStart = text.find("  ", at + written.size());
+        size_t sizeEnd = text.find(" kBytes", sizeStart);
+        if (sizeStart != std::string::npos && sizeEnd != std::string::npos)
+            text.replace(sizeStart + 2, sizeEnd - sizeStart - 2, "@SIZE@");
+    }
     size_t date = text.find("// Date:         ");
     if (date != std::string::npos) {
         size_t end = text.find('\n', date);
