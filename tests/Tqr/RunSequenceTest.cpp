@@ -120,12 +120,16 @@ TEST(RunSequence, BadOutputAndDegenerateModelsFailClearly) {
     Workspace ws;
     RunResult noDir = ws.Run({"-stdout", "model.ldr", "no/such/dir/out.pov"});
     EXPECT_EQ(noDir.status, 1);
-    EXPECT_NE(noDir.out.find("*** Could not open 'no/such/dir/out.pov' for writing.\n"), std::string::npos) << noDir.out;
+    EXPECT_NE(noDir.out.find("*** Could not open 'no/such/dir/out.pov' for writing.\n"),
+              std::string::npos)
+        << noDir.out;
     // Every reference missing: nothing to draw.
-    ws.dir.Write("work/missing.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nothing.dat\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 none.dat\n");
+    ws.dir.Write("work/missing.ldr",
+                 "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nothing.dat\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 none.dat\n");
     RunResult missing = ws.Run({"-stdout", "missing.ldr"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("Could not find nothing.dat Referenced by missing.ldr\n"), std::string::npos);
+    EXPECT_NE(missing.out.find("Could not find nothing.dat Referenced by missing.ldr\n"),
+              std::string::npos);
     EXPECT_NE(missing.out.find("Empty model.\n"), std::string::npos);
     EXPECT_NE(missing.out.find("*** Abnormal termination.\n"), std::string::npos);
     EXPECT_NE(ReadFile(ws.work + "/missing.pov").find("// Empty model"), std::string::npos);
