@@ -54,9 +54,5 @@ TEST_P(HostileInput, ConvertAndCheckWithoutCrashing) {
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileInput, ::testing::ValuesIn(HostileFiles()),
                          [](const ::testing::TestParamInfo<std::string>& param) {
-                             std::string name = param.param;
-                             for (char& c : name) {
-                                 if (!isalnum((unsigned char)c)) c = '_';
-                             }
-                             return name;
+                             return TestNameOf(param.param);
                          });

@@ -108,10 +108,6 @@ TEST_P(Golden, SceneAndConsoleMatchAndTheSceneRenders) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(GoldenCases()),
                          [](const ::testing::TestParamInfo<std::string>& param) {
-                             std::string name = param.param;
-                             for (char& c : name) {
-                                 if (!isalnum((unsigned char)c)) c = '_';
-                             }
-                             return name;
+                             return TestNameOf(param.param);
                          });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Golden);

@@ -115,11 +115,7 @@ TEST_P(RealModelRender, ParsesAndIsFramed) {
 INSTANTIATE_TEST_SUITE_P(Models, RealModelRender, ::testing::ValuesIn(kModels),
                          [](const ::testing::TestParamInfo<const char*>& param) {
                              std::string name = param.param;
-                             name = name.substr(0, name.find('.'));
-                             for (char& c : name) {
-                                 if (!isalnum((unsigned char)c)) c = '_';
-                             }
-                             return name;
+                             return TestNameOf(name.substr(0, name.find('.')));
                          });
 
 TEST(RealColours, GlowingAndRubberColoursOfTheRealColourFileRender) {

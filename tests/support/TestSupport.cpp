@@ -190,6 +190,13 @@ std::vector<LineEntry*> LinesOf(const PartEntry* part) {
     return lines;
 }
 
+std::string TestNameOf(std::string name) {
+    for (char& c : name) {
+        if (!isalnum((unsigned char)c)) c = '_';
+    }
+    return name;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

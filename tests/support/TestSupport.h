@@ -79,6 +79,9 @@ std::string ReadDatText(const std::string& text, const char* name, bool isMainMo
 /// The stored lines of a part.
 std::vector<LineEntry*> LinesOf(const PartEntry* part);
 
+/// A file or case name as a test name: every character but letters and digits becomes '_'.
+std::string TestNameOf(std::string name);
+
 /// Reads a whole file; empty when missing.
 std::string ReadFile(const std::string& path);
 /// True when the file exists.
