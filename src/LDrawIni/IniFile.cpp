@@ -21,13 +21,15 @@ char* strcatSafe(char* dst, const char* src, int size) {
 
 int LDrawIniReadIniFile(const char* iniPath, const char* section, const char* key, char* value,
                         int valueSize) {
-    FILE* fp = fopen(iniPath, "r");
+    FILE* fp = OpenRegularFile(iniPath);
     if (!fp) return 0;
     char line[400];
+    LineRead read;
     size_t sectionLen = strlen(section), keyLen = strlen(key);
     bool inSection = false;
     int found = 0;
-    while (Tqfgets(line, sizeof(line), fp)) {
+    for (int lineNo = 1; TqReadLine(line, sizeof(line), fp, &read); lineNo++) {
+        if (lineNo == 1) SkipUtf8Bom(line);
         if (!inSection) {
             inSection = line[0] == '[' && strncmp(line + 1, section, sectionLen) == 0 &&
                         line[1 + sectionLen] == ']';

@@ -39,9 +39,11 @@ struct ReaderState {
     bool isMainModel;
     bool ldrawSeen = false;
     bool firstFileMet = false;
+    int blockDepth = 0;  // transform blocks open around the current line
     // Per section.
     PartEntry* cur;
     LineEntry** tail;
+    LineEntry* lastStored = nullptr;  // the record *tail follows, while it is known
     int openKeyword = 0;
     bool operationalSeen = false;
     bool certifyMet = false, noCertifyMet = false, certified = false;
@@ -60,6 +62,7 @@ LineEntry** EndOfLines(PartEntry* part) {
 void StartSection(ReaderState* st, PartEntry* entry) {
     st->cur = entry;
     st->tail = EndOfLines(entry);
+    st->lastStored = nullptr;
     st->openKeyword = 0;
     st->operationalSeen = false;
     st->certifyMet = st->noCertifyMet = st->certified = false;
@@ -230,6 +233,7 @@ bool OutOfMemory(ReaderState* st) {
     PromptUser("Error during input", "Out of memory in \"%s\" line %u", IInfo.FileName,
                IInfo.LineNo);
     fclose(st->fp);
+    ModelIncomplete = 1;
     return false;
 }
 
@@ -238,7 +242,10 @@ bool OutOfMemory(ReaderState* st) {
 bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
     snprintf(SubPartDatName, sizeof(SubPartDatName), "TqTransf%d", InternID++);
     PartEntry* block = RegisterPart(1, SubPartDatName);
-    if (!block) return true;  // no block: its lines stay in the current entry
+    if (!block) {
+        ModelIncomplete = 1;  // the block's placement is lost
+        return true;          // its lines stay in the current entry
+    }
     LineEntry reference = {};
     reference.Type = 1;
     reference.Colour = 16;
@@ -254,7 +261,9 @@ bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
     internal->Parent = st->cur;
     st->cur = block;
     st->tail = &block->FirstLine;
+    st->lastStored = nullptr;
     st->openKeyword = keyword;
+    st->blockDepth++;
     return true;
 }
 
@@ -264,7 +273,9 @@ void CloseTransformBlock(ReaderState* st) {
     st->cur->LoadFlags.Read = 1;
     st->openKeyword = internal->SavedKeyword;
     st->tail = internal->SavedTail;
+    st->lastStored = nullptr;
     st->cur = internal->Parent;
+    st->blockDepth--;
 }
 
 // Closes what is still open at the end of a section (end of file or a later FILE line).
@@ -526,15 +537,52 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, in
     return HandleMeta(st, meta, line) ? LineOutcome::kKeep : LineOutcome::kDrop;
 }
 
+bool IsPlainEmptyComment(const LineEntry* line, const char* text) {
+    const LineFlagBits none = {};
+    return line->Type == 0 && text[0] == '\0' &&
+           memcmp(&line->LineFlags, &none, sizeof(none)) == 0 && line->Colour == 0;
+}
+
 // Stores a checked line; false when memory ran out (the file is closed then).
 bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
     if (!(LineTypeSaveMask & (1u << line->Type))) return true;
     if (line->Type >= 1 && line->Colour != 16 && line->Colour != 24 &&
         AddUsedColor(line->Colour) != 0) {
         fclose(st->fp);
+        ModelIncomplete = 1;
         return false;
     }
-    if (SaveLine(&st->tail, line, text ? text : "")) return OutOfMemory(st);
+    if (!text) text = "";
+    // Runs of blank lines (kept before the first LDraw line) and bare "0" lines cost one record
+    // with a count, not one record each: a few megabytes of them must not take gigabytes.
+    if (st->lastStored && IsPlainEmptyComment(line, text) &&
+        IsPlainEmptyComment(st->lastStored, st->lastStored->Text) &&
+        st->lastStored->nRepeats < UINT_MAX) {
+        st->lastStored->nRepeats++;
+        return true;
+    }
+    LineEntry** at = st->tail;
+    if (SaveLine(&st->tail, line, text)) return OutOfMemory(st);
+    st->lastStored = *at;
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// Reads the next physical line into IInfo; false at the end of the file. Lines too long for the
+// buffer and NUL bytes are reported here, once per line.
+bool NextLine(FILE* fp) {
+    LineRead read;
+    if (!TqReadLine(IInfo.Line, kLineSize, fp, &read)) return false;
+    IInfo.LineNo++;
+    if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
+    TqTrimRight(IInfo.Line, 1);
+    if (read.cut)
+        ErrorInInput(0, kWarning, "Line too long, %zu characters; the rest is ignored",
+                     read.length);
+    if (read.hasNul) ErrorInInput(0, kWarning, "NUL byte in line; the rest of the line is ignored");
     return true;
 }
 
@@ -550,17 +598,15 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
     IInfo.FileName = part->DatName;
     IInfo.LineNo = 0;
     for (;;) {
-        bool atEndOfFile = !Tqfgets(IInfo.Line, kLineSize, fp);
+        bool atEndOfFile = !NextLine(fp);
         LineOutcome outcome = LineOutcome::kEndSection;
         LineEntry line = {};
         const char* text = nullptr;
         int transform = 0;
         float blockMatrix[16];
         if (!atEndOfFile) {
-            IInfo.LineNo++;
             bool prevInvertNext = st.invertNextPending;
             st.invertNextPending = false;
-            TqTrimRight(IInfo.Line, 1);
             line.LineNo = IInfo.LineNo;
             outcome = ParseOneLine(&st, &line, &text, &transform, blockMatrix, prevInvertNext);
         }
@@ -575,6 +621,7 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
             PartEntry* section = RegisterPart(0, SubPartDatName);
             if (!section) {
                 fclose(fp);
+                ModelIncomplete = 1;
                 return 1;
             }
             if (section->LoadFlags.Read)
@@ -584,6 +631,13 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
             continue;
         }
         if (outcome == LineOutcome::kDrop) continue;
+        if (transform && st.blockDepth >= kMaxNesting) {
+            // Every block is a level of the recursive walks that load, declare and free it.
+            ErrorInInput(0, kSkipping, "Transform blocks nested more than %d deep", kMaxNesting);
+            fclose(fp);
+            ModelIncomplete = 1;
+            return -1;
+        }
         // In check mode a library file is checked quietly: only faults of level 0 are shown.
         int savedLevel = WarningLevel;
         if (DoCheck && !st.isMainModel) WarningLevel = 0;
@@ -592,7 +646,10 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
         if (drop) continue;
         if (line.Type == 1) {
             line.Part = RegisterPart(0, SubPartDatName);
-            if (!line.Part) continue;
+            if (!line.Part) {
+                ModelIncomplete = 1;
+                continue;
+            }
         }
         if (!StoreLine(&st, &line, text)) return 0;
         if (transform && !OpenTransformBlock(&st, transform, blockMatrix)) return 0;

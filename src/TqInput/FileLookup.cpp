@@ -110,42 +110,38 @@ int TqFileCaseCallback(char* path) {
     return (unsigned char)FindMatchingPath(path, 0);
 }
 
-// A directory opens for reading on Linux, but it is never the file anyone asked for.
-static FILE* OpenFile(const char* path, const char* mode) {
+// Only regular files are opened: a directory opens for reading on Linux, a FIFO blocks and a
+// device reads without end, and none of them is the file anyone asked for.
+static FILE* OpenFile(const char* path) {
     nFileOpenAttempts++;
-    FILE* fp = fopen(path, mode);
-    if (!fp) return nullptr;
-    struct stat st;
-    if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) {
-        fclose(fp);
-        return nullptr;
-    }
-    if (OnFileOpened) OnFileOpened(path);
+    FILE* fp = OpenRegularFile(path);
+    if (fp && OnFileOpened) OnFileOpened(path);
     return fp;
 }
 
-FILE* fopeni(char* path, const char* mode) {
+// The mode is kept for callers; on this platform text and binary reading are the same.
+FILE* fopeni(char* path, [[maybe_unused]] const char* mode) {
     char* slash = strrchr(path, '/');
     char* name = slash ? slash + 1 : path;
     const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
     // Only names the listing shows are opened; without a listing every guess is tried.
     auto worthTrying = [&]() { return !listing.listed || !*name || listing.exact.count(name); };
     if (worthTrying()) {
-        if (FILE* fp = OpenFile(path, mode)) return fp;
+        if (FILE* fp = OpenFile(path)) return fp;
     }
     // The cheap guesses first: library files are mostly all lower or all upper case.
     char before[kPathSize];
     strncpy0(before, name, sizeof(before));
     Tqstrlwr(name);
     if (strcmp(before, name) != 0 && worthTrying()) {
-        if (FILE* fp = OpenFile(path, mode)) return fp;
+        if (FILE* fp = OpenFile(path)) return fp;
     }
     strncpy0(before, name, sizeof(before));
     Tqstrupr(name);
     if (strcmp(before, name) != 0 && worthTrying()) {
-        if (FILE* fp = OpenFile(path, mode)) return fp;
+        if (FILE* fp = OpenFile(path)) return fp;
     }
-    if (FindMatchingPath(path, 0)) return OpenFile(path, mode);
+    if (FindMatchingPath(path, 0)) return OpenFile(path);
     return nullptr;
 }
 

@@ -6,6 +6,18 @@
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
 
+int ModelIncomplete = 0;
+
+namespace {
+
+// LoadPart's result for input refused as nested too deeply; passed up without a chain of
+// messages, the first one names the file and line.
+constexpr int kTooDeep = 3;
+// References being loaded around the current one.
+int loadDepth = 0;
+
+}  // namespace
+
 static const char* const LineType2Primitives[] = {"axlehol2.dat", "axlehol3.dat", "studline.dat",
                                                   nullptr};
 
@@ -21,6 +33,7 @@ int IsLineType2Primitive(const char* name) {
 
 int LoadModelPre(const char* modelPath) {
     ErrorInInputInit();
+    ModelIncomplete = 0;
     if (!LDrawIni) return -1;
     strncpy0(TqInput.ModelPath, modelPath, sizeof(TqInput.ModelPath));
     if (!LDrawIniComputeRealDirs(LDrawIni, 1, 1, modelPath)) return -1;
@@ -38,7 +51,8 @@ int LoadModelPre(const char* modelPath) {
 }
 
 int LoadModel() {
-    return LoadPart(&Parts[0], 1, nullptr, 1) == 0 ? 0 : -1;
+    loadDepth = 0;
+    return LoadPart(&Parts[0], 1, nullptr, 1) == 0 && !ModelIncomplete ? 0 : -1;
 }
 
 void CalcPartBBox(PartEntry* part, int feedCamera) {
@@ -118,18 +132,39 @@ static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
     return childWrite;
 }
 
-// Opens and reads the entry's file; 0 read, 1 not found or out of memory.
+// A file that is no LDraw text at all is reported and then treated as not found.
+static bool IsLDrawText(FILE* fp, const char* path) {
+    switch (SniffFile(fp)) {
+        case FileKind::kUtf16:
+            PromptUser("Error during input", "%s is UTF-16 text, not an LDraw file", path);
+            return false;
+        case FileKind::kBinary:
+            PromptUser("Error during input", "%s is not a text file", path);
+            return false;
+        default:
+            return true;
+    }
+}
+
+// Opens and reads the entry's file; 0 read, 1 not found or out of memory, kTooDeep.
 static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
     FILE* fp;
     int flags = LDrawSearchFlag::MODELDIR;
+    char path[kPathSize];
     if (isMainModel) {
-        char path[kPathSize];
         strncpy0(path, TqInput.ModelPath, sizeof(path));
         fp = fopeni(path, "rb");
     } else {
         fp = OpenDatFile(part->DatName, 0, &flags);
+        strncpy0(path, GetOpenDatFilePath(), sizeof(path));
     }
     PartLoadFlags& load = part->LoadFlags;
+    if (fp && !IsLDrawText(fp, path)) {
+        fclose(fp);
+        load.Read = load.Loaded = 1;
+        load.Loading = 0;
+        return 1;
+    }
     if (!fp) {
         PromptUser("Error during input", "Could not find %s Referenced by %s", part->DatName,
                    refName ? refName : "*");
@@ -141,14 +176,31 @@ static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
     load.IsPart = (flags & LDrawSearchFlag::DEFPART) ? 1 : 0;
     load.IsLibrary = (flags & LDrawSearchFlag::MODELDIR) ? 0 : 1;
     if (TqVerboseOption) fprintf(stderr, "Reading %s\n", GetOpenDatFilePath());
-    if (!ReadDatFile(fp, part, refName, isMainModel)) {
-        CheckMemoryUsage();
-        // Out of memory: give up on this entry, but never take it for a recursion later.
+    int read = ReadDatFile(fp, part, refName, isMainModel);
+    if (read != 1) {
+        if (read == 0) CheckMemoryUsage();
+        // Give up on this entry, but never take it for a recursion later.
         load.Read = load.Loaded = 1;
         load.Loading = 0;
-        return 1;
+        return read == 0 ? 1 : kTooDeep;
     }
     return 0;
+}
+
+// One level down the reference graph, refused beyond kMaxNesting levels so that no chain of
+// sub-models can exhaust the stack.
+static int LoadChild(PartEntry* part, const LineEntry* line, int isMainModel, int childWrite) {
+    PartEntry* child = line->Part;
+    if (loadDepth >= kMaxNesting) {
+        ErrorInInput(0, kPlain, "References nested more than %d deep: %s line %u references %s",
+                     kMaxNesting, part->DatName, line->LineNo, child->DatName);
+        ModelIncomplete = 1;
+        return kTooDeep;
+    }
+    loadDepth++;
+    int r = LoadPart(child, child->AttrFlags.Internal ? isMainModel : 0, part->DatName, childWrite);
+    loadDepth--;
+    return r;
 }
 
 int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDeclarations) {
@@ -164,18 +216,21 @@ int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDec
         if (childWrite < 0) return 0;
     }
     if (!load.Loaded) {
-        if (!load.Read && ReadPartFile(part, isMainModel, refName) != 0) return 1;
+        if (!load.Read) {
+            int r = ReadPartFile(part, isMainModel, refName);
+            if (r != 0) return r;
+        }
         for (LineEntry* line = part->FirstLine; line; line = line->Next) {
             PartEntry* child = line->Type == 1 ? line->Part : nullptr;
             if (child) {
                 if (!child->LoadFlags.Loaded) {
-                    int r = LoadPart(child, child->AttrFlags.Internal ? isMainModel : 0,
-                                     part->DatName, childWrite);
+                    int r = LoadChild(part, line, isMainModel, childWrite);
                     if (r == 2) {
                         ErrorInInput(0, kPlain, "referenced by %s line %u", part->DatName,
                                      line->LineNo);
                         return 2;
                     }
+                    if (r == kTooDeep) return kTooDeep;
                 }
                 part->nStuds += child->nStuds;
                 if (!load.IsPart && !load.IsPrimitive) {

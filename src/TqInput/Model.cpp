@@ -1,13 +1,15 @@
 // The part table: one entry per LDraw file met, each with its stored lines; the used colours.
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "TqInput/TqInput.h"
 
-PartEntry Parts[kMaxParts];
+PartTable Parts;
 int nParts = 0;
 UsedColorEntry* UsedColors = nullptr;
 int nUsedColors = 0;
@@ -23,25 +25,80 @@ const char* const StudPrimitives[] = {"stud.dat",   "studp01.dat", "studel.dat",
 
 namespace {
 
-// Name -> slot of every named table entry. A model references the same few hundred names tens
-// of thousands of times; the index keeps each lookup constant-time.
-std::unordered_map<std::string_view, int>& PartIndex() {
-    static std::unordered_map<std::string_view, int> index;
+// Name -> entry of every named table entry. A model references the same few hundred names tens
+// of thousands of times; the index keeps each lookup constant-time. It must answer exactly what
+// a scan of the table from slot 0 would: a name can be held twice only when the main model in
+// slot 0 is named like a library entry that an earlier model of a check run left behind. Slot 0
+// then wins, and the entry it hides is remembered so that it is found again once slot 0 is
+// renamed or freed.
+std::unordered_map<std::string_view, PartEntry*>& PartIndex() {
+    static std::unordered_map<std::string_view, PartEntry*> index;
     return index;
 }
+std::unordered_map<std::string_view, PartEntry*>& HiddenBySlot0() {
+    static std::unordered_map<std::string_view, PartEntry*> hidden;
+    return hidden;
+}
 
-// Table slots below nParts whose name was freed; registration reuses them first.
-int nFreeSlots = 0;
+// Table slots below nParts whose name was freed; registration reuses the lowest first.
+std::set<int>& FreeSlots() {
+    static std::set<int> slots;
+    return slots;
+}
 
-int FirstFreeSlot() {
-    if (nFreeSlots == 0) return -1;
-    for (int i = 0; i < nParts; i++) {
-        if (!Parts[i].DatName) return i;
+void IndexPart(PartEntry* part) {
+    if (part->AttrFlags.Internal) return;
+    auto [it, inserted] = PartIndex().emplace(part->DatName, part);
+    if (!inserted && part == &Parts[0]) {
+        // Keys point at the entries' own names: the hidden entry keeps its key in the other
+        // map, slot 0 gets one pointing at its name.
+        PartEntry* hidden = it->second;
+        HiddenBySlot0()[hidden->DatName] = hidden;
+        PartIndex().erase(it);
+        PartIndex().emplace(part->DatName, part);
+    }
+}
+
+void UnindexPart(PartEntry* part) {
+    if (part->AttrFlags.Internal) return;
+    auto hidden = HiddenBySlot0().find(part->DatName);
+    if (hidden != HiddenBySlot0().end() && hidden->second == part) {
+        HiddenBySlot0().erase(hidden);
+        return;
+    }
+    auto it = PartIndex().find(part->DatName);
+    if (it == PartIndex().end() || it->second != part) return;
+    if (hidden != HiddenBySlot0().end()) {
+        // Slot 0 gives the name back to the entry it hid; the key must point at that entry's
+        // own copy of the name, the one in slot 0 is about to be freed.
+        PartEntry* restored = hidden->second;
+        HiddenBySlot0().erase(hidden);
+        PartIndex().erase(it);
+        PartIndex().emplace(restored->DatName, restored);
+        return;
+    }
+    PartIndex().erase(it);
+}
+
+}  // namespace
+
+int PartTable::SlotOf(const PartEntry* part) const {
+    if (part >= first_ && part < first_ + kChunkSize) return (int)(part - first_);
+    for (size_t k = 0; k < chunks_.size(); k++) {
+        if (part >= chunks_[k] && part < chunks_[k] + kChunkSize)
+            return (int)((k + 1) * kChunkSize + (size_t)(part - chunks_[k]));
     }
     return -1;
 }
 
-}  // namespace
+bool PartTable::Grow(int slots) {
+    while ((int)(chunks_.size() + 1) * kChunkSize < slots) {
+        auto* chunk = static_cast<PartEntry*>(calloc(kChunkSize, sizeof(PartEntry)));
+        if (!chunk) return false;
+        chunks_.push_back(chunk);
+    }
+    return true;
+}
 
 void SetLineTypeSaveMask(unsigned mask) {
     LineTypeSaveMask = mask;
@@ -49,42 +106,44 @@ void SetLineTypeSaveMask(unsigned mask) {
 
 PartEntry* FindPart(const char* name) {
     auto it = PartIndex().find(name);
-    return it == PartIndex().end() ? nullptr : &Parts[it->second];
-}
-
-static void IndexPart(PartEntry* part) {
-    if (!part->AttrFlags.Internal) PartIndex().emplace(part->DatName, (int)(part - Parts));
+    return it == PartIndex().end() ? nullptr : it->second;
 }
 
 int SetMainModelName(const char* name) {
     FreePart(&Parts[0]);
-    // A free slot 0 is counted among the free slots only once it lies below nParts.
-    bool counted = nParts >= 1;
     if (nParts < 1) nParts = 1;
     char* copy = FarStrdup(name);
     if (!copy) {
-        if (!counted) nFreeSlots++;
+        FreeSlots().insert(0);
         return -1;
     }
     memset(&Parts[0], 0, sizeof(Parts[0]));
     Parts[0].DatName = copy;
-    if (counted) nFreeSlots--;
+    FreeSlots().erase(0);
     IndexPart(&Parts[0]);
     return 0;
 }
 
+// The lowest free slot, or a new one at the end of the table; -1 when memory ran out.
+static int TakeSlot() {
+    if (!FreeSlots().empty()) {
+        int slot = *FreeSlots().begin();
+        FreeSlots().erase(FreeSlots().begin());
+        return slot;
+    }
+    if (nParts == INT_MAX || !Parts.Grow(nParts + 1)) return -1;
+    return nParts++;
+}
+
 PartEntry* RegisterPart(int internal, const char* name) {
     PartEntry* part;
+    int slot = -1;
     if (!internal) {
         if (PartEntry* found = FindPart(name)) return found;
-        int slot = FirstFreeSlot();
-        if (slot >= 0) {
-            nFreeSlots--;
-        } else if (nParts >= kMaxParts) {
-            PromptUser("Error during input", "Sorry, max %d parts.", kMaxParts);
+        slot = TakeSlot();
+        if (slot < 0) {
+            PromptUser("Error during input", "Out of memory for more parts");
             return nullptr;
-        } else {
-            slot = nParts++;
         }
         part = &Parts[slot];
     } else {
@@ -104,7 +163,7 @@ PartEntry* RegisterPart(int internal, const char* name) {
         if (internal)
             free(part);
         else
-            nFreeSlots++;
+            FreeSlots().insert(slot);
         return nullptr;
     }
     if (IsInList(name, StudPrimitives) >= 0) {
@@ -145,33 +204,44 @@ int LineOwnsText(const LineEntry* line) {
 }
 
 void FreeLines(PartEntry* part) {
+    // Transform blocks own their lines. Those are freed by this same loop rather than by
+    // recursion, so that no nesting of blocks can exhaust the stack.
+    std::vector<LineEntry*> blockLines;  // allocates only when a block is met
     LineEntry* line = part->FirstLine;
     part->FirstLine = nullptr;
-    while (line) {
-        LineEntry* next = line->Next;
-        if (LineOwnsText(line)) free(line->Text);
-        if (line->Type == 1 && line->Part && line->Part->AttrFlags.Internal) FreePart(line->Part);
-        free(line);
-        line = next;
+    for (;;) {
+        while (line) {
+            LineEntry* next = line->Next;
+            if (LineOwnsText(line)) free(line->Text);
+            if (line->Type == 1 && line->Part && line->Part->AttrFlags.Internal) {
+                PartEntry* block = line->Part;
+                if (block->FirstLine) blockLines.push_back(block->FirstLine);
+                block->FirstLine = nullptr;
+                FreePart(block);
+            }
+            free(line);
+            line = next;
+        }
+        if (blockLines.empty()) return;
+        line = blockLines.back();
+        blockLines.pop_back();
     }
 }
 
 void FreePart(PartEntry* part) {
     if (!part->DatName) return;
     bool internal = part->AttrFlags.Internal;
-    if (!internal) {
-        auto it = PartIndex().find(part->DatName);
-        if (it != PartIndex().end() && &Parts[it->second] == part) PartIndex().erase(it);
-    }
+    UnindexPart(part);
     free(part->DatName);
     part->DatName = nullptr;
     FreeLines(part);
     if (internal) {
         free(part);  // the record is an InternalPartEntry whose first member is part
-    } else {
-        memset(part, 0, sizeof(*part));
-        nFreeSlots++;
+        return;
     }
+    memset(part, 0, sizeof(*part));
+    int slot = Parts.SlotOf(part);
+    if (slot >= 0 && slot < nParts) FreeSlots().insert(slot);
 }
 
 void FreeModel() {
@@ -184,8 +254,9 @@ void FreeModel() {
 void ClearPartTable() {
     for (int i = 0; i < nParts; i++) FreePart(&Parts[i]);
     nParts = 0;
-    nFreeSlots = 0;
+    FreeSlots().clear();
     PartIndex().clear();
+    HiddenBySlot0().clear();
     nUsedColors = 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "LDrawIni/LDrawIni.h"
 #include "TqMath/TqMath.h"
@@ -73,8 +74,32 @@ int IsInList(const char* s, const char* const* list);
 int IsInVaList(const char* s, ...);
 /// 1 when the normalised name is a speed primitive.
 int IsSpeedPrimitive(const char* name);
-/// Reads one line accepting LF, CR, CR LF and LF CR; null at end of input or on an error.
+/// Reads one line accepting LF, CR, CR LF and LF CR; null at end of input or on an error. A line
+/// longer than size - 1 characters comes back in pieces.
 char* Tqfgets(char* buf, int size, FILE* fp);
+/// What TqReadLine saw of one physical line.
+struct LineRead {
+    size_t length = 0;    ///< characters of the line without its line end, dropped ones included
+    bool cut = false;     ///< the line was longer than the buffer; the rest was dropped
+    bool hasNul = false;  ///< a NUL byte was read into the buffer (the text ends there)
+};
+/// Tqfgets for readers that count physical lines: the rest of a line longer than the buffer is
+/// read and dropped, so that the next call returns the next line.
+char* TqReadLine(char* buf, int size, FILE* fp, LineRead* info);
+/// Removes a UTF-8 byte-order mark from the start of a first line.
+void SkipUtf8Bom(char* line);
+/// What the first block of a file shows it to be.
+enum class FileKind {
+    kText,         ///< nothing unusual
+    kTextWithNul,  ///< text, but a NUL byte in the first block
+    kUtf16,        ///< UTF-16 text, with or without byte-order mark
+    kBinary        ///< a known binary format (image, archive, executable)
+};
+/// Looks at the first block of an opened regular file and rewinds it.
+FileKind SniffFile(FILE* fp);
+/// Opens a regular file for reading; anything else (directory, FIFO, device) is refused with
+/// errno EINVAL, without ever blocking on a FIFO.
+FILE* OpenRegularFile(const char* path);
 /// Next blank-separated word (at most 79 characters) into Token; the cursor moves unless peeking.
 char* GetNextToken(char** cursor, int flags);
 /// 1 when path is a directory.
@@ -204,13 +229,14 @@ struct LineFlagBits {
 
 /// One stored line of a part.
 struct LineEntry {
-    int Type;         ///< line type 0..5
-    int Colour;       ///< colour as read; texture index on TEXTURE lines
-    unsigned LineNo;  ///< physical line number; 0 for generated block references
-    float Data[16];   ///< type 1: Matrix4; 2..5: points of four floats; type 0: inline text
-    LineEntry* Next;  ///< next line of the part
-    PartEntry* Part;  ///< type 1: the referenced entry
-    char* Text;       ///< type 0: the comment text, inline or owned
+    int Type;           ///< line type 0..5
+    int Colour;         ///< colour as read; texture index on TEXTURE lines
+    unsigned LineNo;    ///< physical line number; 0 for generated block references
+    unsigned nRepeats;  ///< type 0: further identical empty comments folded into this record
+    float Data[16];     ///< type 1: Matrix4; 2..5: points of four floats; type 0: inline text
+    LineEntry* Next;    ///< next line of the part
+    PartEntry* Part;    ///< type 1: the referenced entry
+    char* Text;         ///< type 0: the comment text, inline or owned
     LineFlagBits LineFlags;
 };
 
@@ -220,15 +246,33 @@ struct UsedColorEntry {
     unsigned char Flags;  ///< bit 0 Printed: declared in the scene
 };
 
-/// Number of slots of the part table.
-constexpr int kMaxParts = 2000;
 /// Inline text room in a type 0 line: shorter comments live in Data.
 constexpr int kInlineTextSize = 64;
 /// Printed bit of a used colour.
 constexpr unsigned char kUsedColorPrinted = 0x01;
 
-/// The part table; slot 0 is the main model.
-extern PartEntry Parts[kMaxParts];
+/// The part table; slot 0 is the main model. It grows with the model: entries live in chunks
+/// that never move, because stored lines point at the entries of their sub-files.
+class PartTable {
+public:
+    /// Entries per chunk; the first chunk is static, so slot 0 always exists.
+    static constexpr int kChunkSize = 1024;
+    /// The entry of a slot; the slot must have been made available by Grow.
+    PartEntry& operator[](int slot) {
+        return slot < kChunkSize ? first_[slot]
+                                 : chunks_[(size_t)(slot / kChunkSize - 1)][slot % kChunkSize];
+    }
+    /// Makes slots 0..slots-1 available; false when memory ran out.
+    bool Grow(int slots);
+    /// Slot of an entry of the table, or -1 for any other record (a transform block).
+    int SlotOf(const PartEntry* part) const;
+
+private:
+    PartEntry first_[kChunkSize] = {};
+    std::vector<PartEntry*> chunks_;  // zero-filled chunks after the first, never freed
+};
+/// The part table.
+extern PartTable Parts;
 /// Slots in use or ever used.
 extern int nParts;
 /// Colours used on stored lines, in order of first use.
@@ -270,13 +314,20 @@ int LineOwnsText(const LineEntry* line);
 
 // ---------------------------------------------------------------- reader
 
+/// Deepest nesting of transform blocks in a file and of references below the main model: deeper
+/// input is refused, so that no file can exhaust the stack of the recursive walks.
+constexpr int kMaxNesting = 1000;
+/// Set when the model could not be loaded completely (memory ran out, nesting too deep), so that
+/// the conversion never reports success for it; cleared by LoadModelPre.
+extern int ModelIncomplete;
+
 /// Name of the sub-file last parsed (type 1 line or FILE line).
 extern char SubPartDatName[kPathSize];
 /// Running counter for transform block names.
 extern int InternID;
 
 /// Reads an opened LDraw file into part (and further entries for FILE sections); closes fp.
-/// 1 when read, 0 when memory ran out.
+/// 1 when read, 0 when memory ran out, -1 when transform blocks nest too deep (reported).
 int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel);
 /// BFC statement: 0 not BFC, -1 bad (reported), else the option bits.
 int ReadBfcLine(char* meta);

@@ -28,18 +28,13 @@ bool AllFinite(std::initializer_list<float> values) {
     return true;
 }
 
-[[noreturn]] void CameraFailure(const char* what) {
+// The run ends with the scene marked as failed, so that nobody takes it for a finished one.
+int CameraFailure(const char* what) {
     PromptUser("Kestrix internal error", "%s", what);
     PromptUser("Kestrix internal error",
                "Please send the model file and the options you used to %s", kSupportAddress);
     PromptUser("Kestrix internal error", "To proceed specify radius or use -cc option.");
-    // The scene stops here; mark it as failed so that nobody takes the half-written file for a
-    // finished one.
-    if (PovFp) {
-        PrintPovErrFile(PovFp, -1);
-        fclose(PovFp);
-    }
-    exit(1);
+    return -1;
 }
 
 // Unknowns (P1, P2): rows 0-1 hold P1 on the two planes along VerAxis, rows 2-3 P2 on the two
@@ -85,8 +80,9 @@ void PrintDebugAxes(FILE* fp) {
         fp);
 }
 
-// Mode 3: the location from which every offered point lies just within the view.
-void FitLocation(FILE* fp, float* eh, float* ev) {
+// Mode 3: the location from which every offered point lies just within the view; -1 when there
+// is none (reported).
+int FitLocation(FILE* fp, float* eh, float* ev) {
     CameraDataS& c = CameraData;
     float aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333334f;
     *eh = (c.HorMax - c.HorMin) / aspect;
@@ -107,7 +103,7 @@ void FitLocation(FILE* fp, float* eh, float* ev) {
     }
     float p1[3], p2[3], delta[3];
     if (!SolveFitLocations(p1, p2))
-        CameraFailure("Singular matrix when calculating camera position.\n");
+        return CameraFailure("Singular matrix when calculating camera position.\n");
     V3Sub(delta, p2, p1);
     bool firstIsFurther = V3Dot(c.Direction, delta) > 0;
     V3Assign(Location, firstIsFurther ? p1 : p2);
@@ -116,7 +112,8 @@ void FitLocation(FILE* fp, float* eh, float* ev) {
     V3Sub(toCentre, BBoxCenter, Location);
     V3AddScaled(LookAt, Location, V3Dot(c.Direction, toCentre), c.Direction);
     if (!std::isfinite(Location[0] + Location[1] + Location[2]))
-        CameraFailure("Singular matrix when calculating camera position.\n");
+        return CameraFailure("Singular matrix when calculating camera position.\n");
+    return 0;
 }
 
 void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
@@ -260,7 +257,7 @@ void CalcCameraAddBoxCorners(const float* box) {
     for (const auto& corner : corners) CalcCameraAddPoint(corner);
 }
 
-void CalcCamera(FILE* fp) {
+int CalcCamera(FILE* fp) {
     PrintPovBookmark(fp, "Camera");
     bool lookAtGiven = TqPov.LookAtGiven;
     V3Assign(LookAt, lookAtGiven ? TqPov.CameraLookAt : BBoxCenter);
@@ -273,7 +270,7 @@ void CalcCamera(FILE* fp) {
             V3Assign(Location, TqPov.CameraPos);
             break;
         case 3:
-            FitLocation(fp, &eh, &ev);
+            if (FitLocation(fp, &eh, &ev) != 0) return -1;
             lookAtGiven = false;
             break;
     }
@@ -281,12 +278,13 @@ void CalcCamera(FILE* fp) {
     V3Sub(view, Location, LookAt);
     if (V3Length(view) == 0) {
         // POV-Ray cannot aim a camera whose location is its look_at point.
-        CameraFailure("Cannot place the camera: its location and look_at point coincide.");
+        return CameraFailure("Cannot place the camera: its location and look_at point coincide.");
     }
     if (!AllFinite({Location[0], Location[1], Location[2], LookAt[0], LookAt[1], LookAt[2],
                     (float)V3Length(view), eh, ev})) {
-        CameraFailure("Cannot place the camera: the model's coordinates are out of range.");
+        return CameraFailure("Cannot place the camera: the model's coordinates are out of range.");
     }
     if (TqPov.Debug >= 1) PrintDebugAxes(fp);
     PrintCameraText(fp, lookAtGiven, eh, ev);
+    return 0;
 }

@@ -1,5 +1,7 @@
 // The light list: lights from the command line and the three default lights, written around the
 // model at distances scaled to the camera.
+#include <cmath>
+
 #include "TqPov/TqPov.h"
 
 LightEntry* Lights = nullptr;
@@ -30,28 +32,50 @@ int AddDefaultLights() {
     return 0;
 }
 
-void CalcLights(FILE* fp) {
+namespace {
+
+// Where a light goes: globe lights around the model's centre at a distance scaled to the camera.
+void LightPosition(const LightEntry* light, float distance, float* position, float* radius) {
+    if (!(light->Flags & kLightGlobe)) {
+        V3Assign(position, light->Position);
+        return;
+    }
+    *radius = light->Position[2];
+    // Radius 0 means the camera distance, -50 one and a half times it.
+    if (*radius <= 0) *radius = (float)((*radius / -100.0 + 1) * distance);
+    float dir[3];
+    TqGlobeToDir(light->Position[0], light->Position[1], dir);
+    V3AddScaled(position, BBoxCenter, -*radius, dir);
+}
+
+}  // namespace
+
+int CalcLights(FILE* fp) {
     float toCamera[3];
     V3Sub(toCamera, LookAt, Location);
     float distance = (float)V3Length(toCamera);
+    // A model spanning most of the float range puts lights at infinity; POV-Ray cannot read that.
+    for (int i = 0; i < nLights; i++) {
+        float position[3], radius = 0;
+        LightPosition(&Lights[i], distance, position, &radius);
+        if (!std::isfinite(position[0] + position[1] + position[2] + radius)) {
+            ReportNonFiniteSceneValue();
+            return -1;
+        }
+    }
     PrintPovBookmark(fp, "Lights");
     for (int i = 0; i < nLights; i++) {
         const LightEntry* light = &Lights[i];
+        float position[3], radius = 0;
+        LightPosition(light, distance, position, &radius);
         fputs("light_source {\n\t", fp);
-        if (light->Flags & kLightGlobe) {
-            float radius = light->Position[2];
-            // Radius 0 means the camera distance, -50 one and a half times it.
-            if (radius <= 0) radius = (float)((radius / -100.0 + 1) * distance);
-            float dir[3], position[3];
-            TqGlobeToDir(light->Position[0], light->Position[1], dir);
-            V3AddScaled(position, BBoxCenter, -radius, dir);
-            fprintf(fp, "%s  // Latitude,Longitude,Radius: %g,%g,%g", PovGGG(position),
-                    light->Position[0], light->Position[1], radius);
-        } else {
-            fputs(PovGGG(light->Position), fp);
-        }
+        fputs(PovGGG(position), fp);
+        if (light->Flags & kLightGlobe)
+            fprintf(fp, "  // Latitude,Longitude,Radius: %g,%g,%g", light->Position[0],
+                    light->Position[1], radius);
         fprintf(fp, "\n\tcolor rgb %s\n", PovGGG(light->Rgb));
         if (TqPov.ShadowlessLights) fputs("\tshadowless\n", fp);
         fputs("}\n", fp);
     }
+    return 0;
 }

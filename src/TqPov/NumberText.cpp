@@ -6,11 +6,19 @@
 
 #include "TqPov/TqPov.h"
 
+long nNonFiniteNumbers = 0;
+
 namespace {
 
 constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
 
 }  // namespace
+
+void ReportNonFiniteSceneValue() {
+    PromptUser(
+        "Error during output",
+        "The model is too large to frame: a camera, light or floor value is not a finite number");
+}
 
 char* FormatUnsigned(char* out, unsigned long value) {
     char reversed[24];
@@ -33,8 +41,10 @@ char* FormatG(char* out, double value) {
     // The fast path covers 0.01 <= |v| < 1e6 for values that are floats: scaled by at most 1e7
     // they need at most 24 + 17 significant bits, so the scaling below is exact in double and
     // nearbyint rounds exactly as printf does (to nearest, ties to even).
-    if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value)
+    if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value) {
+        if (!std::isfinite(value)) nNonFiniteNumbers++;
         return out + snprintf(out, 32, "%g", value);
+    }
     int exponent = 5;  // floor(log10(a))
     while (exponent > -2 && a < kPow10[exponent + 2] / 100) exponent--;
     double scaled = std::nearbyint(a * kPow10[5 - exponent]);

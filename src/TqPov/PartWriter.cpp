@@ -1,6 +1,13 @@
 // Part declarations: every LDraw file becomes one named POV-Ray object, converted into meshes
 // grouped by colour and sub-file objects with placement and seam matrices, or replaced.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "TqColor/TqColor.h"
 #include "TqPov/TqPov.h"
@@ -45,17 +52,73 @@ int TextureKey(const LineEntry* line) {
     return line->Colour ? line->Colour : -1;
 }
 
+// POV-Ray drops a mesh triangle whose cross product has length exactly 0, computed in double
+// from the numbers as written; a mesh left without triangles stops the parse. The test works on
+// the corners as they will be printed (six significant digits), so it sees what POV-Ray sees.
+bool TriangleIsDegenerate(const float* a, const float* b, const float* c) {
+    double v1[3], v2[3], cross[3];
+    auto sub = [](double* out, const float* p, const float* q) {
+        for (int i = 0; i < 3; i++) out[i] = (double)p[i] - q[i];
+    };
+    sub(v1, a, b);
+    sub(v2, c, b);
+    auto crossOf = [&cross](const double* u, const double* v) {
+        cross[0] = u[1] * v[2] - u[2] * v[1];
+        cross[1] = u[2] * v[0] - u[0] * v[2];
+        cross[2] = u[0] * v[1] - u[1] * v[0];
+    };
+    crossOf(v1, v2);
+    double area = std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+    double size = 0, span = std::sqrt(v1[0] * v1[0] + v1[1] * v1[1] + v1[2] * v1[2]) +
+                            std::sqrt(v2[0] * v2[0] + v2[1] * v2[1] + v2[2] * v2[2]);
+    for (const float* p : {a, b, c}) {
+        for (int i = 0; i < 3; i++) size = std::max(size, std::fabs((double)p[i]));
+    }
+    // Printing rounds to six digits and moves each coordinate by at most 5e-6 of the largest
+    // one, which changes the cross product by less than 2e-5 * size * span + 3e-10 * size^2.
+    // A triangle clearly above that cannot collapse and needs no second look (the common case).
+    if (area > 4e-5 * size * span + 1e-9 * size * size) return false;
+    double printed[3][3];
+    const float* corners[3] = {a, b, c};
+    for (int k = 0; k < 3; k++) {
+        for (int i = 0; i < 3; i++) {
+            char text[32];
+            FormatG(text, corners[k][i]);
+            printed[k][i] = strtod(text, nullptr);
+        }
+    }
+    for (int i = 0; i < 3; i++) {
+        v1[i] = printed[0][i] - printed[1][i];
+        v2[i] = printed[2][i] - printed[1][i];
+    }
+    crossOf(v1, v2);
+    return std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]) == 0;
+}
+
+// A type 3 or 4 line whose triangles POV-Ray would all drop.
+bool SurfaceIsDegenerate(const LineEntry* line) {
+    const float* d = line->Data;
+    if (!TriangleIsDegenerate(d, d + 4, d + 8)) return false;
+    return line->Type != 4 || TriangleIsDegenerate(d + 8, d + 12, d);
+}
+
 // The state of the output pass over one part's lines.
 struct OutputPass {
     FILE* fp;
     PartEntry* part;
     bool isModelOrSubModel;
+    // The run of surfaces of one colour and texture that forms a mesh. Its mesh is opened only
+    // at its first triangle that POV-Ray accepts; degenerate ones before it wait in pending.
+    bool groupOpen = false;
     bool meshOpen = false;
     int meshColour = 0, meshTexture = -1;
+    std::vector<const LineEntry*> pending;
     bool studsOpen = false;
     int slopeCopies = 0;  // l: colour 16 references to parts with a slope variant
 
     void CloseMesh() {
+        groupOpen = false;
+        pending.clear();  // a run of degenerate triangles only: POV-Ray refuses such a mesh
         if (!meshOpen) return;
         if (meshColour != 16) Put(fp, "\t\t", PovColorRef(meshColour, 0), "\n");
         Put(fp, "\t}\n");
@@ -158,23 +221,50 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
     PrintLongReference(pass, line, element);
 }
 
-void PrintSurface(OutputPass* pass, const LineEntry* line, int texture) {
+void PrintTriangles(OutputPass* pass, const LineEntry* line) {
     FILE* fp = pass->fp;
-    pass->CloseStuds();
-    if (pass->meshOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture))
-        pass->CloseMesh();
-    if (!pass->meshOpen) {
-        Put(fp, "\tmesh {\n");
-        pass->meshOpen = true;
-        pass->meshColour = line->Colour;
-        pass->meshTexture = texture;
-    }
     if (pass->isModelOrSubModel) {
         fputs("\t\t//", fp);
         PrintDatLine(fp, line);
     }
     PrintPovPartTriangle(fp, line, 0);
     if (line->Type == 4) PrintPovPartTriangle(fp, line, 2);
+}
+
+void PrintSurface(OutputPass* pass, const LineEntry* line, int texture) {
+    pass->CloseStuds();
+    if (pass->groupOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture))
+        pass->CloseMesh();
+    if (!pass->groupOpen) {
+        pass->groupOpen = true;
+        pass->meshColour = line->Colour;
+        pass->meshTexture = texture;
+    }
+    if (!pass->meshOpen) {
+        if (SurfaceIsDegenerate(line)) {
+            pass->pending.push_back(line);
+            return;
+        }
+        Put(pass->fp, "\tmesh {\n");
+        pass->meshOpen = true;
+        for (const LineEntry* earlier : pass->pending) PrintTriangles(pass, earlier);
+        pass->pending.clear();
+    }
+    PrintTriangles(pass, line);
+}
+
+// A type 0 line as a comment, or inside an IFPOV block as the model's own POV-Ray code. One
+// record may stand for a run of empty comments, written one by one as they were read.
+void PrintCommentLine(FILE* fp, const LineEntry* line, int block) {
+    for (unsigned n = 0; n <= line->nRepeats; n++) {
+        if (block == 1) {
+            fprintf(fp, "%s\n", line->Text);
+        } else if (block == 0 || !TqPov.ExcludeNonPov) {
+            const char* comment = GetDatComment(line);
+            // An empty comment at the very end of the part is left out.
+            if (*comment || n < line->nRepeats || line->Next) fprintf(fp, "// %s\n", comment);
+        }
+    }
 }
 
 // Replacement by a ready-made model, in the priority order the user gave.
@@ -211,7 +301,7 @@ bool TryReplacements(FILE* fp, PartEntry* part, int isModel) {
 // Counts the members of the declaration (declaring sub-files that are not written yet).
 void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* slopeRefs) {
     int block = 0, texture = -1, meshColour = 0, meshTexture = -1;
-    bool meshOpen = false;
+    bool meshOpen = false, meshCounted = false;
     int f = 0, o = 0, k = 0;
     for (LineEntry* line = part->FirstLine; line; line = line->Next) {
         if (line->Type == 0) {
@@ -245,8 +335,13 @@ void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* sl
                 meshOpen = false;
             if (!meshOpen) {
                 meshOpen = true;
+                meshCounted = false;
                 meshColour = line->Colour;
                 meshTexture = texture;
+            }
+            // A mesh is written only when it holds a triangle that POV-Ray accepts.
+            if (!meshCounted && !SurfaceIsDegenerate(line)) {
+                meshCounted = true;
                 f++;
                 o++;
             }
@@ -279,7 +374,49 @@ void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* i
     fputs("}\n#end\n", fp);
 }
 
+// Writes the declaration of a part not written yet.
+void DeclarePart(FILE* fp, PartEntry* part, int isModel);
+
+// Names cut to fit POV-Ray's identifier limit can meet: two sub-files sharing their first 119
+// characters would share one identifier, and the second declaration would be skipped by its
+// #ifndef. The first keeps the cut identifier, later ones get a number before "MAX125". Whole
+// identifiers cannot meet (every replaced character turns into a distinct marked word).
+struct CutNames {
+    std::unordered_map<std::string, std::string> byName;  // name and suffix -> identifier
+    std::unordered_set<std::string> taken;
+};
+CutNames& TheCutNames() {
+    static CutNames names;
+    return names;
+}
+
+const char* UniqueCutName(const char* name, char* identifier) {
+    CutNames& cut = TheCutNames();
+    std::string key = std::string(name) + '\n' + PovNameSuffix;
+    auto known = cut.byName.find(key);
+    if (known != cut.byName.end()) {
+        strncpy0(identifier, known->second.c_str(), kMaxPovName + 1);
+        return identifier;
+    }
+    std::string unique = identifier;
+    for (unsigned k = 1; cut.taken.count(unique); k++) {
+        char number[16];
+        int length = snprintf(number, sizeof(number), "_%u", k);
+        unique.assign(identifier, (size_t)(119 - length));
+        unique.append(number).append("MAX125");
+    }
+    cut.taken.insert(unique);
+    cut.byName.emplace(std::move(key), unique);
+    strncpy0(identifier, unique.c_str(), kMaxPovName + 1);
+    return identifier;
+}
+
 }  // namespace
+
+void ForgetPovNames() {
+    TheCutNames().byName.clear();
+    TheCutNames().taken.clear();
+}
 
 const char* PovName(const char* name) {
     static char ThePovName[160];
@@ -308,7 +445,7 @@ const char* PovName(const char* name) {
         if (n > (size_t)kMaxPovName) {
             // Cut long names so that the identifier stays within POV-Ray's limit.
             memcpy(ThePovName + 119, "MAX125", 7);
-            return ThePovName;
+            return UniqueCutName(name, ThePovName);
         }
     }
     ThePovName[n] = '\0';
@@ -468,6 +605,23 @@ void PrintDatLine(FILE* fp, const LineEntry* line) {
 
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
     if (part->PovState != kPovNotWritten) return;
+    // Sub-files not declared yet are declared from inside their parent's declaration, so a chain
+    // of them is a chain of calls, bounded like every other nesting.
+    static int depth = 0;
+    if (depth >= kMaxNesting) {
+        ErrorInInput(0, kPlain, "References nested more than %d deep: %s", kMaxNesting,
+                     part->DatName);
+        ModelIncomplete = 1;
+        return;
+    }
+    depth++;
+    DeclarePart(fp, part, isModel);
+    depth--;
+}
+
+namespace {
+
+void DeclarePart(FILE* fp, PartEntry* part, int isModel) {
     part->PovState = kPovEmpty;
     PrintPovHeader(fp);
     if (part->LoadFlags.IsPart) nPovTotalFromPARTS++;
@@ -519,12 +673,7 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
                 if (boundary) {
                     PrintPovPartStep(fp, &steps, 1);
                 } else if (keyword < 0) {
-                    if (block == 1) {
-                        fprintf(fp, "%s\n", line->Text);  // the model's own POV-Ray code
-                    } else if (block == 0 || !TqPov.ExcludeNonPov) {
-                        const char* comment = GetDatComment(line);
-                        if (*comment || line->Next) fprintf(fp, "// %s\n", comment);
-                    }
+                    PrintCommentLine(fp, line, block);
                 } else {
                     if (!TqPov.ExcludeNonPov)
                         fprintf(fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
@@ -554,3 +703,5 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
     part->PovState = kPovNormal;
     if (steps != 0) fprintf(StdErr, "Number of steps: %d\n", steps + 1);
 }
+
+}  // namespace

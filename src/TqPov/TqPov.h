@@ -44,6 +44,11 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name);
 char* FormatUnsigned(char* out, unsigned long value);
 /// Writes value as printf("%g") would (out needs room for 32 characters); returns the end.
 char* FormatG(char* out, double value);
+/// Numbers that FormatG was given although they were infinite or not a number: POV-Ray cannot
+/// read them, so a scene that got one must not count as written.
+extern long nNonFiniteNumbers;
+/// Reports a scene value that is not a finite number ("The model is too large to frame: …").
+void ReportNonFiniteSceneValue();
 /// "<%g,%g,%g>".
 const char* PovGGG(const float* v);
 /// "%g,%g,%g" of each component times 255.
@@ -163,8 +168,10 @@ extern char PovNameSuffix[8];
 
 /// Writes part's declaration (and those of sub-files not yet declared).
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel);
-/// POV-Ray identifier of a file name.
+/// POV-Ray identifier of a file name; names cut to fit POV-Ray's limit stay unique in a scene.
 const char* PovName(const char* name);
+/// Starts a new scene for the uniqueness of cut identifiers.
+void ForgetPovNames();
 /// "matrix <...>" of a type 1 line, no line end.
 void PrintPovMatrix(FILE* fp, const LineEntry* line);
 /// Seam matrix of part with the width text, and a line end.
@@ -237,8 +244,8 @@ void PreCalcCamera();
 void CalcCameraAddPoint(const float* point);
 /// Offers the eight corners of the model box when no point was offered.
 void CalcCameraAddBoxCorners(const float* box);
-/// Computes LookAt and Location and writes the camera.
-void CalcCamera(FILE* fp);
+/// Computes LookAt and Location and writes the camera; -1 when no camera can be placed (reported).
+int CalcCamera(FILE* fp);
 
 // ---------------------------------------------------------------- lights
 
@@ -258,8 +265,8 @@ extern int nLightsAlloc;
 LightEntry* AddLight();
 /// Appends the three default lights when due; 0 ok, -1 out of memory.
 int AddDefaultLights();
-/// Writes every light.
-void CalcLights(FILE* fp);
+/// Writes every light; -1 (reported, nothing written) when a position is not a finite number.
+int CalcLights(FILE* fp);
 
 // ---------------------------------------------------------------- replacements
 

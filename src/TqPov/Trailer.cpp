@@ -1,5 +1,6 @@
 // Everything after the last declaration: model box variables, floor, background, camera, lights,
 // the model object, the statistics; or the error banner over a failed scene.
+#include <cmath>
 #include <cstring>
 
 #include "TqColor/TqColor.h"
@@ -48,20 +49,28 @@ void PrintSourceLine(FILE* fp, const char* prefix, const char* label, int fromPa
     fprintf(fp, "  %5d %s\n", fromP, PovStatPct(fromP, nPovTotalFromP));
 }
 
-void PrintModelData(FILE* fp, const PartEntry* model) {
+// The model box as scene variables; false (reported, nothing written) when its centre or size
+// is not a finite number.
+bool PrintModelData(FILE* fp, const PartEntry* model) {
     V3Mean(BBoxCenter, model->BBox, model->BBox + 3);
+    float size[3];
+    V3Sub(size, model->BBox + 3, model->BBox);
+    if (!std::isfinite(BBoxCenter[0] + BBoxCenter[1] + BBoxCenter[2] + size[0] + size[1] +
+                       size[2])) {
+        ReportNonFiniteSceneValue();
+        return false;
+    }
     PrintPovBookmark(fp, "ModelData");
     fprintf(fp, "#declare TqModelBBoxMin = %s;\n", PovGGG(model->BBox));
     fprintf(fp, "#declare TqModelBBoxMax = %s;\n", PovGGG(model->BBox + 3));
     fprintf(fp, "#declare TqModelBBoxCenter = (TqModelBBoxMin+TqModelBBoxMax)/2; // %s\n",
             PovGGG(BBoxCenter));
-    float size[3];
-    V3Sub(size, model->BBox + 3, model->BBox);
     fprintf(fp, "#declare TqModelBBoxSize = TqModelBBoxMax-TqModelBBoxMin; // %s\n", PovGGG(size));
     if (TqPov.FloorYGiven)
         fprintf(fp, "#declare TqFloorY = %g; // -f\n", TqPov.FloorY);
     else
         fputs("#declare TqFloorY = TqModelBBoxMax.y;\n", fp);  // LDraw's y axis points down
+    return true;
 }
 
 }  // namespace
@@ -71,6 +80,8 @@ int PrintPovInit(const char* modelPath, PrintPovHeaderExtraFuncT extra, void* us
     PrintPovHeaderExtraFunc = extra;
     PrintPovHeaderExtraUserData = userData;
     PovHeaderPrinted = 0;
+    ForgetPovNames();
+    nNonFiniteNumbers = 0;
     nPovTotalFromPARTS = nPovTotalFromP = nPovEquivFromP = nPovLgeoFromP = nPovLgeoFromPARTS = 0;
     nPovTqrFromPARTS = nPovTqrFromP = 0;
     if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) && !LgeoTabsRead) {
@@ -88,7 +99,7 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
     if (loadResult != 0) return PrintPovErrFile(fp, -1);
     if (model->nPovObjects == 0 || !model->LoadFlags.BBoxValid) return PrintPovErrFile(fp, -2);
     CalcCameraAddBoxCorners(model->BBox);
-    PrintModelData(fp, model);
+    if (!PrintModelData(fp, model)) return PrintPovErrFile(fp, -1);
     if (TqPov.FloorType) {
         PrintPovBookmark(fp, "Floor");
         fputs(TqPov.FloorType == 'c' ? kCheckeredFloor : kGreyFloor, fp);
@@ -97,13 +108,13 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
         PrintPovBookmark(fp, "Background");
         fprintf(fp, "background { color rgb %s}\n\n", PovGGG(TqPov.BackgroundRgb));
     }
-    if (TqPov.CameraOn)
-        CalcCamera(fp);
-    else
+    if (TqPov.CameraOn) {
+        if (CalcCamera(fp) != 0) return PrintPovErrFile(fp, -1);
+    } else {
         PrintPovIncludeFile(fp, "Camera", TqPov.IncludeCamera);
+    }
     if (TqPov.LightsOn) {
-        if (AddDefaultLights() != 0) return PrintPovErrFile(fp, -1);
-        CalcLights(fp);
+        if (AddDefaultLights() != 0 || CalcLights(fp) != 0) return PrintPovErrFile(fp, -1);
     } else {
         PrintPovIncludeFile(fp, "Lights", TqPov.IncludeLights);
     }
@@ -124,6 +135,11 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
     if (TqPov.IncludeTqEnd) PrintPovIncludeFile(fp, kIncludeTqEnd, nullptr);
     PrintPovIncludeFile(fp, "AtEnd", TqPov.IncludeEnd);
     PrintPovBookmark(fp, "End");
+    if (nNonFiniteNumbers != 0) {
+        // Whatever wrote it, a scene holding "inf" or "nan" does not parse.
+        ReportNonFiniteSceneValue();
+        return PrintPovErrFile(fp, -1);
+    }
     return 0;
 }
 

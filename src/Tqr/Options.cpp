@@ -413,7 +413,7 @@ static void ScanOption(const char* arg, RunSwitches* sw) {
             } else if (o[1] == 'c') {
                 ReadColours();
                 PrintColours(stdout);
-                exit(0);
+                ExitAfterListing();
             } else if (o[1] == 'p') {
                 sw->PrintPrimitives = 1;
             } else {

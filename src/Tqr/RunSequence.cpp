@@ -1,7 +1,9 @@
 // The spine of a run: message stream, option scan, library and colours, listing, check and test
 // modes, the output path, loading and scene writing, and the final summary.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -101,8 +103,7 @@ void RunCheckModeAndExit(const RunSwitches* switches) {
             printf("POV substitutes: %d (%d%%)\n", CheckPrimFileFound,
                    CheckPrimFileFound * 100 / CheckPrimFileTotal);
         }
-        fflush(stdout);
-        exit(0);
+        ExitAfterListing();
     }
     if (ModelFilename[0]) {
         if (TqIsDir(ModelFilename))
@@ -119,8 +120,19 @@ void RunCheckModeAndExit(const RunSwitches* switches) {
         }
     }
     PrintProgVer(StdErr);
-    fflush(stdout);
-    exit(0);
+    ExitAfterListing();
+}
+
+// A model path that exists as typed but cannot be read is an error of its own: the search must
+// not quietly take a file of the same name from the library instead.
+void CheckModelAsTyped(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return;
+    FILE* fp = OpenRegularFile(path);
+    if (!fp)
+        Exit("Cannot read '%s': %s", path,
+             errno == EINVAL ? "not a regular file" : strerror(errno));
+    fclose(fp);
 }
 
 TestKind ChooseTestKind() {
@@ -230,8 +242,7 @@ int TqrMain(int argc, char** argv) {
     if (!ModelFilename[0] && !DoCheck) {
         if (switches.PrintPrimitives) {
             PrintPovEquivsList(stdout);
-            fflush(stdout);
-            exit(0);
+            ExitAfterListing();
         }
         Exit(nullptr);
     }
@@ -252,6 +263,7 @@ int TqrMain(int argc, char** argv) {
         strncpy0(PovFilename, ModelFilename, sizeof(PovFilename));
         strncpy0(ModelFilename, "PovEquivs", sizeof(ModelFilename));
     } else {
+        CheckModelAsTyped(ModelFilename);
         FILE* fp = OpenDatFile(ModelFilename, 1, nullptr);
         if (!fp) Exit("Cannot find model file '%s'", ModelFilename);
         fclose(fp);
@@ -260,6 +272,8 @@ int TqrMain(int argc, char** argv) {
         Exit("Output path too long (at most %d characters)", kPathSize - 1);
     if (kind != TestKind::kAllEquivalents)
         strncpy0(ModelFilename, GetOpenDatFilePath(), sizeof(ModelFilename));
+    if (kind != TestKind::kAllEquivalents && SameFile(PovFilename, ModelFilename))
+        Exit("Output file '%s' is the model file itself; give another output path", PovFilename);
 
     if (LoadModelPre(ModelFilename) != 0 ||
         PrintPovInit(ModelFilename, PrintPovHeaderExtra, &commandLine) != 0) {
@@ -269,7 +283,7 @@ int TqrMain(int argc, char** argv) {
     // Any existing file counts, readable or not: without -o nothing the user has is overwritten.
     if (!switches.Overwrite && access(PovFilename, F_OK) == 0)
         Exit("File '%s' already exists, use option -o to overwrite", PovFilename);
-    PovFp = fopen(PovFilename, "w");
+    PovFp = OpenSceneFile(PovFilename);
     if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
     ForgetDirectoryListings();  // the output file now exists in a directory listed before
     // A large buffer: scenes of big models run to tens of megabytes.
@@ -283,12 +297,16 @@ int TqrMain(int argc, char** argv) {
 
     fseek(PovFp, 0, SEEK_END);
     long size = ftell(PovFp);
-    bool writeFailed = ferror(PovFp) != 0;
-    if (fclose(PovFp) != 0) writeFailed = true;
+    bool writeFailed = CloseSceneFile(PovFp) != 0;
     PovFp = nullptr;
     PrintProgVer(StdErr);
     if (writeFailed && status == 0) {
         fprintf(StdErr, "*** Could not write '%s' completely.\n", PovFilename);
+        status = -1;
+    }
+    if (!StandardOutputIntact()) {
+        // The diagnostics are lost; the user must not take the run for a clean one.
+        fputs("*** Could not write to standard output.\n", stderr);
         status = -1;
     }
     if (status == 0) {

@@ -31,6 +31,11 @@ void CheckArgumentsAfterScan(const RunSwitches* switches);
 
 /// Prints the usage (unless -stdout) and "*** message.", then ends with status 1.
 [[noreturn]] void Exit(const char* format, ...) TQ_PRINTF(1, 2);
+/// 1 when everything written to standard output reached it (flushes it).
+int StandardOutputIntact();
+/// Ends a listing or check mode: status 0, or 1 with a message when standard output failed (a
+/// full disk, a closed pipe), since the listing is then lost.
+[[noreturn]] void ExitAfterListing();
 /// Writes ProgVer and a newline.
 void PrintProgVer(FILE* fp);
 /// Hook between usage pages; no effect here.
@@ -52,6 +57,15 @@ struct CommandLine {
     int argc;
     char** argv;
 };
+
+/// 1 when both paths name the same existing file (same device and inode).
+int SameFile(const char* a, const char* b);
+/// Creates the scene for target: beside it under a temporary name when target is a regular file
+/// or new, else (FIFO, device, symbolic link) target itself; null when it cannot be written.
+FILE* OpenSceneFile(const char* target);
+/// Closes the scene and moves a complete one over its target; -1 when it could not be written
+/// completely (a temporary file is removed then, and an old scene stays as it was).
+int CloseSceneFile(FILE* fp);
 
 /// Completes the output path (step by step as documented in the README); -1 when too long.
 int FormOutputPath(const char* modelPath, char* povPath);

@@ -118,3 +118,15 @@ void Exit(const char* format, ...) {
     fflush(stdout);
     exit(1);
 }
+
+int StandardOutputIntact() {
+    return fflush(stdout) == 0 && !ferror(stdout);
+}
+
+void ExitAfterListing() {
+    if (!StandardOutputIntact()) {
+        fputs("*** Could not write to standard output.\n", stderr);
+        exit(1);
+    }
+    exit(0);
+}

@@ -1,6 +1,7 @@
-// The part table: registration, the 2000-slot limit, line storage and freeing.
+// The part table: registration, growth, the name index, line storage and freeing.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "TqInput/TqInput.h"
 #include "support/TestSupport.h"
@@ -22,28 +23,52 @@ TEST_F(Model, RegistrationFindsTheSameEntryAndMarksStuds) {
     FreePart(block);
 }
 
-TEST_F(Model, TableHoldsTwoThousandAndReusesFreedSlots) {
+TEST_F(Model, TableGrowsWithTheModelKeepsAddressesAndReusesFreedSlots) {
+    // Far beyond the 2000 entries a fixed table once held: a town of a thousand sub-models and
+    // a thousand library files must not lose any of them.
     ASSERT_EQ(SetMainModelName("model.ldr"), 0);
+    std::vector<PartEntry*> entries;
     char name[32];
-    for (int i = 1; i < kMaxParts; i++) {
+    for (int i = 1; i < 5000; i++) {
         snprintf(name, sizeof(name), "p%d.dat", i);
-        ASSERT_NE(RegisterPart(0, name), nullptr) << i;
+        PartEntry* entry = RegisterPart(0, name);
+        ASSERT_NE(entry, nullptr) << i;
+        entries.push_back(entry);
     }
-    PartEntry* refused;
-    {
-        CaptureOutput capture;
-        refused = RegisterPart(0, "one-too-many.dat");
-        EXPECT_EQ(capture.Err(), "Sorry, max 2000 parts.\n");
+    EXPECT_EQ(nParts, 5000);
+    for (int i = 1; i < 5000; i++) {
+        snprintf(name, sizeof(name), "p%d.dat", i);
+        EXPECT_EQ(FindPart(name), entries[(size_t)i - 1]) << name;  // entries never moved
+        EXPECT_EQ(&Parts[i], entries[(size_t)i - 1]) << i;
     }
-    EXPECT_EQ(refused, nullptr);
     Parts[5].LoadFlags.IsLibrary = 1;
     FreeModel();  // frees the model and every entry that is not a library file
     EXPECT_EQ(Parts[0].DatName, nullptr);
     EXPECT_STREQ(Parts[5].DatName, "p5.dat");
-    PartEntry* reused = RegisterPart(0, "new.dat");
-    ASSERT_NE(reused, nullptr);
-    EXPECT_LT(reused - Parts, kMaxParts);
-    EXPECT_EQ(nParts, kMaxParts);
+    EXPECT_EQ(FindPart("p4.dat"), nullptr);
+    EXPECT_EQ(RegisterPart(0, "new.dat"), &Parts[0]);  // the lowest free slot first
+    EXPECT_EQ(RegisterPart(0, "newer.dat"), &Parts[1]);
+    EXPECT_EQ(nParts, 5000);
+}
+
+TEST_F(Model, MainModelNamedLikeALibraryEntryHidesItUntilRenamed) {
+    // Check runs keep library entries between models; a model named like one of them must be
+    // found first, exactly as a scan from slot 0 would, and give the name back afterwards.
+    ASSERT_EQ(SetMainModelName("first.ldr"), 0);
+    PartEntry* library = RegisterPart(0, "zz.dat");
+    library->LoadFlags.IsLibrary = 1;
+    FreeModel();
+    ASSERT_EQ(SetMainModelName("zz.dat"), 0);
+    EXPECT_EQ(FindPart("zz.dat"), &Parts[0]);
+    EXPECT_EQ(RegisterPart(0, "zz.dat"), &Parts[0]);
+    ASSERT_EQ(SetMainModelName("other.ldr"), 0);
+    EXPECT_EQ(FindPart("zz.dat"), library);
+    EXPECT_STREQ(FindPart("zz.dat")->DatName, "zz.dat");
+    ASSERT_EQ(SetMainModelName("zz.dat"), 0);
+    FreePart(library);  // the hidden entry goes first: slot 0 keeps the name
+    EXPECT_EQ(FindPart("zz.dat"), &Parts[0]);
+    FreePart(&Parts[0]);
+    EXPECT_EQ(FindPart("zz.dat"), nullptr);
 }
 
 TEST_F(Model, CommentsShorterThan64CharactersLiveInline) {

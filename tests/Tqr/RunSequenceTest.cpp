@@ -133,15 +133,22 @@ TEST(RunSequence, BadOutputAndDegenerateModelsFailClearly) {
     EXPECT_NE(missing.out.find("Empty model.\n"), std::string::npos);
     EXPECT_NE(missing.out.find("*** Abnormal termination.\n"), std::string::npos);
     EXPECT_NE(ReadFile(ws.work + "/missing.pov").find("// Empty model"), std::string::npos);
-    // A model whose box is a single point leaves the camera nowhere to stand.
+    // A triangle collapsed to a point is nothing POV-Ray would draw (it refuses a mesh of such
+    // triangles): the model is empty.
     ws.dir.Write("work/point.ldr", "3 4 5 5 5 5 5 5 5 5 5\n");
     RunResult point = ws.Run({"-stdout", "point.ldr"});
     EXPECT_EQ(point.status, 1);
-    EXPECT_NE(point.out.find("Cannot place the camera"), std::string::npos) << point.out;
-    std::string scene = ReadFile(ws.work + "/point.pov");
+    EXPECT_NE(point.out.find("Empty model.\n"), std::string::npos) << point.out;
+    EXPECT_EQ(ReadFile(ws.work + "/point.pov").find("mesh"), std::string::npos);
+    // A camera standing on the point it looks at cannot be placed.
+    ws.dir.Write("work/flat.ldr", "3 4 0 0 0 10 0 0 0 0 10\n");
+    RunResult same = ws.Run({"-stdout", "-cc5,5,5", "-cla5,5,5", "flat.ldr"});
+    EXPECT_EQ(same.status, 1);
+    EXPECT_NE(same.out.find("Cannot place the camera"), std::string::npos) << same.out;
+    std::string scene = ReadFile(ws.work + "/flat.pov");
     EXPECT_FALSE(HasNonFiniteNumber(scene));
     EXPECT_NE(scene.find("// Error occurred"), std::string::npos);
-    // With a radius the same model has a camera.
-    RunResult radius = ws.Run({"-stdout", "-o", "-cg30,45,100", "point.ldr"});
-    EXPECT_EQ(radius.status, 0) << radius.out;
+    // With a camera elsewhere the same model converts.
+    RunResult elsewhere = ws.Run({"-stdout", "-o", "-cc5,5,-100", "-cla5,5,5", "flat.ldr"});
+    EXPECT_EQ(elsewhere.status, 0) << elsewhere.out;
 }
