@@ -5,10 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build
-flags=(-DTQR_TESTS=ON)
+flags=(-DTQR_TESTS=ON -DTQR_WERROR=ON)
 if [[ "${1:-}" == "--sanitize" ]]; then
     build=build-sanitize
-    flags=(-DTQR_TESTS=ON -DTQR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+    flags=(-DTQR_TESTS=ON -DTQR_WERROR=ON -DTQR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
 fi
 
 cmake -S . -B "$build" "${flags[@]}" >/dev/null

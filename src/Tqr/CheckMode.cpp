@@ -3,7 +3,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
@@ -13,7 +16,44 @@ int CheckPrimFileTotal = 0;
 int CheckPrimFileFound = 0;
 int lastN = 1;
 
-void CheckDatDir(const char* dir, void (*action)(const char* path)) {
+namespace {
+
+// Directories walked in this run, by device and inode. A symbolic link to a directory is
+// followed only to one not walked yet: two links "a -> ." and "b -> ." would otherwise make the
+// walk visit 2^depth paths.
+std::set<std::pair<dev_t, ino_t>>& WalkedDirs() {
+    static std::set<std::pair<dev_t, ino_t>> walked;
+    return walked;
+}
+
+// True (with one line saying why) for a file that check mode cannot read as LDraw text. A file
+// that does not open at all is left to the loader, which looks for it and reports it.
+bool IsUncheckable(const char* path) {
+    FILE* fp = OpenRegularFile(path);
+    if (!fp) {
+        if (errno != EINVAL) return false;
+        printf("'%s' is not a regular file, skipped\n", path);
+        return true;
+    }
+    FileKind kind = SniffFile(fp);
+    fclose(fp);
+    switch (kind) {
+        case FileKind::kUtf16:
+            printf("'%s' is UTF-16 text, not an LDraw file, skipped\n", path);
+            return true;
+        case FileKind::kBinary:
+        case FileKind::kTextWithNul:
+            // Textures and other binary files in a library would flood the listing.
+            printf("'%s' is not a text file, skipped\n", path);
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void CheckDatDir(const char* dir, int (*action)(const char* path)) {
     char buffer[kPathSize];
     if (!*dir || strlen(dir) + 2 > sizeof(buffer)) return;
     strncpy0(buffer, dir, sizeof(buffer));
@@ -22,6 +62,8 @@ void CheckDatDir(const char* dir, void (*action)(const char* path)) {
         buffer[length++] = '/';
         buffer[length] = '\0';
     }
+    struct stat self;
+    if (stat(buffer, &self) == 0) WalkedDirs().insert({self.st_dev, self.st_ino});
     DIR* d = opendir(buffer);
     if (!d) return;
     int count = 0;
@@ -32,11 +74,12 @@ void CheckDatDir(const char* dir, void (*action)(const char* path)) {
             continue;
         struct stat st;
         if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
-            CheckDatDir(path, action);
+            struct stat link;
+            bool isLink = lstat(path, &link) == 0 && S_ISLNK(link.st_mode);
+            if (!isLink || !WalkedDirs().count({st.st_dev, st.st_ino})) CheckDatDir(path, action);
             continue;
         }
-        action(path);
-        count++;
+        count += action(path);
     }
     closedir(d);
     buffer[length - 1] = '\0';
@@ -44,7 +87,8 @@ void CheckDatDir(const char* dir, void (*action)(const char* path)) {
     if (StdErr == stderr) fprintf(stderr, "%d files in %s checked.\n", count, buffer);
 }
 
-void CheckDatFile(const char* path) {
+int CheckDatFile(const char* path) {
+    if (IsUncheckable(path)) return 0;
     SetLineTypeSaveMask(0x3E);
     printf("'%s'\n", path);
     if (LoadModelPre(path) == 0) LoadModel();
@@ -56,9 +100,10 @@ void CheckDatFile(const char* path) {
     }
     // The entries stay: a part that a later file uses again is not read and checked again.
     for (int i = 0; i < nParts; i++) FreeLines(&Parts[i]);
+    return 1;
 }
 
-void CheckPrimFile(const char* path) {
+int CheckPrimFile(const char* path) {
     LoadModelPre(path);
     char name[kPathSize] = "";
     if ((int)strlen(path) >= CheckPrimFileDirLen)
@@ -77,6 +122,7 @@ void CheckPrimFile(const char* path) {
     CheckPrimFileTotal++;
     if (note[0]) CheckPrimFileFound++;
     printf("%-15s%s\n", name, note);
+    return 1;
 }
 
 int CheckTqrPartsDir() {

@@ -87,11 +87,12 @@ extern int CheckPrimFileFound;
 /// First part slot not yet listed by the debug cache listing.
 extern int lastN;
 
-/// Walks a directory tree calling action with the full path of every file.
-void CheckDatDir(const char* dir, void (*action)(const char* path));
-/// Checks one model or part file.
-void CheckDatFile(const char* path);
-/// Lists one primitive with its substitutes.
-void CheckPrimFile(const char* path);
+/// Walks a directory tree calling action with the full path of every file; the action returns 1
+/// when it counts the file as checked. Links to directories already walked are not followed.
+void CheckDatDir(const char* dir, int (*action)(const char* path));
+/// Checks one model or part file; 0 when it was skipped (not a regular or not a text file).
+int CheckDatFile(const char* path);
+/// Lists one primitive with its substitutes; 1.
+int CheckPrimFile(const char* path);
 /// 1 when LDrawDir/TQRPARTS is a directory.
 int CheckTqrPartsDir();

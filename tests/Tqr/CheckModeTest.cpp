@@ -1,6 +1,9 @@
 // Check mode seen from outside: single files, directory walks, primitive listings.
+#include <cstring>
 #include <string>
+#include <unordered_map>
 
+#include "Tqr/Tqr.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -108,4 +111,42 @@ TEST(CheckMode, EmptyPrimitiveDirectoryOmitsThePercentage) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Primitives in P: 0\n"), std::string::npos);
     EXPECT_EQ(r.out.find("POV substitutes"), std::string::npos);
+}
+
+namespace {
+
+int nIndexMismatches = 0;
+
+// Checks a file as the walk would, then asks the index for every name in the table.
+int CheckFileAndCompareIndexWithScan(const char* path) {
+    int checked = CheckDatFile(path);
+    // The first slot holding each name, found the slow way.
+    std::unordered_map<std::string, int> first;
+    for (int i = nParts - 1; i >= 0; i--) {
+        if (Parts[i].DatName) first[Parts[i].DatName] = i;
+    }
+    for (const auto& [name, slot] : first) {
+        if (FindPart(name.c_str()) != &Parts[slot]) nIndexMismatches++;
+    }
+    if (FindPart("no such file.dat") != nullptr) nIndexMismatches++;
+    return checked;
+}
+
+}  // namespace
+
+class CheckModeIndex : public TqrTest {};
+
+TEST_F(CheckModeIndex, AgreesWithASlotScanThroughAWholeLibrary) {
+    if (SharedLDrawDir().empty()) GTEST_SKIP() << "shared library absent";
+    UseLibrary(SharedLDrawDir());
+    DoCheck = 1;
+    WarningLevel = 1;
+    nIndexMismatches = 0;
+    {
+        CaptureOutput quiet;
+        for (const char* sub : {"/p", "/parts", "/models"})
+            CheckDatDir((SharedLDrawDir() + sub).c_str(), CheckFileAndCompareIndexWithScan);
+    }
+    EXPECT_GT(nParts, 500);
+    EXPECT_EQ(nIndexMismatches, 0);
 }

@@ -2,10 +2,14 @@
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -85,15 +89,54 @@ static std::string ReadFd(int fd) {
     return s;
 }
 
+namespace {
+
+// In the child: limits, privileges and streams as the options ask.
+void PrepareChild(const RunOptions& options, int outFd, int errFd) {
+    if (!options.stdoutPath.empty()) {
+        outFd = open(options.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (outFd < 0) _exit(127);
+    }
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    if (options.fileSizeLimit >= 0) {
+        struct rlimit limit = {(rlim_t)options.fileSizeLimit, (rlim_t)options.fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (options.unprivileged && geteuid() == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(127);
+    }
+}
+
+// Waits for the child, killing it when the timeout passes; the child's own peak memory too.
+int WaitForChild(pid_t pid, int timeoutSeconds, long* peakKb) {
+    int status = 0;
+    struct rusage usage = {};
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        pid_t done = wait4(pid, &status, timeoutSeconds > 0 ? WNOHANG : 0, &usage);
+        if (done == pid) break;
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(timeoutSeconds)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return kTimedOut;
+        }
+        usleep(5000);
+    }
+    *peakKb = usage.ru_maxrss;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
 RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
-                 const std::map<std::string, std::string>& env) {
+                 const std::map<std::string, std::string>& env, const RunOptions& options) {
     RunResult result;
     char outName[] = "/tmp/tqr-out-XXXXXX", errName[] = "/tmp/tqr-err-XXXXXX";
     int outFd = mkstemp(outName), errFd = mkstemp(errName);
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(outFd, 1);
-        dup2(errFd, 2);
+        PrepareChild(options, outFd, errFd);
         if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
         // A sanitizer finding must not pass for the program's own exit status 1.
         setenv("ASAN_OPTIONS", "exitcode=86:detect_leaks=1", 1);
@@ -105,7 +148,9 @@ RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
                 setenv(key.c_str(), value.c_str(), 1);
         }
         std::vector<char*> argv;
-        std::string binary = TQR_BINARY, name = "tqr";
+        // TQR_TEST_BINARY runs the suites against another build, e.g. an older one.
+        const char* other = getenv("TQR_TEST_BINARY");
+        std::string binary = other ? other : TQR_BINARY, name = "tqr";
         argv.push_back(name.data());  // the same command name in every build
         std::vector<std::string> copies = args;
         for (auto& a : copies) argv.push_back(a.data());
@@ -113,9 +158,7 @@ RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir,
         execv(binary.c_str(), argv.data());
         _exit(127);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.status = WaitForChild(pid, options.timeoutSeconds, &result.peakKb);
     lseek(outFd, 0, SEEK_SET);
     lseek(errFd, 0, SEEK_SET);
     result.out = ReadFd(outFd);

@@ -45,13 +45,24 @@ struct RunResult {
     int status = -1;
     std::string out;
     std::string err;
+    long peakKb = 0;  ///< the run's peak resident memory
 };
 
 /// Value that removes a variable from the environment of RunTqr.
 inline const std::string kUnsetEnv = "<unset>";
+/// How RunTqr runs the binary, beyond arguments, directory and environment.
+struct RunOptions {
+    int timeoutSeconds = 0;        ///< kill the run after this long (status kTimedOut); 0 = none
+    std::string stdoutPath;        ///< standard output goes to this file instead of RunResult.out
+    long long fileSizeLimit = -1;  ///< RLIMIT_FSIZE in bytes; -1 = unchanged
+    bool unprivileged = false;     ///< when run as root, drop to user and group nobody first
+};
+/// RunResult::status of a run killed by its timeout.
+constexpr int kTimedOut = -2;
 /// Runs the tqr binary in dir with the arguments; env entries are set (kUnsetEnv = removed).
 RunResult RunTqr(const std::vector<std::string>& args, const std::string& dir = "",
-                 const std::map<std::string, std::string>& env = {});
+                 const std::map<std::string, std::string>& env = {},
+                 const RunOptions& options = {});
 
 /// Sets environment variables for a scope (kUnsetEnv removes one) and restores them afterwards.
 class EnvGuard {
