@@ -311,7 +311,7 @@ int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailin
     ini->ModelDir = modelPath ? ModelDirOf(modelPath) : nullptr;
     const char* home = getenv("HOME");
     for (int i = 0; i < ini->nSymbolicSearchDirs; i++) {
-        LDrawSearchDirS dir;
+        LDrawSearchDirS dir = {};  // freed below even when parsing stops early
         if (!LDrawIniParseSymbolicSearchDir(&dir, ini->SymbolicSearchDirs[i], ini->LDrawDir,
                                             ini->ModelDir, home)) {
             free(dir.UnknownTags);

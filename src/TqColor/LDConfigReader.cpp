@@ -165,7 +165,9 @@ int ReadLdconfig(const char* path) {
     strncpy0(openPath, path, sizeof(openPath));
     FILE* fp = fopeni(openPath, "r");
     if (!fp) return 0;
+    BeginDiagnosticSummary();
     ReadLdconfigStream(fp, path);
+    EndDiagnosticSummary(path);
     fclose(fp);
     return 1;
 }

@@ -424,8 +424,8 @@ enum class LineOutcome { kKeep, kDrop, kEndSection, kAbort };
 LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, int* transform,
                          float* blockMatrix, bool prevInvertNext) {
     char* s = FirstNonBlank(IInfo.Line);
-    char* meta = nullptr;  // set for real "0" lines that are not FILE lines
-    float numbers[12];
+    char* meta = nullptr;    // set for real "0" lines that are not FILE lines
+    float numbers[12] = {};  // short line types leave the tail unread
     const char* rest = nullptr;
     int type = 0, count = 0;
     if (*s == '0') {

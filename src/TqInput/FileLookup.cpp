@@ -200,8 +200,9 @@ static bool SetLgeoDirIfExists(const char* base, const char* sub, const char* so
 
 int InitLgeoDir(const LDrawIniS* ini) {
     if (!TqInput.LgeoDir[0]) {
+        // An empty -lgd leaves its source text in place: as the ini path below it names no file,
+        // so that no ini file is searched.
         const char* env = getenv("LGEODIR");
-        TqInput.LgeoDirSource[0] = '\0';
         if (env && strlen(env) < (size_t)kPathSize) {
             strncpy0(TqInput.LgeoDir, env, kPathSize);
             strncpy0(TqInput.LgeoDirSource, "LGEODIR environment variable", kPathSize);

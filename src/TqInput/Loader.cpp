@@ -134,7 +134,9 @@ static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
 
 // A file that is no LDraw text at all is reported and then treated as not found.
 static bool IsLDrawText(FILE* fp, const char* path) {
-    switch (SniffFile(fp)) {
+    FileKind kind = SniffFile(fp);
+    if (kind == FileKind::kUtf16 || kind == FileKind::kBinary) nInputErrors++;
+    switch (kind) {
         case FileKind::kUtf16:
             PromptUser("Error during input", "%s is UTF-16 text, not an LDraw file", path);
             return false;
@@ -166,6 +168,7 @@ static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
         return 1;
     }
     if (!fp) {
+        nFilesNotFound++;
         PromptUser("Error during input", "Could not find %s Referenced by %s", part->DatName,
                    refName ? refName : "*");
         load.Read = load.Loaded = 1;
@@ -192,7 +195,7 @@ static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
 static int LoadChild(PartEntry* part, const LineEntry* line, int isMainModel, int childWrite) {
     PartEntry* child = line->Part;
     if (loadDepth >= kMaxNesting) {
-        ErrorInInput(0, kPlain, "References nested more than %d deep: %s line %u references %s",
+        ErrorInInput(0, kFailure, "References nested more than %d deep: %s line %u references %s",
                      kMaxNesting, part->DatName, line->LineNo, child->DatName);
         ModelIncomplete = 1;
         return kTooDeep;
@@ -206,7 +209,7 @@ static int LoadChild(PartEntry* part, const LineEntry* line, int isMainModel, in
 int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDeclarations) {
     PartLoadFlags& load = part->LoadFlags;
     if (load.Loading) {
-        ErrorInInput(0, kPlain, "Recursive references: %s", part->DatName);
+        ErrorInInput(0, kFailure, "Recursive references: %s", part->DatName);
         return 2;
     }
     load.Loading = 1;

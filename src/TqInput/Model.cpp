@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "TqInput/TqInput.h"
 
@@ -84,18 +85,22 @@ void UnindexPart(PartEntry* part) {
 
 int PartTable::SlotOf(const PartEntry* part) const {
     if (part >= first_ && part < first_ + kChunkSize) return (int)(part - first_);
-    for (size_t k = 0; k < chunks_.size(); k++) {
+    for (int k = 0; k < nChunks_; k++) {
         if (part >= chunks_[k] && part < chunks_[k] + kChunkSize)
-            return (int)((k + 1) * kChunkSize + (size_t)(part - chunks_[k]));
+            return (k + 1) * kChunkSize + (int)(part - chunks_[k]);
     }
     return -1;
 }
 
 bool PartTable::Grow(int slots) {
-    while ((int)(chunks_.size() + 1) * kChunkSize < slots) {
+    while ((nChunks_ + 1) * kChunkSize < slots) {
+        auto** grown =
+            static_cast<PartEntry**>(realloc(chunks_, (size_t)(nChunks_ + 1) * sizeof(PartEntry*)));
+        if (!grown) return false;
+        chunks_ = grown;
         auto* chunk = static_cast<PartEntry*>(calloc(kChunkSize, sizeof(PartEntry)));
         if (!chunk) return false;
-        chunks_.push_back(chunk);
+        chunks_[nChunks_++] = chunk;
     }
     return true;
 }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <vector>
 
 #include "LDrawIni/LDrawIni.h"
 #include "TqMath/TqMath.h"
@@ -129,10 +128,22 @@ void SetLineTypeSaveMask(unsigned mask);
 
 /// The form of an input diagnostic.
 enum InputErrorKind : int {
-    kPlain = 0,    ///< no prefix
-    kWarning = 1,  ///< "WARNING": the line is kept
-    kSkipping = 2  ///< "SKIPPING": the line is dropped
+    kPlain = 0,     ///< no prefix
+    kWarning = 1,   ///< "WARNING": the line is kept
+    kSkipping = 2,  ///< "SKIPPING": the line is dropped
+    kFailure = 3    ///< no prefix, but counted as an error (recursion, nesting too deep)
 };
+/// Errors (SKIPPING lines and failures) shown so far.
+extern int nInputErrors;
+/// Warnings (WARNING lines) shown so far.
+extern int nInputWarnings;
+/// Files looked for and not found so far.
+extern int nFilesNotFound;
+/// From here on, diagnostics of one file are counted per message instead of printed, when the
+/// warning level is below 2 (a library colour file holds dozens of alike notices).
+void BeginDiagnosticSummary();
+/// Prints one line per kind of message counted since BeginDiagnosticSummary.
+void EndDiagnosticSummary(const char* fileName);
 /// Message and newline on StdErr (the title is not shown).
 void PromptUser(const char* title, const char* format, ...) TQ_PRINTF(2, 3);
 /// Input diagnostic on standard output when level <= WarningLevel.
@@ -259,8 +270,7 @@ public:
     static constexpr int kChunkSize = 1024;
     /// The entry of a slot; the slot must have been made available by Grow.
     PartEntry& operator[](int slot) {
-        return slot < kChunkSize ? first_[slot]
-                                 : chunks_[(size_t)(slot / kChunkSize - 1)][slot % kChunkSize];
+        return slot < kChunkSize ? first_[slot] : chunks_[slot / kChunkSize - 1][slot % kChunkSize];
     }
     /// Makes slots 0..slots-1 available; false when memory ran out.
     bool Grow(int slots);
@@ -269,7 +279,10 @@ public:
 
 private:
     PartEntry first_[kChunkSize] = {};
-    std::vector<PartEntry*> chunks_;  // zero-filled chunks after the first, never freed
+    // Zero-filled chunks after the first. Like the first they live as long as the process: kept
+    // in plain storage, what the entries own stays reachable to the very end.
+    PartEntry** chunks_ = nullptr;
+    int nChunks_ = 0;
 };
 /// The part table.
 extern PartTable Parts;

@@ -1,5 +1,6 @@
 // The LGEO element and colour lists: which parts have hand-made LGEO (or Brenholt) models under
 // which name, and which LGEO colour stands for an LDraw colour.
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -99,7 +100,7 @@ int ReadLgeoListStream(int index, FILE* fp) {
         }
         char* end;
         long code = strtol(words[0], &end, 10);
-        if (end == words[0] || code > 2147483647L || code < -2147483647L) {
+        if (end == words[0] || code > INT_MAX || code < INT_MIN) {
             ErrorInInput(0, kSkipping, "Bad line, Color number expected");
             continue;
         }

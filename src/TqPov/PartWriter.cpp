@@ -609,7 +609,7 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
     // of them is a chain of calls, bounded like every other nesting.
     static int depth = 0;
     if (depth >= kMaxNesting) {
-        ErrorInInput(0, kPlain, "References nested more than %d deep: %s", kMaxNesting,
+        ErrorInInput(0, kFailure, "References nested more than %d deep: %s", kMaxNesting,
                      part->DatName);
         ModelIncomplete = 1;
         return;

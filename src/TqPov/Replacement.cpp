@@ -15,9 +15,10 @@ const char* SkipWhite(const char* s) {
 }
 
 // Matches "// TQRDATA: <keyword> " the way scanf would: every blank of the pattern stands for any
-// run of white space, including none. Returns the text after the keyword and its blanks.
+// run of white space, including none, and the line must start with the "//" itself. Returns the
+// text after the keyword and its blanks.
 const char* TqrDataArgument(const char* line, const char* keyword) {
-    const char* s = SkipWhite(line);
+    const char* s = line;
     if (strncmp(s, "//", 2) != 0) return nullptr;
     s = SkipWhite(s + 2);
     if (strncmp(s, "TQRDATA:", 8) != 0) return nullptr;
@@ -27,8 +28,9 @@ const char* TqrDataArgument(const char* line, const char* keyword) {
     return SkipWhite(s + n);
 }
 
+// A number as "%d" reads it, white space before it skipped.
 bool ReadSmallInt(const char** s, int* value) {
-    const char* p = *s;
+    const char* p = SkipWhite(*s);
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     if (!IsDigit((unsigned char)*p)) return false;

@@ -11,6 +11,7 @@
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
 
+int nCheckedFiles = 0;
 int CheckPrimFileDirLen = 0;
 int CheckPrimFileTotal = 0;
 int CheckPrimFileFound = 0;
@@ -89,6 +90,7 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
 
 int CheckDatFile(const char* path) {
     if (IsUncheckable(path)) return 0;
+    nCheckedFiles++;
     SetLineTypeSaveMask(0x3E);
     printf("'%s'\n", path);
     if (LoadModelPre(path) == 0) LoadModel();
@@ -123,6 +125,13 @@ int CheckPrimFile(const char* path) {
     if (note[0]) CheckPrimFileFound++;
     printf("%-15s%s\n", name, note);
     return 1;
+}
+
+void PrintCheckSummary() {
+    auto s = [](int n) { return n == 1 ? "" : "s"; };
+    printf("Checked %d file%s: %d error%s, %d warning%s, %d file%s not found\n", nCheckedFiles,
+           s(nCheckedFiles), nInputErrors, s(nInputErrors), nInputWarnings, s(nInputWarnings),
+           nFilesNotFound, s(nFilesNotFound));
 }
 
 int CheckTqrPartsDir() {

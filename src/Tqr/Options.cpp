@@ -277,11 +277,17 @@ static void ScanLightOrLibraryOption(const char* arg) {
         if (o[1] == '\0') {
             TqPov.DefaultLightsToo = 1;
         } else if (o[1] == 'c') {
-            if (LdconfigLdrRead) Exit("-ldc must be specified before color options");
+            if (LdconfigLdrRead) {
+                ExitHint = kLibraryOptionsFirst;
+                Exit("-ldc must be specified before color options");
+            }
             MyLdconfigLdr = o + 2;
         } else if (o[1] == 'd') {
             if (o[2] == '\0') Exit("Missing directory '%s'", arg);
-            if (LdconfigLdrRead) Exit("-ldd must be specified before color options");
+            if (LdconfigLdrRead) {
+                ExitHint = kLibraryOptionsFirst;
+                Exit("-ldd must be specified before color options");
+            }
             MyLDrawDir = o + 2;
         } else {
             Exit("Unknown option '%s'", arg);
@@ -391,14 +397,9 @@ static void ScanOption(const char* arg, RunSwitches* sw) {
             return;
         case 'n':
             if (strncmp(o, "nolgc", 5) != 0) Exit("Unknown option '%s'", arg);
-            if (o[5] == '\0') {
-                sw->UseLgeoColors = 0;
-            } else if (strcmp(o + 5, "f") == 0) {
-                sw->UseLgeoColors = 0;
-                sw->UseLgeoFinishes = 0;
-            } else {
-                Exit("Unknown option '%s'", arg);
-            }
+            // As for every option, characters after the identifying letters do not count.
+            sw->UseLgeoColors = 0;
+            if (o[5] == 'f') sw->UseLgeoFinishes = 0;
             return;
         case 'o':
             sw->Overwrite = 1;
@@ -456,9 +457,28 @@ static void ScanOption(const char* arg, RunSwitches* sw) {
     }
 }
 
+namespace {
+
+// The arguments not scanned yet, while the scan runs: an option that reads the colour file can
+// then tell whether a library option comes too late.
+char** UnscannedArgs = nullptr;
+int nUnscannedArgs = 0;
+
+}  // namespace
+
+int LibraryOptionFollows() {
+    for (int i = 0; i < nUnscannedArgs; i++) {
+        if (StrBeginsWith(UnscannedArgs[i], "-ldd") || StrBeginsWith(UnscannedArgs[i], "-ldc"))
+            return 1;
+    }
+    return 0;
+}
+
 void ScanArguments(int argc, char** argv, RunSwitches* switches) {
     int nFiles = 0;
     for (int i = 1; i < argc; i++) {
+        UnscannedArgs = argv + i + 1;
+        nUnscannedArgs = argc - i - 1;
         const char* arg = argv[i];
         if (arg[0] != '-') {
             if (nFiles == 0)
@@ -472,6 +492,7 @@ void ScanArguments(int argc, char** argv, RunSwitches* switches) {
             ScanOption(arg, switches);
         }
     }
+    nUnscannedArgs = 0;
 }
 
 void CheckArgumentsAfterScan(const RunSwitches* switches) {

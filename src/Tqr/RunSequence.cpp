@@ -119,6 +119,7 @@ void RunCheckModeAndExit(const RunSwitches* switches) {
             CheckDatDir(dir, CheckDatFile);
         }
     }
+    PrintCheckSummary();
     PrintProgVer(StdErr);
     ExitAfterListing();
 }
@@ -193,6 +194,8 @@ int FormOutputPath(const char* modelPath, char* povPath) {
 
 void ReadColours() {
     if (LdconfigLdrRead) return;
+    // Read during the option scan, the library options still to come have not taken effect.
+    if (LibraryOptionFollows()) ExitHint = kLibraryOptionsFirst;
     int error = 0;
     LDrawIni = LDrawIniGet(MyLDrawDir, MyLDrawDir ? "-ldd<dir> option" : nullptr, &error);
     if (!LDrawIni && error == 2 && HasSubDir("P") && HasSubDir("PARTS") && HasSubDir("MODELS"))
@@ -209,6 +212,7 @@ void ReadColours() {
     FillInColours();
     ResolveEdgeColours(LdconfigLdrPath);
     LdconfigLdrRead = 1;
+    ExitHint = nullptr;
 }
 
 void PrintPovHeaderExtra(FILE* fp, void* userData) {

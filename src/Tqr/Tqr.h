@@ -31,6 +31,12 @@ void CheckArgumentsAfterScan(const RunSwitches* switches);
 
 /// Prints the usage (unless -stdout) and "*** message.", then ends with status 1.
 [[noreturn]] void Exit(const char* format, ...) TQ_PRINTF(1, 2);
+/// A line Exit prints after its message when set; null.
+extern const char* ExitHint;
+/// The hint for library options given after an option that read the colour file.
+extern const char kLibraryOptionsFirst[];
+/// 1 while the option scan runs and a -ldd or -ldc option is still to come.
+int LibraryOptionFollows();
 /// 1 when everything written to standard output reached it (flushes it).
 int StandardOutputIntact();
 /// Ends a listing or check mode: status 0, or 1 with a message when standard output failed (a
@@ -78,6 +84,10 @@ int TqrMain(int argc, char** argv);
 
 // ---------------------------------------------------------------- check mode
 
+/// Files read and checked by CheckDatFile.
+extern int nCheckedFiles;
+/// The last line of check mode: files checked, errors, warnings, files not found.
+void PrintCheckSummary();
 /// Characters cut from the front of a path handed to CheckPrimFile.
 extern int CheckPrimFileDirLen;
 /// Primitives listed.

@@ -102,6 +102,10 @@ static void PrintUsage() {
     PrintProgVer(stdout);
 }
 
+const char* ExitHint = nullptr;
+const char kLibraryOptionsFirst[] =
+    "Hint: put -ldd and -ldc before any option that names a colour.";
+
 void Exit(const char* format, ...) {
     if (StdErr == stderr || !format) {
         PrintUsage();
@@ -114,6 +118,7 @@ void Exit(const char* format, ...) {
         vfprintf(StdErr, format, ap);
         va_end(ap);
         fputs(".\n", StdErr);
+        if (ExitHint) fprintf(StdErr, "%s\n", ExitHint);
     }
     fflush(stdout);
     exit(1);

@@ -250,9 +250,19 @@ TEST(ColoursBinary, RealColourFileIsListedWithItsFaultsSkipped) {
             "0 !COLOUR Glitter_Trans_Dark_Pink  CODE 114 VALUE #DF6695 EDGE #B9275F ALPHA 128\n"),
         std::string::npos);
     EXPECT_EQ(r.out.find("CODE 10375"), std::string::npos);
-    RunResult checked =
+    // At warning level 1 (and in check mode) one line per kind of fault, from level 2 each.
+    RunResult summed =
         RunTqr({"-ldd" + ldraw, "-w1", "-pc"}, home.Path(), CleanLibraryEnv(home.Path()));
-    EXPECT_NE(checked.out.find("Color code out of range [0..511]: 0 !COLOUR Trans_Black"),
+    EXPECT_NE(summed.out.find("LDConfig.ldr\": 26 lines: Color code out of range [0..511] (-w2 "
+                              "shows each)\n"),
+              std::string::npos)
+        << summed.out.substr(0, 400);
+    EXPECT_NE(summed.out.find("LDConfig.ldr\": 2 lines: Illegal color code (-w2 shows each)\n"),
               std::string::npos);
-    EXPECT_NE(checked.out.find("Illegal color code: 0 !COLOUR Main_Colour"), std::string::npos);
+    EXPECT_EQ(summed.out.find("[0..511]: 0 !COLOUR"), std::string::npos);
+    RunResult each =
+        RunTqr({"-ldd" + ldraw, "-w2", "-pc"}, home.Path(), CleanLibraryEnv(home.Path()));
+    EXPECT_NE(each.out.find("Color code out of range [0..511]: 0 !COLOUR Trans_Black"),
+              std::string::npos);
+    EXPECT_NE(each.out.find("Illegal color code: 0 !COLOUR Main_Colour"), std::string::npos);
 }

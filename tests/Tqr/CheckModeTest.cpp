@@ -51,6 +51,17 @@ TEST(CheckMode, SingleFileShowsItsPathAndFaults) {
     EXPECT_EQ(r.out.substr(r.out.size() - 1 - std::string("tqr 1.4.0").size()).rfind("\ntqr", 0),
               std::string::npos);
     EXPECT_FALSE(FileExists(c.dir / "m.pov"));
+    // One line sums up the run; faults of library files that stay hidden are not counted.
+    EXPECT_NE(r.out.find("Checked 1 file: 0 errors, 1 warning, 0 files not found\n"),
+              std::string::npos)
+        << r.out;
+    std::string broken = c.dir.Write("n.ldr",
+                                     "1 4 0 0 0 1 0 0 0 1 0 0 0 1 none.dat\n7 bad line\n"
+                                     "1 4 0 0 0 0 0 0 0 0 0 0 0 0 good.dat\n");
+    RunResult n = c.Run({"-check", broken});
+    EXPECT_NE(n.out.find("Checked 1 file: 2 errors, 0 warnings, 1 file not found\n"),
+              std::string::npos)
+        << n.out;
 }
 
 TEST(CheckMode, DirectoriesPrintTheirCountsDeepestFirst) {

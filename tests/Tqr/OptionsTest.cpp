@@ -109,6 +109,15 @@ TEST_F(Options, ReplacementOrderAndLgeoColours) {
     EXPECT_FALSE(TqPov.LgeoColors);
     EXPECT_FALSE(TqPov.LgeoFinishes);
     ResetGlobalState();
+    // Letters after an option's own are ignored, as for every other option.
+    Scan({"-lgeo", "-nolgcfx"});
+    EXPECT_FALSE(TqPov.LgeoColors);
+    EXPECT_FALSE(TqPov.LgeoFinishes);
+    ResetGlobalState();
+    Scan({"-lgeo", "-nolgcx"});
+    EXPECT_FALSE(TqPov.LgeoColors);
+    EXPECT_TRUE(TqPov.LgeoFinishes);
+    ResetGlobalState();
     Scan({"-kv"});
     EXPECT_TRUE(TqPov.LgeoColors && TqPov.LgeoFinishes);
 }
@@ -244,7 +253,6 @@ TEST(OptionsBinary, RefusedOptionsShowOnlyTheirMessageWithStdout) {
         {{"-lg1,2"}, "*** Bad arguments '-lg1,2'.\n"},
         {{"-lc1,2,x"}, "*** Bad arguments '-lc1,2,x'.\n"},
         {{"-mp"}, "*** Missing version '-mp'.\n"},
-        {{"-nolgcx"}, "*** Unknown option '-nolgcx'.\n"},
         {{"-px"}, "*** Unknown option '-px'.\n"},
         {{"-sw"}, "*** Bad argument '-sw'.\n"},
         {{"-sx"}, "*** Unknown option '-sx'.\n"},
@@ -290,17 +298,32 @@ TEST(OptionsBinary, UsageWithoutArgumentsAndBeforeErrors) {
 TEST(OptionsBinary, ColourOptionsFixTheLibrary) {
     TempDir dir;
     std::string lib = MakeLibrary(dir);
+    const std::string hint = "Hint: put -ldd and -ldc before any option that names a colour.\n";
     RunResult b4 = RunStdout({"-b4", "-ldd" + lib}, lib);
-    EXPECT_EQ(b4.out, "*** -ldd must be specified before color options.\n");
+    EXPECT_EQ(b4.out, "*** -ldd must be specified before color options.\n" + hint);
     RunResult c4 = RunStdout({"-c4", "-ldd" + lib, "-q9"}, lib);
     EXPECT_EQ(c4.out, "*** Bad argument '-q9'.\n");
     RunResult bux = RunStdout({"-ldd" + lib, "-bux"});
     EXPECT_EQ(bux.out, "*** Bad color '-bux'.\n");
     RunResult named = RunStdout({"-ldd" + lib, "-cbright_red", "-ldc", "-q9"});
-    EXPECT_EQ(named.out, "*** -ldc must be specified before color options.\n");
+    EXPECT_EQ(named.out, "*** -ldc must be specified before color options.\n" + hint);
     RunResult noLibrary = RunStdout({"-bux"});
     EXPECT_NE(noLibrary.out.find("*** Environment variable LDRAWDIR must be set"),
               std::string::npos);
+    EXPECT_EQ(noLibrary.out.find("Hint"), std::string::npos);  // no library option to move
+    // Without any other library setting, a colour read before -ldd cannot find the library:
+    // the message says what is missing, the hint what to do.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-bgreen", "-ldd" + lib, "car.ldr"}, {"-pc", "-ldd" + lib}}) {
+        RunResult late = RunStdout(args);
+        EXPECT_EQ(late.status, 1) << args[0];
+        EXPECT_NE(late.out.find("Alternatively use the -ldd<dir> option.\n" + hint),
+                  std::string::npos)
+            << late.out;
+    }
+    RunResult first = RunStdout({"-ldd" + lib, "-pc"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out.find("Hint"), std::string::npos);
 }
 
 TEST(OptionsBinary, OverlongFileNamesAreRefused) {
