@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# Builds tqr, converts the sample model against the sample library, and renders it to PNG when
-# POV-Ray is installed. Output goes to build/sample/ (the binary to build-sample/).
+# Builds tqr and tqr-render, converts the sample model against the sample library, and renders it
+# in the studio look with tqr-render. Installs the compiler and POV-Ray with apt-get when they
+# are missing. Output goes to build/sample/ (the binaries to build-sample/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
     apt-get update && apt-get install -y --no-install-recommends cmake g++ make
 fi
+if ! command -v povray >/dev/null; then
+    apt-get update && apt-get install -y --no-install-recommends povray
+fi
 cmake -S . -B build-sample -DTQR_TESTS=OFF -DTQR_BENCH=OFF >/dev/null
-cmake --build build-sample -j "$(nproc)" --target tqr
+cmake --build build-sample -j "$(nproc)" --target tqr tqr-render
 
 mkdir -p build/sample
 build-sample/tqr -lddsamples/ldraw -o samples/tower.ldr build/sample/tower.pov
-if command -v povray >/dev/null; then
-    povray +Ibuild/sample/tower.pov +Obuild/sample/tower.png +W640 +H480 +A0.3 -D -V >/dev/null 2>&1
-    echo "Rendered build/sample/tower.png"
-else
-    echo "POV-Ray not installed: scene written to build/sample/tower.pov (apt-get install povray to render)"
-fi
+build-sample/tqr-render --force --size 640x480 samples/tower.ldr build/sample/tower.png \
+    -- -lddsamples/ldraw
+echo "Rendered build/sample/tower.png"

@@ -1,5 +1,6 @@
 // The automatic camera: from a latitude and longitude it moves the camera in along the viewing
 // line until the model just fits, and writes a camera whose numbers stay adjustable.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -116,6 +117,78 @@ int FitLocation(FILE* fp, float* eh, float* ev) {
     return 0;
 }
 
+// Half the width and height of the view an orthographic camera aimed at aim needs to hold the
+// model, along the screen axes hor and ver.
+void OrthographicExtent(const float* aim, const float* hor, const float* ver, double* halfWidth,
+                        double* halfHeight) {
+    const CameraDataS& c = CameraData;
+    // The automatic camera has seen every point of the model along these very axes.
+    if (c.Mode == 3 && c.nPoints > 0 && TqPov.RollAngle == 0) {
+        double h = V3Dot(aim, hor), v = V3Dot(aim, ver);
+        *halfWidth = std::max(c.HorMax - h, h - c.HorMin);
+        *halfHeight = std::max(c.VerMax - v, v - c.VerMin);
+        return;
+    }
+    // Otherwise the corners of the box; a rolled view turns them in the frame, so then only
+    // their circle is sure to fit.
+    float corners[8][3];
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    TqCalcBBoxCorners(corners, identity, Parts[0].BBox, 0);
+    double radius = 0;
+    *halfWidth = *halfHeight = 0;
+    for (const auto& corner : corners) {
+        float d[3];
+        V3Sub(d, corner, aim);
+        double x = std::fabs(V3Dot(d, hor)), y = std::fabs(V3Dot(d, ver));
+        *halfWidth = std::max(*halfWidth, x);
+        *halfHeight = std::max(*halfHeight, y);
+        radius = std::max(radius, std::sqrt(x * x + y * y));
+    }
+    if (TqPov.RollAngle != 0) *halfWidth = *halfHeight = radius;
+}
+
+// The orthographic view (-co): the perspective camera's line of sight, sky and roll, aimed at the
+// middle of the model as seen from there (or the -cla point), with up and right sized so that
+// the whole model lies inside the frame with a small margin; -co<s> scales that. The camera
+// stands outside the model's box on the line of sight.
+void PrintOrthographicView(FILE* fp, bool lookAtGiven) {
+    const CameraDataS& c = CameraData;
+    float dir[3], toCamera[3], hor[3], ver[3], across[3], aim[3];
+    V3Sub(toCamera, Location, LookAt);
+    V3Scale(dir, -1 / V3Length(toCamera), toCamera);
+    V3Cross(across, dir, TqPov.CameraSky);
+    V3Unit(hor, across);
+    V3Cross(across, hor, dir);
+    V3Unit(ver, across);
+    V3Assign(aim, lookAtGiven ? LookAt : BBoxCenter);
+    if (!lookAtGiven && c.Mode == 3 && c.nPoints > 0 && TqPov.RollAngle == 0) {
+        // Centre the model's outline: the box centre moved across the line of sight.
+        double h = (c.HorMin + c.HorMax) / 2 - V3Dot(BBoxCenter, c.HorAxis);
+        double v = (c.VerMin + c.VerMax) / 2 - V3Dot(BBoxCenter, c.VerAxis);
+        for (int i = 0; i < 3; i++)
+            aim[i] = (float)(BBoxCenter[i] + h * c.HorAxis[i] + v * c.VerAxis[i]);
+        V3Assign(hor, c.HorAxis);
+        V3Assign(ver, c.VerAxis);
+    }
+    double halfWidth, halfHeight;
+    OrthographicExtent(aim, hor, ver, &halfWidth, &halfHeight);
+    double aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 4.0 / 3.0;
+    double height = 2 * std::max(halfHeight, halfWidth / aspect) * 1.04;
+    if (TqPov.OrthoScale != 0) height *= TqPov.OrthoScale;
+    float size[3];
+    V3Sub(size, Parts[0].BBox + 3, Parts[0].BBox);
+    double distance = V3Length(toCamera) + V3Length(size);
+    fprintf(fp, "\t#if (TqOrthographic)\n\t\t#declare TqLookAt = %s; // %s\n", PovGGG(aim),
+            lookAtGiven ? "-cla" : "Middle of the model (not -cla)");
+    fprintf(fp,
+            "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g; // height of the view\n",
+            height);
+    fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", distance, PovGGG(dir));
+    fputs(
+        "\t\tlocation TqLocation\n\t\tup       TqOrthoScale*y\n\t\tright    -TqAspectRatio*TqOrthoScale*x\n\t#else\n",
+        fp);
+}
+
 void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     const CameraDataS& c = CameraData;
     float v[3];
@@ -140,18 +213,26 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     fputs(
         "\t#if (version >= 3.5)\n\t\t#if (abs(TqAspectRatio-image_width/image_height) > 0.01)\n\t\t\t#error \"TqAspectRatio does not match image size. Select a correct image size or use option -car<ar>.\"\n\t\t#end\n\t#end\n\n",
         fp);
+    // POV-Ray wants the camera type before every other item of the camera.
+    if (TqPov.Orthographic) fputs("\t#if (TqOrthographic) orthographic #end\n", fp);
     fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
-    fputs("\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n",
-          fp);
-    if (lookAtGiven)
-        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
-    else
-        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter),
-                "BBox center (not -cla)");
-    fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
-            TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
-    fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0, PovGGG(c.Direction));
-    fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
+    if (TqPov.Orthographic) {
+        PrintOrthographicView(fp, lookAtGiven);
+    } else {
+        // Without -co the branch stays as it always was; only -co scenes use it.
+        fputs(
+            "\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n",
+            fp);
+        if (lookAtGiven)
+            fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
+        else
+            fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter),
+                    "BBox center (not -cla)");
+        fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
+                TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
+        fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0, PovGGG(c.Direction));
+        fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
+    }
     fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt),
             lookAtGiven ? "-cla" : "Calculated (not -cla)");
     fprintf(fp, "\t\t#declare TqLocation = %s;\n", PovGGG(Location));

@@ -1,4 +1,5 @@
 // The automatic camera: the fit itself, the modes, and the text written; the default lights.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
+#include "support/Image.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -183,4 +185,49 @@ TEST(CameraBinary, SkyAlongTheViewingLineIsRefusedClearly) {
     std::string scene = ReadFile(dir / "m.pov");
     EXPECT_FALSE(HasNonFiniteNumber(scene));
     EXPECT_NE(scene.find("// Error occurred"), std::string::npos);
+}
+
+TEST(CameraBinary, OrthographicViewHoldsTheWholeModelAndRenders) {
+    if (!HavePovray()) GTEST_SKIP() << "povray not installed";
+    TempDir dir;
+    std::string lib = "-ldd" + SourceDir() + "/samples/ldraw";
+    std::string model = SourceDir() + "/samples/tower.ldr";
+    // Several views and aspect ratios, and a roll that turns the model in the frame.
+    struct View {
+        std::vector<std::string> options;
+        int width, height;
+    };
+    for (const View& view :
+         {View{{"-co"}, 160, 120}, View{{"-co", "-cg10,-70"}, 160, 120},
+          View{{"-co", "-car1", "-cg60,200"}, 120, 120}, View{{"-co", "-cra30"}, 160, 120}}) {
+        std::vector<std::string> args = {lib, "-o"};
+        args.insert(args.end(), view.options.begin(), view.options.end());
+        args.insert(args.end(), {model, dir / "ortho.pov"});
+        RunResult r = RunTqr(args, dir.Path(), CleanLibraryEnv(dir.Path()));
+        std::string name = view.options.back();
+        ASSERT_EQ(r.status, 0) << name << r.err;
+        EXPECT_EQ(ReadFile(dir / "ortho.pov").find("doesn't work yet"), std::string::npos);
+        ASSERT_EQ(RenderScene(dir / "ortho.pov", dir / "ortho.png", view.width, view.height, {},
+                              "+UA +FN"),
+                  "")
+            << name;
+        Image image;
+        ASSERT_TRUE(ReadImage(dir / "ortho.png", &image)) << name;
+        // Where the model is: every pixel that is not the transparent background.
+        int x0 = image.width, x1 = -1, y0 = image.height, y1 = -1;
+        for (int y = 0; y < image.height; y++) {
+            for (int x = 0; x < image.width; x++) {
+                if (image.Alpha(x, y) == 0) continue;
+                x0 = std::min(x0, x), x1 = std::max(x1, x);
+                y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+        }
+        EXPECT_GT(x0, 0) << name;
+        EXPECT_GT(y0, 0) << name;
+        EXPECT_LT(x1, image.width - 1) << name;
+        EXPECT_LT(y1, image.height - 1) << name;
+        double fill =
+            std::max((x1 - x0 + 1) / (double)image.width, (y1 - y0 + 1) / (double)image.height);
+        EXPECT_GE(fill, name == "-cra30" ? 0.6 : 0.8) << name;
+    }
 }

@@ -152,7 +152,11 @@ TEST_F(SceneText, PercentagesAndStatistics) {
     ASSERT_EQ(SetMainModelName("m.ldr"), 0);
     Parts[0].nContainedParts = 12;
     Parts[0].nStuds = 96;
-    for (int i = 1; i < 47; i++) RegisterPart(0, ("f" + std::to_string(i)).c_str());
+    for (int i = 1; i < 47; i++) {
+        char name[16];
+        snprintf(name, sizeof(name), "f%d", i);
+        RegisterPart(0, name);
+    }
     nPovTotalFromPARTS = 12;
     nPovTotalFromP = 30;
     nPovEquivFromP = 25;

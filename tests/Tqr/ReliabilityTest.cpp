@@ -128,7 +128,8 @@ TEST_F(Reliability, ThousandsOfSubModelsAndLibraryFilesAllArrive) {
 
     std::string model;
     for (int i = 0; i < 2600; i++) {
-        std::string name = "p" + std::to_string(i) + ".dat";
+        std::string name = "p";
+        name.append(std::to_string(i)).append(".dat");
         dir.Write("ldraw/parts/" + name, "0 Part " + std::to_string(i) + "\n3 16 0 0 0 " +
                                              std::to_string(i + 1) + " 0 0 0 0 10\n");
         model += "1 4 " + std::to_string(i * 20) + " 0 0 1 0 0 0 1 0 0 0 1 " + name + "\n";

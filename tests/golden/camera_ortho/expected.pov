@@ -469,18 +469,16 @@ camera {
 		#end
 	#end
 
+	#if (TqOrthographic) orthographic #end
 	sky      TqSky
 	right    -TqAspectRatio*x
 	#if (TqOrthographic)
-
-		#error "* * doesn't work yet..."
-
-		orthographic
-		#declare TqLookAt = <60,-2,20>; // BBox center (not -cla)
-		#declare TqOrthoScale = (1+TqPercentageBack/100.0)*127.279;
-		#declare TqLocation = TqLookAt - 2000*<-0.612372,0.5,0.612372>;
+		#declare TqLookAt = <58.8258,-4.87628,21.1742>; // Middle of the model (not -cla)
+		#declare TqOrthoScale = (1+TqPercentageBack/100.0)*132.37; // height of the view
+		#declare TqLocation = TqLookAt - 320.569*<-0.612372,0.5,0.612372>;
 		location TqLocation
-		scale    TqOrthoScale
+		up       TqOrthoScale*y
+		right    -TqAspectRatio*TqOrthoScale*x
 	#else
 		#declare TqLookAt = <78.4589,8.00254,30.2919>; // Calculated (not -cla)
 		#declare TqLocation = <160.688,-59.1371,-51.937>;

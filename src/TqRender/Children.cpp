@@ -1,0 +1,150 @@
+// Child processes (started with argument vectors, never through a shell), the signals that stop
+// a run, and the temporary files and directories that must go when it ends, however it ends.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "TqRender/TqRender.h"
+
+extern char** environ;
+
+namespace tqrender {
+
+namespace {
+
+// Read by the signal handler: only lock-free scalars. A slot holds a running child or 0.
+constexpr int kMaxChildren = 512;
+volatile sig_atomic_t gInterrupt = 0;
+volatile pid_t gChildren[kMaxChildren];
+
+std::vector<std::string> gTemporaries;
+
+void OnStopSignal(int signalNumber) {
+    if (!gInterrupt) gInterrupt = signalNumber;
+    for (int i = 0; i < kMaxChildren; i++) {
+        pid_t pid = gChildren[i];
+        if (pid > 0) kill(pid, SIGTERM);
+    }
+}
+
+void Remember(pid_t pid) {
+    for (int i = 0; i < kMaxChildren; i++) {
+        if (gChildren[i] == 0) {
+            gChildren[i] = pid;
+            break;
+        }
+    }
+    // The signal may have come between the start and the line above.
+    if (gInterrupt) kill(pid, SIGTERM);
+}
+
+void Forget(pid_t pid) {
+    for (int i = 0; i < kMaxChildren; i++) {
+        if (gChildren[i] == pid) gChildren[i] = 0;
+    }
+}
+
+}  // namespace
+
+void InstallSignalHandlers() {
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a blocked wait or poll must return so that the run can clean up.
+    action.sa_flags = 0;
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+int InterruptSignal() {
+    return gInterrupt;
+}
+
+pid_t StartChild(const std::string& program, const std::vector<std::string>& argv, int outFd,
+                 int errFd) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, s);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    int status = posix_spawn(&pid, program.c_str(), &actions, &attributes, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (status != 0) return -1;
+    Remember(pid);
+    return pid;
+}
+
+int WaitChild(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            Forget(pid);
+            return -1;
+        }
+    }
+    Forget(pid);
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+void StopChildren() {
+    for (int i = 0; i < kMaxChildren; i++) {
+        pid_t pid = gChildren[i];
+        if (pid > 0) kill(pid, SIGTERM);
+    }
+}
+
+int RunChildToFiles(const std::string& program, const std::vector<std::string>& argv,
+                    const std::string& outPath, const std::string& errPath) {
+    int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_t pid = outFd >= 0 && errFd >= 0 ? StartChild(program, argv, outFd, errFd) : -1;
+    if (outFd >= 0) close(outFd);
+    if (errFd >= 0) close(errFd);
+    return pid < 0 ? -1 : WaitChild(pid);
+}
+
+void RegisterTemporary(const std::string& path) {
+    gTemporaries.push_back(path);
+}
+
+void ForgetTemporary(const std::string& path) {
+    std::erase(gTemporaries, path);
+}
+
+void RemoveTemporaries() {
+    std::error_code ec;
+    // Newest first: files placed inside a registered directory go before the directory.
+    for (auto it = gTemporaries.rbegin(); it != gTemporaries.rend(); ++it)
+        std::filesystem::remove_all(*it, ec);
+    gTemporaries.clear();
+}
+
+std::string MakeTemporaryDirectory() {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = JoinPath(base && *base ? base : "/tmp", "tqr-render-XXXXXX");
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) return "";
+    std::string dir = buffer.data();
+    RegisterTemporary(dir);
+    return dir;
+}
+
+}  // namespace tqrender

@@ -1,0 +1,199 @@
+// The conversion: the tqr command line for a run, running it, sorting its messages into the
+// routine report and what the user must see, and reading back what the scene says about itself.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "TqRender/TqRender.h"
+
+namespace tqrender {
+
+// Moving the camera back by this share of its distance keeps the automatic camera's tight fit
+// clear of the border: about 4% of the picture on the tightest side with the shared models.
+const int kFramingPercent = 12;
+
+namespace {
+
+// Lines tqr prints on every successful run; nothing in them needs the user's attention here.
+const char* const kRoutinePrefixes[] = {
+    "Processing ",
+    "Number of steps: ",
+    "POV file successfully written",
+    "Remember to use aspect",
+    "Model has ",
+    "DAT files:",
+    "POV Equivs:",
+};
+
+bool IsRoutineLine(const std::string& line) {
+    for (const char* prefix : kRoutinePrefixes) {
+        if (line.rfind(prefix, 0) == 0) return true;
+    }
+    if (line.find(" - LDraw to POV-Ray converter") != std::string::npos) return true;
+    size_t first = line.find_first_not_of(' ');
+    return first != std::string::npos && line.compare(first, 5, "PARTS") == 0;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool UsesLgeo(const std::vector<std::string>& tqrOptions) {
+    for (const std::string& o : tqrOptions) {
+        if (o == "-lgeo" || o == "-kv") return true;
+    }
+    return false;
+}
+
+// Value of a "// NAME: value (how it was found)" header line of a scene.
+std::string HeaderValue(const std::string& head, const char* name) {
+    std::string key = std::string("// ") + name + ":";
+    size_t at = head.find("\n" + key);
+    if (at == std::string::npos) return "";
+    size_t start = head.find_first_not_of(' ', at + 1 + key.size());
+    size_t end = head.find('\n', at + 1);
+    if (start == std::string::npos || end == std::string::npos || start >= end) return "";
+    std::string value = head.substr(start, end - start);
+    size_t how = value.rfind(" (");
+    if (how != std::string::npos && value.back() == ')') value.erase(how);
+    return value;
+}
+
+bool ReadVector(const std::string& text, const char* name, double* v) {
+    size_t at = text.find(name);
+    if (at == std::string::npos) return false;
+    const char* p = strchr(text.c_str() + at, '<');
+    for (int i = 0; i < 3; i++) {
+        if (!p) return false;
+        char* end;
+        v[i] = strtod(p + 1, &end);
+        if (end == p + 1) return false;
+        p = *end == ',' || *end == '>' ? end : nullptr;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> LookConversionOptions(const RenderOptions& options) {
+    if (options.look == Look::kPlain) return {};
+    // Bare names: POV-Ray finds them on its library path, so a kept scene or a plan moves to
+    // another directory or machine together with copies of the include files.
+    std::vector<std::string> args = {std::string("-ib") + kStudioInclude,
+                                     std::string("-il") + kStudioLightsInclude};
+    // LGEO's colour textures carry legacy-gamma values that look washed out in the studio's
+    // linear-light scene; -nolgc makes tqr declare every colour through the look's macros.
+    // Whatever else LGEO parts need with the studio look belongs in this list, nowhere else.
+    static const std::vector<std::string> kStudioLgeoOptions = {"-nolgc"};
+    if (UsesLgeo(options.tqrOptions))
+        args.insert(args.end(), kStudioLgeoOptions.begin(), kStudioLgeoOptions.end());
+    return args;
+}
+
+std::vector<std::string> ConversionArguments(const RenderOptions& options,
+                                             const std::string& scenePath,
+                                             const std::vector<std::string>& extra) {
+    char aspect[32];
+    snprintf(aspect, sizeof(aspect), "-car%.6g", (double)options.width / options.height);
+    // "tqr" as the command name: the scene records its command line, and a kept scene should
+    // read the same as one the user makes by hand.
+    std::vector<std::string> args = {"tqr", "-o", aspect};
+    // A turntable sets its own camera distance, margin included.
+    if (options.turntable == 0) args.push_back("-cpct" + std::to_string(kFramingPercent));
+    for (const std::string& o : LookConversionOptions(options)) args.push_back(o);
+    args.insert(args.end(), options.tqrOptions.begin(), options.tqrOptions.end());
+    args.insert(args.end(), extra.begin(), extra.end());
+    // tqr takes anything that starts with '-' for an option.
+    args.push_back(options.model.rfind('-', 0) == 0 ? "./" + options.model : options.model);
+    args.push_back(scenePath);
+    return args;
+}
+
+std::string InterestingConverterLines(const std::string& out, const std::string& err, bool ok) {
+    std::vector<std::string> outLines = SplitLines(out);
+    // On a command line error tqr prints its usage, framed by its version line; what came
+    // before it (file notes) still counts.
+    for (size_t i = 0; i < outLines.size(); i++) {
+        if (outLines[i].rfind("Usage: tqr", 0) == 0) {
+            outLines.resize(i > 0 ? i - 1 : 0);
+            break;
+        }
+    }
+    std::string kept;
+    for (const std::string& line : outLines) {
+        if (!line.empty() && !IsRoutineLine(line)) kept += line + "\n";
+    }
+    for (const std::string& line : SplitLines(err)) {
+        if (!line.empty() && (!ok || !IsRoutineLine(line))) kept += line + "\n";
+    }
+    return kept;
+}
+
+int StepsReported(const std::string& messages) {
+    int steps = 0;
+    const char kKey[] = "Number of steps: ";
+    for (size_t at = messages.find(kKey); at != std::string::npos;
+         at = messages.find(kKey, at + 1)) {
+        steps = std::max(steps, atoi(messages.c_str() + at + strlen(kKey)));
+    }
+    return steps;
+}
+
+Conversion RunConversion(const Tools& tools, const std::vector<std::string>& args,
+                         const std::string& workDir, bool quiet) {
+    Conversion result;
+    std::string outPath = JoinPath(workDir, "tqr.out"), errPath = JoinPath(workDir, "tqr.err");
+    int status = RunChildToFiles(tools.tqr, args, outPath, errPath);
+    std::string out, err;
+    ReadWholeFile(outPath, &out);
+    ReadWholeFile(errPath, &err);
+    result.ok = status == 0 && PathExists(args.back());
+    result.steps = StepsReported(err + out);
+    if (InterruptSignal()) return result;
+    result.output = InterestingConverterLines(out, err, result.ok);
+    if (quiet && result.ok) return result;
+    for (const std::string& line : SplitLines(result.output)) ProgressForward(line);
+    if (status < 0) ProgressNote("cannot run the converter %s", tools.tqr.c_str());
+    return result;
+}
+
+bool SceneBoundingBox(const std::string& scene, double box[6]) {
+    std::string text;
+    if (!ReadWholeFile(scene, &text)) return false;
+    return ReadVector(text, "#declare TqModelBBoxMin =", box) &&
+           ReadVector(text, "#declare TqModelBBoxMax =", box + 3);
+}
+
+std::vector<std::string> SceneLibraryDirs(const std::string& scene) {
+    // The paths are in the first comment block of the scene.
+    // A line end first, so that every header line can be found by "\n// Name:".
+    std::string head(16385, '\n');
+    std::ifstream in(scene, std::ios::binary);
+    in.read(head.data() + 1, (std::streamsize)head.size() - 1);
+    head.resize((size_t)in.gcount() + 1);
+    std::vector<std::string> dirs;
+    std::string ldraw = HeaderValue(head, "LDRAWDIR");
+    if (!ldraw.empty()) {
+        for (const char* name : {"TQRPARTS", "tqrparts"}) {
+            if (IsDirectory(JoinPath(ldraw, name))) dirs.push_back(JoinPath(ldraw, name));
+        }
+    }
+    std::string lgeo = HeaderValue(head, "LGEODIR");
+    if (!lgeo.empty()) {
+        for (const char* sub : {"", "lg", "ar"}) {
+            std::string dir = *sub ? JoinPath(lgeo, sub) : lgeo;
+            if (IsDirectory(dir)) dirs.push_back(dir);
+        }
+    }
+    return dirs;
+}
+
+}  // namespace tqrender

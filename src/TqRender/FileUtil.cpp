@@ -1,0 +1,142 @@
+// Path names, the names of frames and partial pictures, whole-file reads and writes, and shell
+// quoting for the commands that are printed or written to a plan.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TqRender/TqRender.h"
+
+namespace fs = std::filesystem;
+
+namespace tqrender {
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return "";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string StemOf(const std::string& path) {
+    std::string base = BaseName(path);
+    size_t dot = base.find_last_of('.');
+    // A leading dot names a hidden file, not an extension.
+    return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir == ".") return name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+std::string DefaultOutputPath(const std::string& model) {
+    return StemOf(model) + ".png";
+}
+
+std::string FramePath(const std::string& out, int index) {
+    char number[16];
+    snprintf(number, sizeof(number), "-%03d.png", index);
+    return JoinPath(DirName(out), StemOf(out) + number);
+}
+
+std::string FramePattern(const std::string& out) {
+    // A literal '%' in the name would be read by ffmpeg as part of the pattern.
+    std::string stem;
+    for (char c : StemOf(out)) stem += c == '%' ? std::string("%%") : std::string(1, c);
+    return JoinPath(DirName(out), stem + "-%03d.png");
+}
+
+std::string AnimationPath(const std::string& out) {
+    return JoinPath(DirName(out), StemOf(out) + ".gif");
+}
+
+std::string PartialPath(const std::string& finalPath) {
+    // Same directory as the final name, so that publishing it is a rename, never a copy; the
+    // process id keeps two runs for the same picture apart.
+    std::string name = ".";
+    name.append(StemOf(finalPath)).append(".partial-").append(std::to_string(getpid()));
+    std::string base = BaseName(finalPath);
+    size_t dot = base.find_last_of('.');
+    name += dot == std::string::npos || dot == 0 ? ".png" : base.substr(dot);
+    return JoinPath(DirName(finalPath), name);
+}
+
+std::string RenderStatePath(const std::string& output) {
+    return JoinPath(DirName(output), StemOf(output) + ".pov-state");
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectories(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return IsDirectory(path);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *text = ss.str();
+    return !in.bad();
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), (std::streamsize)text.size());
+    out.close();
+    return !out.fail();
+}
+
+bool CopyDirectoryFiles(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    bool ok = true;
+    for (const auto& entry : fs::directory_iterator(from, ec)) {
+        if (!entry.is_regular_file()) continue;
+        fs::copy_file(entry.path(), fs::path(to) / entry.path().filename(),
+                      fs::copy_options::overwrite_existing, ec);
+        if (ec) ok = false;
+    }
+    return ok && !ec;
+}
+
+std::string ShellQuote(const std::string& arg) {
+    const char kSafe[] = "@%+=:,./-_";
+    bool plain = !arg.empty();
+    for (char c : arg) {
+        if (!isalnum((unsigned char)c) && !strchr(kSafe, c)) plain = false;
+    }
+    if (plain) return arg;
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ShellCommand(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& arg : argv) {
+        if (!line.empty()) line += ' ';
+        line += ShellQuote(arg);
+    }
+    return line;
+}
+
+}  // namespace tqrender

@@ -1,0 +1,206 @@
+// The command line of tqr-render: GNU-style long options, the positional arguments, the
+// options passed on to tqr after "--", and the usage text.
+#include <cstdlib>
+#include <cstring>
+
+#include "TqRender/TqRender.h"
+
+namespace tqrender {
+
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    bool needsValue;
+};
+
+const OptionSpec kOptions[] = {
+    {"size", true},   {"look", true},       {"quality", true}, {"transparent", false},
+    {"force", false}, {"keep-scene", true}, {"steps", false},  {"turntable", true},
+    {"jobs", true},   {"plan", true},       {"help", false},   {"assemble", false},
+};
+
+const char kUsage[] =
+    "Usage: tqr-render [options] MODEL [OUT.png] [-- tqr-options...]\n"
+    "       tqr-render --assemble OUT.png BAND.tga...\n"
+    "Renders an LDraw model to a PNG picture with tqr and POV-Ray.\n"
+    "  --size WxH            picture size in pixels (default 800x600)\n"
+    "  --look studio|plain   studio look, or tqr's own camera and lights (default studio)\n"
+    "  --quality draft|normal|high   render effort (default normal)\n"
+    "  --transparent         transparent background (alpha channel)\n"
+    "  --force               overwrite pictures that exist\n"
+    "  --keep-scene DIR      leave the scene and the include files it needs in DIR\n"
+    "  --steps               one frame per building step (OUT-stem-001.png, ...)\n"
+    "  --turntable N         N frames orbiting the model\n"
+    "  --jobs N              render N frames at once; with --plan, bands of a still\n"
+    "  --plan FILE           write independent commands to FILE (run them with parallel < FILE)\n"
+    "                        and print the command that assembles the result\n"
+    "  --assemble            join the bands of a plan into OUT.png\n"
+    "  --help                show this text\n"
+    "Options after -- go to tqr unchanged, e.g. -- -ldd/path/to/ldraw -cg30,60\n"
+    "OUT defaults to the model's base name with .png in the current directory.\n";
+
+// Exact name first, then an unambiguous prefix, as getopt_long allows.
+const OptionSpec* FindOption(const std::string& name, std::string* error) {
+    const OptionSpec* found = nullptr;
+    int matches = 0;
+    for (const OptionSpec& spec : kOptions) {
+        if (name == spec.name) return &spec;
+        if (strncmp(spec.name, name.c_str(), name.size()) == 0) {
+            found = &spec;
+            matches++;
+        }
+    }
+    if (matches == 1 && !name.empty()) return found;
+    *error = (matches > 1 ? "ambiguous option '--" : "unknown option '--") + name + "'";
+    return nullptr;
+}
+
+// A whole decimal number in [low, high]; no sign, no trailing text.
+bool ParseCount(const std::string& text, int low, int high, int* value) {
+    if (text.empty() || text.size() > 6) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    int v = atoi(text.c_str());
+    if (v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+bool ParseSize(const std::string& text, int* width, int* height) {
+    size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    // POV-Ray wants at least a few pixels each way; 16384 keeps the memory of a band sane.
+    return ParseCount(text.substr(0, x), 1, 16384, width) &&
+           ParseCount(text.substr(x + 1), 1, 16384, height);
+}
+
+bool ApplyValueOption(const std::string& name, const std::string& value, RenderOptions* o,
+                      std::string* error) {
+    bool ok = true;
+    if (name == "size") {
+        ok = ParseSize(value, &o->width, &o->height);
+        if (!ok) *error = "bad --size '" + value + "': expected WIDTHxHEIGHT, e.g. 800x600";
+    } else if (name == "look") {
+        ok = value == "studio" || value == "plain";
+        o->look = value == "plain" ? Look::kPlain : Look::kStudio;
+        if (!ok) *error = "bad --look '" + value + "': expected studio or plain";
+    } else if (name == "quality") {
+        ok = value == "draft" || value == "normal" || value == "high";
+        o->quality = value == "draft"  ? Quality::kDraft
+                     : value == "high" ? Quality::kHigh
+                                       : Quality::kNormal;
+        if (!ok) *error = "bad --quality '" + value + "': expected draft, normal or high";
+    } else if (name == "keep-scene" || name == "plan") {
+        ok = !value.empty();
+        (name == "plan" ? o->planFile : o->keepSceneDir) = value;
+        if (!ok) *error = "--" + name + " needs a non-empty path";
+    } else if (name == "turntable") {
+        ok = ParseCount(value, 1, 3600, &o->turntable);
+        if (!ok) *error = "bad --turntable '" + value + "': expected a frame count from 1 to 3600";
+    } else if (name == "jobs") {
+        ok = ParseCount(value, 1, 256, &o->jobs);
+        o->jobsGiven = true;
+        if (!ok) *error = "bad --jobs '" + value + "': expected a number from 1 to 256";
+    }
+    return ok;
+}
+
+void ApplyFlag(const std::string& name, RenderOptions* o) {
+    if (name == "transparent") o->transparent = true;
+    if (name == "force") o->force = true;
+    if (name == "steps") o->steps = true;
+    if (name == "help") o->help = true;
+    if (name == "assemble") o->assemble = true;
+}
+
+// One "--name[=value]" argument; *index moves past a separate value.
+bool ScanLongOption(int argc, char** argv, int* index, RenderOptions* o, std::string* error) {
+    std::string arg = argv[*index] + 2;
+    size_t equals = arg.find('=');
+    std::string name = arg.substr(0, equals);
+    const OptionSpec* spec = FindOption(name, error);
+    if (!spec) return false;
+    name = spec->name;
+    if (!spec->needsValue) {
+        if (equals != std::string::npos) *error = "option '--" + name + "' takes no value";
+        ApplyFlag(name, o);
+        return equals == std::string::npos;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+    } else if (*index + 1 < argc) {
+        value = argv[++*index];
+    } else {
+        *error = "option '--" + name + "' needs a value";
+        return false;
+    }
+    return ApplyValueOption(name, value, o, error);
+}
+
+bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& positional,
+                      std::string* error) {
+    if (o.help) return true;
+    if (o.assemble) {
+        if (positional.size() < 2) *error = "--assemble needs OUT.png and at least one band";
+        return positional.size() >= 2;
+    }
+    if (positional.empty()) *error = "no model given";
+    if (positional.size() > 2) *error = "too many arguments ('" + positional[2] + "')";
+    if (o.steps && o.turntable) *error = "--steps and --turntable cannot be combined";
+    return error->empty();
+}
+
+}  // namespace
+
+void SetRenderDefaults(RenderOptions* options) {
+    *options = RenderOptions{};
+    options->width = 800;
+    options->height = 600;
+    options->look = Look::kStudio;
+    options->quality = Quality::kNormal;
+    options->transparent = options->force = options->steps = false;
+    options->turntable = 0;
+    options->jobs = 1;
+    options->jobsGiven = options->help = options->assemble = false;
+}
+
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error) {
+    SetRenderDefaults(options);
+    error->clear();
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        if (arg == "--") {
+            options->tqrOptions.assign(argv + i + 1, argv + argc);
+            break;
+        }
+        if (arg == "-h") {
+            options->help = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            if (!ScanLongOption(argc, argv, &i, options, error)) return false;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            *error = "unknown option '" + arg + "'";
+            return false;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (!CheckCombination(*options, positional, error)) return false;
+    if (options->assemble) {
+        options->out = positional[0];
+        options->bands.assign(positional.begin() + 1, positional.end());
+    } else if (!positional.empty()) {
+        options->model = positional[0];
+        options->out = positional.size() > 1 ? positional[1] : DefaultOutputPath(options->model);
+    }
+    return true;
+}
+
+void PrintRenderUsage(FILE* fp) {
+    fputs(kUsage, fp);
+}
+
+}  // namespace tqrender

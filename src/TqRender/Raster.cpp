@@ -1,0 +1,72 @@
+// Reading the Targa files POV-Ray writes for the bands of a plan: true colour with or without
+// alpha, plain or run-length encoded, rows stored from the top or from the bottom.
+#include <algorithm>
+
+#include "TqRender/TqRender.h"
+
+namespace tqrender {
+
+namespace {
+
+// Expands the pixel data into top-down RGB(A), converting from Targa's BGR(A) order.
+bool DecodePixels(const std::string& data, size_t at, bool rle, int bytesPerPixel, Raster* raster) {
+    size_t count = (size_t)raster->width * raster->height;
+    std::vector<uint8_t>& px = raster->pixels;
+    px.assign(count * raster->channels, 0);
+    auto store = [&](size_t index, const char* bgra) {
+        uint8_t* p = &px[index * raster->channels];
+        p[0] = (uint8_t)bgra[2];
+        p[1] = (uint8_t)bgra[1];
+        p[2] = (uint8_t)bgra[0];
+        if (raster->channels == 4) p[3] = (uint8_t)bgra[3];
+    };
+    for (size_t i = 0; i < count;) {
+        size_t run = 1;
+        bool repeat = false;
+        if (rle) {
+            if (at >= data.size()) return false;
+            uint8_t packet = (uint8_t)data[at++];
+            run = (packet & 0x7F) + 1u;
+            repeat = (packet & 0x80) != 0;
+        }
+        for (size_t k = 0; k < run && i < count; k++, i++) {
+            size_t source = repeat ? at : at + k * bytesPerPixel;
+            if (source + bytesPerPixel > data.size()) return false;
+            store(i, &data[source]);
+        }
+        at += (repeat ? 1 : run) * bytesPerPixel;
+    }
+    return true;
+}
+
+void FlipRows(Raster* raster) {
+    size_t stride = (size_t)raster->width * raster->channels;
+    for (int top = 0, bottom = raster->height - 1; top < bottom; top++, bottom--) {
+        std::swap_ranges(raster->pixels.begin() + (long)(top * stride),
+                         raster->pixels.begin() + (long)((top + 1) * stride),
+                         raster->pixels.begin() + (long)(bottom * stride));
+    }
+}
+
+}  // namespace
+
+std::string ReadTarga(const std::string& path, Raster* raster) {
+    std::string data;
+    if (!ReadWholeFile(path, &data)) return "cannot read " + path;
+    if (data.size() < 18) return path + " is not a Targa file";
+    auto byteAt = [&](size_t i) { return (unsigned)(uint8_t)data[i]; };
+    unsigned type = byteAt(2), bits = byteAt(16), descriptor = byteAt(17);
+    if (byteAt(1) != 0 || (type != 2 && type != 10) || (bits != 24 && bits != 32))
+        return path + " is not a true-colour Targa file";
+    raster->width = (int)(byteAt(12) | byteAt(13) << 8);
+    raster->height = (int)(byteAt(14) | byteAt(15) << 8);
+    raster->channels = bits == 32 ? 4 : 3;
+    if (raster->width == 0 || raster->height == 0) return path + " is empty";
+    size_t at = 18 + byteAt(0);  // after the image id
+    if (!DecodePixels(data, at, type == 10, (int)bits / 8, raster)) return path + " is truncated";
+    // Bit 5 of the descriptor: rows stored from the top.
+    if (!(descriptor & 0x20)) FlipRows(raster);
+    return "";
+}
+
+}  // namespace tqrender

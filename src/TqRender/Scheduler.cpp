@@ -1,0 +1,179 @@
+// Runs render jobs: a conversion when the job needs its own scene, then POV-Ray with its console
+// output read through a pipe, several at once for animations; each finished picture is renamed
+// from its partial name to its final one.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "TqRender/TqRender.h"
+
+namespace tqrender {
+
+namespace {
+
+struct Running {
+    size_t job = 0;
+    pid_t pid = -1;
+    int fd = -1;
+    PovrayReport report;
+    int shownStage = 0;
+    int shownPercent = -1;
+    double started = 0;
+};
+
+struct Batch {
+    const Tools& tools;
+    const RenderOptions& options;
+    std::vector<RenderJob>& jobs;
+    const std::string& workDir;
+    std::vector<Running> running;
+    int written = 0;
+    bool failed = false;
+};
+
+bool ConvertForJob(Batch* b, RenderJob* job) {
+    if (job->convertArgs.empty()) return true;
+    Conversion c = RunConversion(b->tools, job->convertArgs, b->workDir, true);
+    if (!c.ok && !InterruptSignal()) ProgressNote("%s: the conversion failed", job->label.c_str());
+    if (!c.ok) return false;
+    for (const std::string& dir : SceneLibraryDirs(job->call.scene))
+        job->call.libraryDirs.push_back(dir);
+    return true;
+}
+
+bool StartJob(Batch* b, size_t index) {
+    RenderJob& job = b->jobs[index];
+    if (!ConvertForJob(b, &job)) return false;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    RegisterTemporary(job.call.output);
+    RegisterTemporary(RenderStatePath(job.call.output));
+    Running r;
+    r.job = index;
+    r.started = NowSeconds();
+    r.pid = StartChild(b->tools.povray, PovrayArguments(b->options, job.call), fds[1], fds[1]);
+    close(fds[1]);
+    r.fd = fds[0];
+    if (r.pid < 0) {
+        close(r.fd);
+        ProgressNote("cannot run POV-Ray (%s)", b->tools.povray.c_str());
+        return false;
+    }
+    b->running.push_back(std::move(r));
+    return true;
+}
+
+// Stage lines for a still when the output is not a terminal; a terminal gets a status line.
+void ShowStillProgress(const RenderOptions& o, Running* r) {
+    const PovrayReport& rep = r->report;
+    if (rep.stage > r->shownStage) {
+        if (rep.stage == 1) ProgressNote("parsing the scene");
+        if (rep.stage == 2) ProgressNote("rendering %dx%d", o.width, o.height);
+        r->shownStage = rep.stage;
+    }
+    if (rep.percent >= 0 && rep.percent / 10 > r->shownPercent / 10) {
+        ProgressNote("render %d%%", rep.percent);
+        r->shownPercent = rep.percent;
+    }
+}
+
+std::string StageText(const Running& r) {
+    if (r.report.stage == 2 && r.report.percent >= 0) return std::to_string(r.report.percent) + "%";
+    return r.report.stage == 2 ? "rendering" : r.report.stage == 1 ? "parsing" : "starting";
+}
+
+void ShowStatus(Batch* b) {
+    std::string text = "tqr-render:";
+    if (b->jobs.size() > 1) {
+        text.append(" ").append(std::to_string(b->written)).append("/");
+        text.append(std::to_string(b->jobs.size())).append(" done;");
+        for (const Running& r : b->running)
+            text.append(" ").append(b->jobs[r.job].label).append(" ").append(StageText(r));
+    } else if (!b->running.empty()) {
+        const PovrayReport& report = b->running[0].report;
+        if (report.stage < 2)
+            text += report.stage == 1 ? " parsing the scene" : " starting POV-Ray";
+        if (report.stage == 2) text += " rendering";
+        if (report.stage == 2 && report.percent >= 0)
+            text.append(" ").append(std::to_string(report.percent)).append("%");
+    }
+    ProgressStatus(text);
+}
+
+void FinishJob(Batch* b, Running* r) {
+    close(r->fd);
+    int status = WaitChild(r->pid);
+    RenderJob& job = b->jobs[r->job];
+    if (job.removeScene) unlink(job.call.scene.c_str());
+    if (InterruptSignal()) return;
+    if (status == 0 && PathExists(job.call.output) &&
+        PublishPicture(job.call.output, job.finalPath)) {
+        b->written++;
+        if (!job.label.empty() && !ProgressOnTerminal())
+            ProgressNote("%s written: %s (%.1f s)", job.label.c_str(), job.finalPath.c_str(),
+                         NowSeconds() - r->started);
+        return;
+    }
+    b->failed = true;
+    std::string why = r->report.firstError.empty() ? "exit status " + std::to_string(status)
+                                                   : r->report.firstError;
+    ProgressNote("POV-Ray failed%s%s: %s", job.label.empty() ? "" : " on ", job.label.c_str(),
+                 why.c_str());
+    if (b->options.keepSceneDir.empty() && b->options.planFile.empty())
+        ProgressNote("keep the scene to look at it: --keep-scene DIR");
+}
+
+// Reads what is there from every running POV-Ray; finished ones are completed and dropped.
+void PollRunning(Batch* b) {
+    std::vector<pollfd> fds;
+    for (const Running& r : b->running) fds.push_back({r.fd, POLLIN, 0});
+    int ready = poll(fds.data(), fds.size(), 250);
+    if (ready < 0 && errno != EINTR) return;
+    for (size_t i = fds.size(); i-- > 0;) {
+        if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        Running& r = b->running[i];
+        char buffer[4096];
+        ssize_t n = read(r.fd, buffer, sizeof(buffer));
+        if (n < 0 && errno == EINTR) continue;
+        if (n > 0) {
+            std::vector<std::string> forward;
+            ScanPovrayOutput(&r.report, std::string_view(buffer, (size_t)n), &forward);
+            for (const std::string& line : forward) ProgressForward(line);
+            if (b->jobs.size() == 1 && !ProgressOnTerminal()) ShowStillProgress(b->options, &r);
+            continue;
+        }
+        FinishJob(b, &r);
+        b->running.erase(b->running.begin() + (long)i);
+    }
+    if (ProgressOnTerminal() && !b->running.empty()) ShowStatus(b);
+}
+
+}  // namespace
+
+int ThreadsPerJob(int concurrency) {
+    if (concurrency <= 1) return 0;
+    long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    return std::max(1, (int)(cores > 0 ? cores : 1) / concurrency);
+}
+
+int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<RenderJob>* jobs,
+                  int concurrency, const std::string& workDir) {
+    Batch b{tools, options, *jobs, workDir, {}, 0, false};
+    size_t next = 0;
+    for (;;) {
+        while (!b.failed && !InterruptSignal() && (int)b.running.size() < concurrency &&
+               next < jobs->size()) {
+            if (!StartJob(&b, next++)) b.failed = true;
+        }
+        if (b.running.empty()) break;
+        if (InterruptSignal()) StopChildren();
+        PollRunning(&b);
+    }
+    ProgressDone();
+    return b.written;
+}
+
+}  // namespace tqrender

@@ -1,0 +1,306 @@
+// tqr-render: turns an LDraw model into a PNG in one command. It runs the tqr converter and
+// POV-Ray as child processes, and also makes building-step and turntable animations, and plans of
+// independent commands that spread one render over several machines.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifndef TQ_PRINTF
+#define TQ_PRINTF(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
+#endif
+
+// Everything lives in a namespace: the test binary links this program's code next to the
+// converter's library, whose free functions use the same naming style.
+namespace tqrender {
+
+/// The picture style: the studio include files, or tqr's own camera, lights and colours.
+enum class Look { kStudio, kPlain };
+/// Render effort: antialiasing and the studio look's TqStudioQuality.
+enum class Quality { kDraft = 0, kNormal = 1, kHigh = 2 };
+
+/// Everything the command line asks for; SetRenderDefaults gives the defaults.
+struct RenderOptions {
+    std::string model;         ///< MODEL as typed; required except for --assemble and --help
+    std::string out;           ///< OUT.png; "" = the model's base name with .png, current dir
+    int width;                 ///< --size: image width in pixels; 800
+    int height;                ///< --size: image height in pixels; 600
+    Look look;                 ///< --look: studio or plain; studio
+    Quality quality;           ///< --quality: draft, normal or high; normal
+    bool transparent;          ///< --transparent: alpha channel instead of a background; off
+    bool force;                ///< --force: overwrite existing pictures; off
+    std::string keepSceneDir;  ///< --keep-scene: where the scene and its includes stay; "" = none
+    bool steps;                ///< --steps: one frame per building step; off
+    int turntable;             ///< --turntable: frames orbiting the model; 0 = a still
+    int jobs;                  ///< --jobs: frames rendered at once, or bands of a plan; 1
+    bool jobsGiven;            ///< --jobs appeared on the command line
+    std::string planFile;      ///< --plan: write commands there instead of rendering; ""
+    bool help;                 ///< --help: print the usage and stop
+    bool assemble;             ///< --assemble: join the bands that follow OUT into OUT
+    std::vector<std::string> bands;       ///< --assemble: band files, top first
+    std::vector<std::string> tqrOptions;  ///< everything after "--", passed to tqr unchanged
+};
+
+/// Puts every field of the record to its default.
+void SetRenderDefaults(RenderOptions* options);
+/// Reads the command line (GNU style: --opt=value or --opt value, "--" ends the options).
+/// Returns false with a one-line reason in *error when something is unknown or malformed.
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error);
+/// The usage text.
+void PrintRenderUsage(FILE* fp);
+
+// ---- Paths and files (FileUtil.cpp) ----
+
+/// The last component of a path ("dir/car.ldr" -> "car.ldr").
+std::string BaseName(const std::string& path);
+/// Everything before the last component; "" when there is none.
+std::string DirName(const std::string& path);
+/// The base name without its last extension ("dir/car.ldr" -> "car").
+std::string StemOf(const std::string& path);
+/// dir/name, or name alone when dir is "" or ".".
+std::string JoinPath(const std::string& dir, const std::string& name);
+/// The picture a model makes by default: its base name with ".png", in the current directory.
+std::string DefaultOutputPath(const std::string& model);
+/// Frame index (from 1) of an animation: OUT-stem-NNN.png beside OUT.
+std::string FramePath(const std::string& out, int index);
+/// The printf pattern of the frames, for ffmpeg.
+std::string FramePattern(const std::string& out);
+/// The animated GIF assembled beside OUT.
+std::string AnimationPath(const std::string& out);
+/// The hidden name a picture is written under until it is complete.
+std::string PartialPath(const std::string& finalPath);
+/// The state file POV-Ray keeps beside an output while it renders (for +C); it stays when the
+/// render is stopped.
+std::string RenderStatePath(const std::string& output);
+/// True when something exists at the path.
+bool PathExists(const std::string& path);
+/// True for a directory.
+bool IsDirectory(const std::string& path);
+/// Creates a directory and its parents; true when it exists afterwards.
+bool MakeDirectories(const std::string& path);
+/// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* text);
+/// Writes a whole file; false on any failure.
+bool WriteWholeFile(const std::string& path, std::string_view text);
+/// Copies every regular file of one directory into another; false on any failure.
+bool CopyDirectoryFiles(const std::string& from, const std::string& to);
+/// Quotes an argument for a POSIX shell when it needs it.
+std::string ShellQuote(const std::string& arg);
+/// An argument vector as one shell command line.
+std::string ShellCommand(const std::vector<std::string>& argv);
+
+// ---- Locating the helper programs and the look (Tools.cpp) ----
+
+/// The programs and files a run uses; empty strings for what was not found.
+struct Tools {
+    std::string tqr;     ///< the converter: next to this program, else on PATH
+    std::string povray;  ///< POV-Ray on PATH
+    std::string ffmpeg;  ///< ffmpeg on PATH, for animations
+    std::string povDir;  ///< the studio look's include files
+    std::string self;    ///< this program as a command name for printed commands
+};
+
+/// Finds everything a run may need.
+Tools LocateTools();
+/// The absolute path of an executable found through PATH, or "".
+std::string FindOnPath(const std::string& name);
+/// The directory of the running program ("" when unknown).
+std::string ExecutableDir();
+/// The studio look's directory: $TQR_POV_DIR, <exe>/../share/tqr/pov, then the source tree.
+std::string FindPovDir();
+/// True when the directory holds the studio look's include files.
+bool HasStudioLook(const std::string& dir);
+/// The studio look's materials and settings file, by bare name.
+extern const char kStudioInclude[];
+/// The lights of the studio look, by bare name.
+extern const char kStudioLightsInclude[];
+
+// ---- Children, signals and temporary files (Children.cpp) ----
+
+/// Makes SIGINT, SIGTERM and SIGHUP stop every child and mark the run as interrupted.
+void InstallSignalHandlers();
+/// The signal that interrupted the run, 0 while none did.
+int InterruptSignal();
+/// Starts program with argv (argv[0] is the name shown); standard output and error go to the
+/// descriptors given (-1 keeps ours). Returns the process id, or -1 when it could not start.
+pid_t StartChild(const std::string& program, const std::vector<std::string>& argv, int outFd,
+                 int errFd);
+/// Waits for a child started by StartChild: its exit status, 128 + signal, or -1.
+int WaitChild(pid_t pid);
+/// Sends SIGTERM to every running child.
+void StopChildren();
+/// Runs a child to its end with standard output and error written to two files.
+int RunChildToFiles(const std::string& program, const std::vector<std::string>& argv,
+                    const std::string& outPath, const std::string& errPath);
+/// Remembers a file or directory that must not outlive the run.
+void RegisterTemporary(const std::string& path);
+/// Forgets a registered path (after it was renamed to its final name).
+void ForgetTemporary(const std::string& path);
+/// Removes every registered path.
+void RemoveTemporaries();
+/// A new private directory under $TMPDIR (or /tmp), registered; "" on failure.
+std::string MakeTemporaryDirectory();
+
+// ---- Progress on standard error (Progress.cpp) ----
+
+/// Chooses the display: a rewritten status line on a terminal, plain lines otherwise.
+void ProgressInit(bool terminal);
+/// True when progress goes to a terminal.
+bool ProgressOnTerminal();
+/// Prints "tqr-render: " and a message as a line of its own.
+void ProgressNote(const char* format, ...) TQ_PRINTF(1, 2);
+/// Passes a line of a child's output on unchanged.
+void ProgressForward(const std::string& line);
+/// Replaces the status line (terminal only).
+void ProgressStatus(const std::string& text);
+/// Ends the status line.
+void ProgressDone();
+/// Seconds since an arbitrary fixed point, for timings.
+double NowSeconds();
+
+// ---- The conversion (Conversion.cpp) ----
+
+/// What one run of tqr produced.
+struct Conversion {
+    bool ok = false;     ///< tqr ended with status 0 and wrote the scene
+    int steps = 0;       ///< the largest "Number of steps" tqr reported; 0 = none
+    std::string output;  ///< tqr's messages that are worth passing on
+};
+
+/// The tqr argument vector for a scene of the model with the options of the run; extra options
+/// (such as -sc or a camera) go last so that they win over the user's.
+std::vector<std::string> ConversionArguments(const RenderOptions& options,
+                                             const std::string& scenePath,
+                                             const std::vector<std::string>& extra);
+/// The tqr options that apply the chosen look (empty for the plain look).
+std::vector<std::string> LookConversionOptions(const RenderOptions& options);
+/// Runs tqr (the scene path is the last argument). Its messages are passed on: on success
+/// only those worth showing, and none when quiet (a turntable's frames repeat the first one's).
+Conversion RunConversion(const Tools& tools, const std::vector<std::string>& args,
+                         const std::string& workDir, bool quiet);
+/// The lines of tqr's messages worth showing: everything but the routine report.
+std::string InterestingConverterLines(const std::string& out, const std::string& err, bool ok);
+/// The largest "Number of steps: N" in tqr's messages; 0 when there is none.
+int StepsReported(const std::string& messages);
+/// The model's bounding box from a scene: min x,y,z then max x,y,z. False when absent.
+bool SceneBoundingBox(const std::string& scene, double box[6]);
+/// Directories POV-Ray must search for a scene's include files (TQRPARTS, LGEO).
+std::vector<std::string> SceneLibraryDirs(const std::string& scene);
+/// The framing margin passed to tqr as -cpct.
+extern const int kFramingPercent;
+
+// ---- POV-Ray (Povray.cpp) ----
+
+/// One POV-Ray run of a scene.
+struct PovrayCall {
+    std::string scene;                     ///< scene file
+    std::string output;                    ///< image file written
+    bool targa = false;                    ///< Targa (for bands) instead of PNG
+    int firstRow = 0;                      ///< first row of a band (from 1); 0 = whole picture
+    int lastRow = 0;                       ///< last row of a band
+    bool clockGiven = false;               ///< pass clock
+    double clock = 0;                      ///< POV-Ray's clock for a step frame
+    int threads = 0;                       ///< render threads; 0 = POV-Ray's choice
+    bool quiet = false;                    ///< no progress output (commands of a plan)
+    std::vector<std::string> libraryDirs;  ///< +L directories
+};
+
+/// The POV-Ray argument vector (argv[0] = "povray"); paths quoted the way POV-Ray wants.
+std::vector<std::string> PovrayArguments(const RenderOptions& options, const PovrayCall& call);
+/// Path in the double quotes POV-Ray needs for names with spaces; false if it holds a quote.
+bool PovQuotable(const std::string& path);
+
+/// What a POV-Ray run has said so far; fed with its console output piece by piece.
+struct PovrayReport {
+    int stage = 0;              ///< 0 starting, 1 parsing, 2 rendering
+    int percent = -1;           ///< rendering progress; -1 before the first report
+    std::string firstError;     ///< first error message (continuation lines joined)
+    bool inBanner = false;      ///< inside the program banner (not passed on)
+    bool bannerEnding = false;  ///< the banner's last block has started
+    bool errorOpen = false;     ///< continuation lines still belong to firstError
+    std::string pending;        ///< unfinished line
+};
+/// Scans a piece of POV-Ray's console output. Message lines (warnings, errors, #debug) are
+/// appended to *forward unchanged; the banner, blank lines and progress are not.
+void ScanPovrayOutput(PovrayReport* report, std::string_view chunk,
+                      std::vector<std::string>* forward);
+
+// ---- Running renders (Scheduler.cpp) ----
+
+/// One picture to make: optionally a conversion first, then POV-Ray.
+struct RenderJob {
+    std::string label;                     ///< "frame 3/24", or "" for a still
+    std::vector<std::string> convertArgs;  ///< tqr arguments; empty when the scene exists
+    bool removeScene = false;              ///< delete the scene once rendered
+    PovrayCall call;                       ///< the render (call.output is the partial name)
+    std::string finalPath;                 ///< renamed to this when complete
+};
+/// Runs the jobs, at most `concurrency` at once, and renames each finished picture. Returns
+/// the number of pictures written; stops starting new jobs after the first failure.
+int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<RenderJob>* jobs,
+                  int concurrency, const std::string& workDir);
+/// Render threads per POV-Ray when `concurrency` run at once.
+int ThreadsPerJob(int concurrency);
+
+// ---- Animations (Animation.cpp) ----
+
+/// The camera distance that keeps a box in view from every longitude of a turntable: the box's
+/// corners stay inside `fill` of the half-width and half-height of the picture.
+double TurntableRadius(const double box[6], double latitude, double longitude0, int frames,
+                       double viewingAngle, double aspect, double fill);
+/// Camera latitude, longitude and viewing angle from the user's tqr options (-cg, -ca).
+void CameraFromOptions(const std::vector<std::string>& tqrOptions, double* latitude,
+                       double* longitude, double* viewingAngle);
+/// The ffmpeg command that joins the frames into an animated GIF.
+std::vector<std::string> AnimationCommand(const std::string& ffmpeg, const RenderOptions& options,
+                                          int frames);
+/// Frames per second: building steps stay longer on screen than turntable angles.
+int AnimationRate(const RenderOptions& options);
+/// Renders a building-step or turntable animation; returns the exit status.
+int RunAnimation(const Tools& tools, const RenderOptions& options, const std::string& workDir);
+/// The tqr camera option of every turntable frame, from a probe conversion's bounding box.
+bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const std::string& workDir,
+                      std::vector<std::vector<std::string>>* frameOptions);
+
+// ---- Plans and bands (Plan.cpp, Assemble.cpp) ----
+
+/// Rows of band `index` (from 0) of `count`, from 1 as POV-Ray counts them.
+void BandRows(int height, int count, int index, int* firstRow, int* lastRow);
+/// Writes the plan file and its scenes, prints the assembling command; returns the exit status.
+int WritePlan(const Tools& tools, const RenderOptions& options, const std::string& workDir);
+/// Joins Targa bands into OUT; returns the exit status.
+int RunAssemble(const RenderOptions& options);
+
+// ---- Pictures (Raster.cpp, PngWriter.cpp) ----
+
+/// A picture in memory: rows top first, 3 (RGB) or 4 (RGBA) bytes a pixel.
+struct Raster {
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    std::vector<uint8_t> pixels;
+};
+/// Reads an uncompressed or run-length Targa file as POV-Ray writes it; "" or the reason.
+std::string ReadTarga(const std::string& path, Raster* raster);
+/// The PNG file bytes of a picture (8 bits per channel, sRGB).
+std::string EncodePng(const Raster& raster);
+/// Writes a picture as PNG; false on failure.
+bool WritePng(const std::string& path, const Raster& raster);
+
+// ---- The run (RunSequence.cpp) ----
+
+/// Renames a finished picture into place; false (with a message) on failure.
+bool PublishPicture(const std::string& partial, const std::string& finalPath);
+/// Where POV-Ray finds the look's include files: the kept copies, or the look's directory.
+std::vector<std::string> LookLibraryDirs(const Tools& tools, const RenderOptions& options);
+/// Refuses (with a message) when any of the paths exists and --force was not given.
+bool CheckOverwrite(const RenderOptions& options, const std::vector<std::string>& paths);
+/// The whole program: returns the exit status.
+int TqRenderMain(int argc, char** argv);
+
+}  // namespace tqrender

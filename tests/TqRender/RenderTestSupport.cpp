@@ -1,0 +1,151 @@
+// Helpers of the tqr-render tests.
+#include "TqRender/RenderTestSupport.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+std::string ReadAll(int fd) {
+    std::string s;
+    char buf[65536];
+    lseek(fd, 0, SEEK_SET);
+    for (ssize_t n; (n = read(fd, buf, sizeof(buf))) > 0;) s.append(buf, (size_t)n);
+    return s;
+}
+
+// In the child: directory, environment, then the program itself.
+[[noreturn]] void ExecRender(const std::vector<std::string>& args, const std::string& dir,
+                             const std::map<std::string, std::string>& env) {
+    if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
+    std::map<std::string, std::string> all = CleanLibraryEnv(getenv("HOME") ? getenv("HOME") : "/");
+    for (const auto& [key, value] : env) all[key] = value;
+    for (const auto& [key, value] : all) {
+        if (value == kUnsetEnv)
+            unsetenv(key.c_str());
+        else
+            setenv(key.c_str(), value.c_str(), 1);
+    }
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    std::string name = "tqr-render";
+    argv.push_back(name.data());
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(TQR_RENDER_BINARY, argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+RenderRun RunTqrRender(const std::vector<std::string>& args, const std::string& dir,
+                       const std::map<std::string, std::string>& env) {
+    RenderRun run;
+    char outName[] = "/tmp/tqr-render-out-XXXXXX", errName[] = "/tmp/tqr-render-err-XXXXXX";
+    int outFd = mkstemp(outName), errFd = mkstemp(errName);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        int nullFd = open("/dev/null", O_RDONLY);
+        dup2(nullFd, 0);
+        ExecRender(args, dir, env);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = ReadAll(outFd);
+    run.err = ReadAll(errFd);
+    close(outFd);
+    close(errFd);
+    unlink(outName);
+    unlink(errName);
+    return run;
+}
+
+pid_t StartTqrRender(const std::vector<std::string>& args, const std::string& dir,
+                     const std::map<std::string, std::string>& env, const std::string& errPath) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int nullFd = open("/dev/null", O_RDWR);
+        dup2(nullFd, 0);
+        dup2(nullFd, 1);
+        dup2(errFd, 2);
+        ExecRender(args, dir, env);
+    }
+    return pid;
+}
+
+bool HaveProgram(const std::string& name) {
+    std::string command = "command -v " + name + " >/dev/null 2>&1";
+    return system(command.c_str()) == 0;
+}
+
+std::string SharedLibraryOption() {
+    return "-ldd" + SharedLDrawDir();
+}
+
+std::vector<std::string> ListDir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool LoadPicture(const std::string& path, Image* image) {
+    std::string error;
+    bool ok = ReadImage(path, image, &error);
+    EXPECT_TRUE(ok) << path << ": " << error;
+    return ok;
+}
+
+bool BorderIsTransparent(const Image& image, double share) {
+    int bandX = (int)(image.width * share + 0.999), bandY = (int)(image.height * share + 0.999);
+    for (int y = 0; y < image.height; y++) {
+        for (int x = 0; x < image.width; x++) {
+            bool border =
+                x < bandX || x >= image.width - bandX || y < bandY || y >= image.height - bandY;
+            if (border && image.Alpha(x, y) != 0) return false;
+        }
+    }
+    return true;
+}
+
+void OpaqueSpan(const Image& image, double* spanX, double* spanY) {
+    int minX = image.width, maxX = -1, minY = image.height, maxY = -1;
+    for (int y = 0; y < image.height; y++) {
+        for (int x = 0; x < image.width; x++) {
+            if (image.Alpha(x, y) == 0) continue;
+            minX = std::min(minX, x), maxX = std::max(maxX, x);
+            minY = std::min(minY, y), maxY = std::max(maxY, y);
+        }
+    }
+    *spanX = maxX < 0 ? 0 : (maxX - minX + 1) / (double)image.width;
+    *spanY = maxY < 0 ? 0 : (maxY - minY + 1) / (double)image.height;
+}
+
+long DifferentPixels(const Image& a, const Image& b, int tolerance) {
+    if (a.width != b.width || a.height != b.height || a.channels != b.channels) return -1;
+    long count = 0;
+    for (size_t i = 0; i < a.pixels.size(); i += (size_t)a.channels) {
+        for (int c = 0; c < a.channels; c++) {
+            if (abs(a.pixels[i + c] - b.pixels[i + c]) > tolerance) {
+                count++;
+                break;
+            }
+        }
+    }
+    return count;
+}

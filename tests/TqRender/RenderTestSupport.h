@@ -1,0 +1,41 @@
+// Helpers of the tqr-render tests: running the real program (to its end or in the background),
+// finding optional programs, and looking at the files a run leaves.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/Image.h"
+#include "support/TestSupport.h"
+
+/// What a run of tqr-render produced.
+struct RenderRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs tqr-render in dir; env entries are set (kUnsetEnv removes one). The shared library is
+/// the only one it can find: the variables that point at other libraries are removed.
+RenderRun RunTqrRender(const std::vector<std::string>& args, const std::string& dir,
+                       const std::map<std::string, std::string>& env = {});
+/// Starts tqr-render in the background with its standard error going to errPath.
+pid_t StartTqrRender(const std::vector<std::string>& args, const std::string& dir,
+                     const std::map<std::string, std::string>& env, const std::string& errPath);
+/// True when the program is on PATH.
+bool HaveProgram(const std::string& name);
+/// The tqr option that names the shared library.
+std::string SharedLibraryOption();
+/// Names in a directory (no "." or ".."), sorted; hidden ones too.
+std::vector<std::string> ListDir(const std::string& dir);
+/// Reads a picture; records a failure and returns false when it cannot.
+bool LoadPicture(const std::string& path, Image* image);
+/// True when every pixel within `share` of the width or height from the border is transparent.
+bool BorderIsTransparent(const Image& image, double share);
+/// Share of the width and height that the opaque pixels span.
+void OpaqueSpan(const Image& image, double* spanX, double* spanY);
+/// Pixels whose channels differ by more than `tolerance` between two pictures of one size.
+long DifferentPixels(const Image& a, const Image& b, int tolerance);
