@@ -75,6 +75,15 @@ const char kLogo[] = R"(#declare TqLogo = union {
 
 )";
 
+// LGEO's colour file includes POV-Ray's colors.inc, whose #version directives switch the rest of
+// the scene to 3.7 rules without assumed_gamma: colours wash out and POV-Ray warns. The scene is
+// written for the rules before 3.7, so those come back after LGEO's files. Before any #version
+// POV-Ray reports 3.7 although it keeps the old rules, hence the 3.62 in that case; an include
+// that wants 3.7 (a begin file) states it itself, after this.
+const char kLgeoVersionSave[] = "#declare TqVersionBeforeLgeo = version;\n";
+const char kLgeoVersionRestore[] =
+    "#version (TqVersionBeforeLgeo < 3.7 ? TqVersionBeforeLgeo : 3.62);\n";
+
 const char kLgeoTransforms[] = R"(
 #declare TqLDrawToLgeo = transform { matrix <0,-LG_BRICK_WIDTH/20,0, 0,0,-LG_BRICK_HEIGHT/24, -LG_BRICK_WIDTH/20,0,0, 0,0,4*LG_BRICK_HEIGHT/24> }
 #declare TqLgeoToLDraw = transform { matrix <0,0,-20/LG_BRICK_WIDTH, -20/LG_BRICK_WIDTH,0,0, 0,-24/LG_BRICK_HEIGHT,0, 0,0,0> }
@@ -270,8 +279,10 @@ void PrintPovDefines(FILE* fp) {
         strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest;
     if (lgeo) {
         fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
+        fputs(kLgeoVersionSave, fp);
         PrintPovIncludeLgeo(fp, 0, "lg_defs");
         if (TqPov.LgeoFinishes) PrintPovIncludeLgeo(fp, 0, "lg_color");
+        fputs(kLgeoVersionRestore, fp);
         fputs(kLgeoTransforms, fp);
     }
     // User include files come before the guarded declarations so that they can replace them.

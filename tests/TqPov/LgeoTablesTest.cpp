@@ -1,9 +1,16 @@
-// The LGEO lists: reading with their diagnostics, sorting, and lookups by source order.
+// The LGEO lists: reading with their diagnostics, sorting, and lookups by source order; the
+// LGEO include files inside a rendered scene.
+#include <array>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "TqPov/TqPov.h"
+#include "support/Image.h"
 #include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -96,4 +103,35 @@ TEST_F(LgeoTables, MissingOrEmptyListsFail) {
         EXPECT_EQ(capture.Err(), "Can't open /no/such/lgeo/lg_elements.lst\n");
     }
     EXPECT_EQ(Read("# nothing\n", "4 lg_red\n"), -1);
+}
+
+TEST(LgeoScene, LgeoColourFileDoesNotChangeTheRulesOfTheScene) {
+    // Real LGEO colour files include POV-Ray's colors.inc, whose #version directives would put the
+    // rest of the scene under 3.7 rules without assumed_gamma: reds turn pink, POV-Ray warns.
+    if (!HavePovray()) GTEST_SKIP() << "povray not installed";
+    TempDir dir;
+    fs::copy(SourceDir() + "/tests/golden/lgeo_example", dir.Path(), fs::copy_options::recursive);
+    std::string colours = ReadFile(dir / "lgeo/lg_color.inc");
+    dir.Write("lgeo/lg_color.inc", "#include \"colors.inc\"\n" + colours);
+    RunResult r = RunTqr({"-lgeo", "-ldd" + dir / "ldraw", "-ldc", "-lgd" + dir / "lgeo", "-o",
+                          "lgeo.ldr", "out.pov"},
+                         dir.Path(), CleanLibraryEnv(dir.Path()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string log = dir / "povray.log";
+    std::string command = "cd '" + dir.Path() + "' && povray -D -V +W80 +H60 +FP +Iout.pov " +
+                          "+Oout.ppm '+L" + dir / "lgeo" + "' >'" + log + "' 2>&1";
+    ASSERT_EQ(system(command.c_str()), 0) << ReadFile(log);
+    EXPECT_EQ(ReadFile(log).find("Possible Parse Error"), std::string::npos) << ReadFile(log);
+    Image image;
+    ASSERT_TRUE(ReadImage(dir / "out.ppm", &image));
+    // The brightest red pixel of the red brick keeps a red hue: green and blue well below red.
+    std::array<int, 3> reddest = {0, 0, 0};
+    for (int y = 0; y < image.height; y++) {
+        for (int x = 0; x < image.width; x++) {
+            std::array<int, 3> rgb = image.Rgb(x, y);
+            if (rgb[0] - rgb[1] > reddest[0] - reddest[1]) reddest = rgb;
+        }
+    }
+    EXPECT_GT(reddest[0], 2 * reddest[1]) << reddest[0] << "," << reddest[1] << "," << reddest[2];
+    EXPECT_GT(reddest[0], 2 * reddest[2]);
 }

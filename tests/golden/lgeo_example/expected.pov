@@ -79,8 +79,10 @@
 #declare lg_quality = TqQuality;
 #declare lg_studs = TqStuds;
 
+#declare TqVersionBeforeLgeo = version;
 #include "lg_defs.inc"
 #include "lg_color.inc"
+#version (TqVersionBeforeLgeo < 3.7 ? TqVersionBeforeLgeo : 3.62);
 
 #declare TqLDrawToLgeo = transform { matrix <0,-LG_BRICK_WIDTH/20,0, 0,0,-LG_BRICK_HEIGHT/24, -LG_BRICK_WIDTH/20,0,0, 0,0,4*LG_BRICK_HEIGHT/24> }
 #declare TqLgeoToLDraw = transform { matrix <0,0,-20/LG_BRICK_WIDTH, -20/LG_BRICK_WIDTH,0,0, 0,-24/LG_BRICK_HEIGHT,0, 0,0,0> }
