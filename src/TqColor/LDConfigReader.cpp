@@ -175,9 +175,14 @@ int ReadLdconfig(const char* path) {
 void ReadLdconfigStream(FILE* fp, const char* name) {
     IInfo.FileName = name;
     IInfo.LineNo = 0;
-    while (Tqfgets(IInfo.Line, kLineSize, fp)) {
+    LineRead read;
+    while (TqReadLine(IInfo.Line, kLineSize, fp, &read)) {
         IInfo.LineNo++;
+        if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
         TqTrimRight(IInfo.Line, 1);
+        if (read.cut)
+            ErrorInInput(kColourFaultLevel, kWarning,
+                         "Line too long, %zu characters; the rest is ignored", read.length);
         char* s = FirstNonBlank(IInfo.Line);
         if (!*s) continue;
         if (*s != '0') {

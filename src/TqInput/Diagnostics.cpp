@@ -24,7 +24,8 @@ std::vector<SummaryLine>& Summary() {
     return lines;
 }
 
-void CountForSummary(int kind, const char* format, va_list ap) {
+__attribute__((format(printf, 2, 0))) void CountForSummary(int kind, const char* format,
+                                                           va_list ap) {
     char message[512];
     vsnprintf(message, sizeof(message), format, ap);
     for (SummaryLine& line : Summary()) {

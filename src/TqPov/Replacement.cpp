@@ -74,7 +74,10 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     int n = (int)strlen(name) - 3;  // the name without "dat" or "ldr"; "inc" follows
     if (n < 0) n = 0;
     char line[200];
-    while (Tqfgets(line, sizeof(line), inc)) {
+    LineRead read;
+    // Only data lines matter here; the rest of a longer line of POV-Ray code is dropped, so that
+    // it never passes for a data line of its own.
+    while (TqReadLine(line, sizeof(line), inc, &read)) {
         if (const char* s = TqrDataArgument(line, "version")) {
             int major, minor;
             if (ReadSmallInt(&s, &major) && *s == '.' && (s++, ReadSmallInt(&s, &minor))) {

@@ -91,6 +91,8 @@ void HandleLine(PovrayReport* r, const std::string& line, std::vector<std::strin
         return;
     }
     forward->push_back(line);
+    if (line.find("Timed out waiting for worker thread startup") != std::string::npos)
+        r->startTimedOut = true;
     if (r->firstError.empty() && IsErrorLine(line)) {
         r->firstError = line;
         r->errorOpen = true;

@@ -30,6 +30,7 @@ struct Batch {
     std::vector<RenderJob>& jobs;
     const std::string& workDir;
     std::vector<Running> running;
+    std::vector<size_t> retries;  // jobs to start again
     int written = 0;
     bool failed = false;
 };
@@ -107,6 +108,12 @@ void FinishJob(Batch* b, Running* r) {
     close(r->fd);
     int status = WaitChild(r->pid);
     RenderJob& job = b->jobs[r->job];
+    // On a busy machine POV-Ray may fail to start its threads; that is no fault of the scene.
+    if (status != 0 && r->report.startTimedOut && !job.retried && !InterruptSignal()) {
+        job.retried = true;
+        b->retries.push_back(r->job);
+        return;
+    }
     if (job.removeScene) unlink(job.call.scene.c_str());
     if (InterruptSignal()) return;
     if (status == 0 && PathExists(job.call.output) &&
@@ -161,12 +168,19 @@ int ThreadsPerJob(int concurrency) {
 
 int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<RenderJob>* jobs,
                   int concurrency, const std::string& workDir) {
-    Batch b{tools, options, *jobs, workDir, {}, 0, false};
+    Batch b{tools, options, *jobs, workDir, {}, {}, 0, false};
     size_t next = 0;
     for (;;) {
         while (!b.failed && !InterruptSignal() && (int)b.running.size() < concurrency &&
-               next < jobs->size()) {
-            if (!StartJob(&b, next++)) b.failed = true;
+               (!b.retries.empty() || next < jobs->size())) {
+            size_t index = next;
+            if (!b.retries.empty()) {
+                index = b.retries.back();
+                b.retries.pop_back();
+            } else {
+                next++;
+            }
+            if (!StartJob(&b, index)) b.failed = true;
         }
         if (b.running.empty()) break;
         if (InterruptSignal()) StopChildren();

@@ -217,13 +217,14 @@ bool PovQuotable(const std::string& path);
 
 /// What a POV-Ray run has said so far; fed with its console output piece by piece.
 struct PovrayReport {
-    int stage = 0;              ///< 0 starting, 1 parsing, 2 rendering
-    int percent = -1;           ///< rendering progress; -1 before the first report
-    std::string firstError;     ///< first error message (continuation lines joined)
-    bool inBanner = false;      ///< inside the program banner (not passed on)
-    bool bannerEnding = false;  ///< the banner's last block has started
-    bool errorOpen = false;     ///< continuation lines still belong to firstError
-    std::string pending;        ///< unfinished line
+    int stage = 0;               ///< 0 starting, 1 parsing, 2 rendering
+    int percent = -1;            ///< rendering progress; -1 before the first report
+    std::string firstError;      ///< first error message (continuation lines joined)
+    bool inBanner = false;       ///< inside the program banner (not passed on)
+    bool bannerEnding = false;   ///< the banner's last block has started
+    bool errorOpen = false;      ///< continuation lines still belong to firstError
+    bool startTimedOut = false;  ///< POV-Ray gave up starting its worker threads (busy machine)
+    std::string pending;         ///< unfinished line
 };
 /// Scans a piece of POV-Ray's console output. Message lines (warnings, errors, #debug) are
 /// appended to *forward unchanged; the banner, blank lines and progress are not.
@@ -239,6 +240,7 @@ struct RenderJob {
     bool removeScene = false;              ///< delete the scene once rendered
     PovrayCall call;                       ///< the render (call.output is the partial name)
     std::string finalPath;                 ///< renamed to this when complete
+    bool retried = false;                  ///< started a second time after a failed start
 };
 /// Runs the jobs, at most `concurrency` at once, and renames each finished picture. Returns
 /// the number of pictures written; stops starting new jobs after the first failure.

@@ -128,6 +128,16 @@ TEST_F(FileLookup, LgeoDirectoryFromEnvironmentOrLibrary) {
     TqInput.LgeoDir[0] = '\0';
     EXPECT_EQ(InitLgeoDir(ini), 1);
     EXPECT_STREQ(TqInput.LgeoDirSource, "LDRAWDIR/lgeo");
+    // An empty -lgd keeps its source text: no ini file is searched, the typical places are.
+    dir.Write("ldraw.ini", "[LDraw]\nLgeoDirectory=/from/ini\n");
+    TqInput.LgeoDir[0] = '\0';
+    TqInput.LgeoDirSource[0] = '\0';
+    EXPECT_EQ(InitLgeoDir(ini), 1);
+    EXPECT_STREQ(TqInput.LgeoDir, "/from/ini");
+    TqInput.LgeoDir[0] = '\0';
+    strcpy(TqInput.LgeoDirSource, "-lgd<dir> option");
+    EXPECT_EQ(InitLgeoDir(ini), 1);
+    EXPECT_STREQ(TqInput.LgeoDirSource, "LDRAWDIR/lgeo");
     LDrawIniFree(ini);
     LDrawIni = nullptr;
 }

@@ -1,6 +1,7 @@
 // The LGEO lists: reading with their diagnostics, sorting, and lookups by source order; the
 // LGEO include files inside a rendered scene.
 #include <array>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -70,9 +71,15 @@ TEST_F(LgeoTables, ElementsAreSortedAndFoundBySource) {
 }
 
 TEST_F(LgeoTables, LaterColourLinesOverrideEarlierOnes) {
-    ASSERT_EQ(Read("3001 3001 L\n", "4 lg_red\n4 lg_bright_red\n-1 lg_odd\n"), 0);
+    ASSERT_EQ(Read("3001 3001 L\n",
+                   "4 lg_red\n4 lg_bright_red\n-1 lg_odd\n-2147483648 lg_lowest\n"
+                   "-2147483649 lg_beyond\n"),
+              0);
     EXPECT_STREQ(FindLgeoColr(4), "lg_bright_red");
     EXPECT_STREQ(FindLgeoColr(-1), "lg_odd");
+    EXPECT_STREQ(FindLgeoColr(INT_MIN), "lg_lowest");  // every signed 32-bit number is valid
+    EXPECT_EQ(nLgeoColrs, 4);
+    EXPECT_NE(out.find("Line 5: Bad line, Color number expected"), std::string::npos) << out;
     EXPECT_EQ(FindLgeoColr(5), nullptr);
 }
 

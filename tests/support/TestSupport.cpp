@@ -289,6 +289,12 @@ std::string RenderScene(const std::string& scene, const std::string& png, int wi
     command += " >'" + log + "' 2>&1";
     int status = system(command.c_str());
     std::string messages = ReadFile(log);
+    // On a machine busy with other tests POV-Ray may give up starting its worker threads; that
+    // says nothing about the scene, so it gets a second chance.
+    if (messages.find("Timed out waiting for worker thread startup") != std::string::npos) {
+        status = system(command.c_str());
+        messages = ReadFile(log);
+    }
     unlink(log.c_str());
     bool parseError = messages.find("Parse Error") != std::string::npos;
     if (status == 0 && !parseError && FileExists(png)) return "";
