@@ -3,15 +3,7 @@
 #include <cstring>
 
 #include "LDrawIni/LDrawIni.h"
-#include "TqInput/TqInput.h"
-
-char* strcpySafe(char* dst, const char* src, int size) {
-    if (size <= 0) return dst;
-    int i = 0;
-    for (; i < size - 1 && src[i]; i++) dst[i] = src[i];
-    dst[i] = '\0';
-    return dst;
-}
+#include "TqText/TqText.h"
 
 char* strcatSafe(char* dst, const char* src, int size) {
     size_t have = strlen(dst), add = strlen(src);
@@ -37,7 +29,7 @@ int LDrawIniReadIniFile(const char* iniPath, const char* section, const char* ke
         }
         if (line[0] == '[') break;
         if (strncmp(line, key, keyLen) == 0 && line[keyLen] == '=') {
-            strcpySafe(value, line + keyLen + 1, valueSize);
+            strncpy0(value, line + keyLen + 1, valueSize);
             TqTrimRight(value, 1);
             found = 1;
             break;
@@ -51,7 +43,7 @@ int LDrawIniReadIniFile(const char* iniPath, const char* section, const char* ke
 static int TryIniFile(const char* dir, const char* file, const char* section, const char* key,
                       char* value, int valueSize, char* iniPath, int iniPathSize) {
     if (!dir) return 0;
-    strcpySafe(iniPath, dir, iniPathSize);
+    strncpy0(iniPath, dir, iniPathSize);
     strcatSafe(iniPath, file, iniPathSize);
     return LDrawIniReadIniFile(iniPath, section, key, value, valueSize);
 }

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include "TqText/TqText.h"
 
 static LDrawIniFileCaseCallback FileCaseCallback = nullptr;
 
@@ -39,10 +42,10 @@ static int IsDirectory(char* path) {
 static int DirHasPandPARTS(char* dir) {
     char path[1024];
     if (!IsDirectory(dir)) return 0;
-    strcpySafe(path, dir, sizeof(path));
+    strncpy0(path, dir, sizeof(path));
     strcatSafe(path, "/P", sizeof(path));
     if (!IsDirectory(path)) return 0;
-    strcpySafe(path, dir, sizeof(path));
+    strncpy0(path, dir, sizeof(path));
     strcatSafe(path, "/PARTS", sizeof(path));
     return IsDirectory(path);
 }
@@ -51,11 +54,11 @@ static char* TryTypicalLDrawDirs() {
     char candidate[1024];
     const char* home = getenv("HOME");
     if (home) {
-        strcpySafe(candidate, home, sizeof(candidate));
+        strncpy0(candidate, home, sizeof(candidate));
         strcatSafe(candidate, "/LDRAW", sizeof(candidate));
         if (DirHasPandPARTS(candidate)) return CopyText(candidate);
     }
-    strcpySafe(candidate, "/usr/local/share/LDRAW", sizeof(candidate));
+    strncpy0(candidate, "/usr/local/share/LDRAW", sizeof(candidate));
     if (DirHasPandPARTS(candidate)) return CopyText(candidate);
     return nullptr;
 }
@@ -182,6 +185,11 @@ LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* er
         *errorCode = error;
         return nullptr;
     }
+    ini->DirCache = new (std::nothrow) LDrawDirCache;
+    if (!ini->DirCache) {
+        LDrawIniFree(ini);
+        return nullptr;
+    }
     *errorCode = 0;
     return ini;
 }
@@ -194,6 +202,7 @@ int LDrawIniResetSearchDirs(LDrawIniS* ini, const char* ldrawSearch) {
 
 void LDrawIniFree(LDrawIniS* ini) {
     if (!ini) return;
+    delete ini->DirCache;
     FreeSearchDirs(ini);
     FreeSymbolicDirs(ini);
     free(ini->LDrawDir);

@@ -1,6 +1,29 @@
-// Where the LDraw library lies and in which directories, in which order, files are looked for.
-// Self-contained: the only module state is the case-lookup hook.
+// Where the LDraw library lies and in which directories, in which order, files are looked for;
+// the listings of the directories looked into, kept with the record. Self-contained: the only
+// module state is the case-lookup hook.
 #pragma once
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+/// What a directory holds, listed once: names in the order the system gives them, to be found
+/// as written or ignoring letter case.
+struct LDrawDirListing {
+    bool listed = false;                                        ///< the directory could be read
+    std::vector<std::string> names;                             ///< in readdir order
+    std::unordered_set<std::string> exact;                      ///< the same names, for lookups
+    std::unordered_map<std::string, std::vector<int>> byLower;  ///< lower-case name -> entries
+};
+
+/// The listings of every directory a record's lookups have looked into.
+struct LDrawDirCache {
+    std::unordered_map<std::string, LDrawDirListing> listings;  ///< directory -> its listing
+};
+
+/// Directories listed so far, in this process (for the benchmark).
+extern long nDirectoryListings;
 
 /// Tags of a search directory.
 struct LDrawSearchFlag {
@@ -30,6 +53,7 @@ struct LDrawIniS {
     char* ModelDir;               ///< directory of the current model, or null
     int nSymbolicSearchDirs;      ///< number of SymbolicSearchDirs
     char** SymbolicSearchDirs;    ///< symbolic search directories as read
+    LDrawDirCache* DirCache;      ///< listings of the directories looked into, made with the record
 };
 
 /// Hook that rewrites a path in place to an existing one differing only in letter case.
@@ -53,13 +77,18 @@ int LDrawIniReadIniFile(const char* iniPath, const char* section, const char* ke
 int LDrawIniResetSearchDirs(LDrawIniS* ini, const char* ldrawSearch);
 /// Releases the record and everything it owns.
 void LDrawIniFree(LDrawIniS* ini);
+/// The listing of dir: remembered in the record's cache (a library holds thousands of files and
+/// lookups would otherwise list whole directories on each miss), or, without a record, made into
+/// scratch.
+const LDrawDirListing& LDrawIniListDir(LDrawIniS* ini, const std::string& dir,
+                                       LDrawDirListing* scratch);
+/// Forgets the record's listings, after a directory it looked into has changed.
+void LDrawIniForgetListings(LDrawIniS* ini);
 /// The default symbolic search list.
 const char* GetDefaultLDrawSearch();
 /// Parses one symbolic entry into dir (which must be empty); 1 ok (dir->Dir null = yields nothing),
 /// 0 on a parse error.
 int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, const char* ldrawDir,
                                    const char* modelDir, const char* homeDir);
-/// Copies at most size - 1 characters and terminates.
-char* strcpySafe(char* dst, const char* src, int size);
 /// Appends only when the whole result fits in size, else leaves dst unchanged.
 char* strcatSafe(char* dst, const char* src, int size);

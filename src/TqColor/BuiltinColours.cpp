@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "TqColor/TqColor.h"
-#include "TqInput/TqInput.h"
+#include "TqDiag/TqDiag.h"
+#include "TqLibrary/TqLibrary.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <cstring>
 
 #include "TqColor/TqColor.h"
-#include "TqInput/TqInput.h"
+#include "TqDiag/TqDiag.h"
+#include "TqLibrary/TqLibrary.h"
 
 ColourEntry* TqColours = nullptr;
 int nTqColours = 0;

@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "TqColor/TqColor.h"
-#include "TqInput/TqInput.h"
+#include "TqDiag/TqDiag.h"
+#include "TqLibrary/TqLibrary.h"
 
 // Faults in the user's colour file are shown from warning level 1 on (and in check mode), so that
 // a library whose colour file holds codes this program cannot use does not clutter every run.
@@ -175,14 +176,7 @@ int ReadLdconfig(const char* path) {
 void ReadLdconfigStream(FILE* fp, const char* name) {
     IInfo.FileName = name;
     IInfo.LineNo = 0;
-    LineRead read;
-    while (TqReadLine(IInfo.Line, kLineSize, fp, &read)) {
-        IInfo.LineNo++;
-        if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
-        TqTrimRight(IInfo.Line, 1);
-        if (read.cut)
-            ErrorInInput(kColourFaultLevel, kWarning,
-                         "Line too long, %zu characters; the rest is ignored", read.length);
+    while (ReadInputLine(fp, kColourFaultLevel)) {
         char* s = FirstNonBlank(IInfo.Line);
         if (!*s) continue;
         if (*s != '0') {

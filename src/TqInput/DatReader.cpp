@@ -72,17 +72,6 @@ void StartSection(ReaderState* st, PartEntry* entry) {
     st->category[0] = '\0';
 }
 
-// Numbers as "%f" reads them; infinities and NaN count as unreadable, since no coordinate,
-// matrix or colour can use them.
-bool ScanFloat(const char** s, float* value) {
-    char* end;
-    float v = ParseFloat(*s, &end);
-    if (end == *s || !std::isfinite(v)) return false;
-    *value = v;
-    *s = end;
-    return true;
-}
-
 // "%d %li %f x12%n %s": returns the number of items converted; *rest is the position after the
 // twelfth number.
 int ParseLinePattern(const char* s, int* type, int* colour, float* numbers, const char** rest) {
@@ -103,8 +92,7 @@ int ParseLinePattern(const char* s, int* type, int* colour, float* numbers, cons
         count++;
     }
     *rest = s;
-    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\v' || *s == '\f') s++;
-    return *s ? count + 1 : count;
+    return *SkipWhiteSpace(s) ? count + 1 : count;
 }
 
 const char* TransformName(int keyword) {
@@ -569,25 +557,6 @@ bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
 
 }  // namespace
 
-namespace {
-
-// Reads the next physical line into IInfo; false at the end of the file. Lines too long for the
-// buffer and NUL bytes are reported here, once per line.
-bool NextLine(FILE* fp) {
-    LineRead read;
-    if (!TqReadLine(IInfo.Line, kLineSize, fp, &read)) return false;
-    IInfo.LineNo++;
-    if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
-    TqTrimRight(IInfo.Line, 1);
-    if (read.cut)
-        ErrorInInput(0, kWarning, "Line too long, %zu characters; the rest is ignored",
-                     read.length);
-    if (read.hasNul) ErrorInInput(0, kWarning, "NUL byte in line; the rest of the line is ignored");
-    return true;
-}
-
-}  // namespace
-
 int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel) {
     ReaderState st;
     st.fp = fp;
@@ -598,7 +567,7 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
     IInfo.FileName = part->DatName;
     IInfo.LineNo = 0;
     for (;;) {
-        bool atEndOfFile = !NextLine(fp);
+        bool atEndOfFile = !ReadInputLine(fp, 0);
         LineOutcome outcome = LineOutcome::kEndSection;
         LineEntry line = {};
         const char* text = nullptr;

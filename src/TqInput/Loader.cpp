@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "TqPov/TqPov.h"
-#include "Tqr/Tqr.h"
+#include "TqInput/TqInput.h"
 
 int ModelIncomplete = 0;
+LoaderHooks TheLoaderHooks = {};
+
+void CheckMemoryUsage() {}
 
 namespace {
 
@@ -55,6 +57,10 @@ int LoadModel() {
     return LoadPart(&Parts[0], 1, nullptr, 1) == 0 && !ModelIncomplete ? 0 : -1;
 }
 
+static void OfferCameraPoint(const float* point) {
+    if (TheLoaderHooks.AddCameraPoint) TheLoaderHooks.AddCameraPoint(point);
+}
+
 void CalcPartBBox(PartEntry* part, int feedCamera) {
     TqEmptyBBox(part->BBox);
     part->LoadFlags.BBoxValid = 0;
@@ -78,7 +84,7 @@ void CalcPartBBox(PartEntry* part, int feedCamera) {
                     // corners would put infinities into boxes, seams and the camera.
                     if (!std::isfinite(corner[0] + corner[1] + corner[2])) continue;
                     TqCheckPointAgainstBBox(corner, part->BBox);
-                    if (feedCamera && !line->LineFlags.IsLight) CalcCameraAddPoint(corner);
+                    if (feedCamera && !line->LineFlags.IsLight) OfferCameraPoint(corner);
                 }
                 break;
             }
@@ -96,7 +102,7 @@ void CalcPartBBox(PartEntry* part, int feedCamera) {
         if (nPoints) part->LoadFlags.BBoxValid = 1;
         for (int i = 0; i < nPoints; i++) {
             TqCheckPointAgainstBBox(line->Data + 4 * i, part->BBox);
-            if (feedCamera) CalcCameraAddPoint(line->Data + 4 * i);
+            if (feedCamera) OfferCameraPoint(line->Data + 4 * i);
         }
     }
 }
@@ -111,23 +117,19 @@ static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
         return -1;
     }
     int childWrite = writeDeclarations;
-    const LgeoElmt* element = childWrite ? FindLgeoElmt(part->DatName, 0) : nullptr;
-    if (element && element->Source) {
+    // A ready-made model takes the colour of its reference; the files it stands for are still
+    // loaded and counted, but never declared.
+    if (childWrite && TheLoaderHooks.HasReadyMadeModel &&
+        TheLoaderHooks.HasReadyMadeModel(part->DatName)) {
         childWrite = 0;
         part->AttrFlags.UsesColour16 = 1;
-    } else if (childWrite && strchr(TqPov.ReplaceOrder, '3')) {
-        if (FILE* fp = FindTqrPart(part->DatName)) {
-            fclose(fp);
-            childWrite = 0;
-            part->AttrFlags.UsesColour16 = 1;
-        }
     }
-    if (strchr(TqPov.ReplaceOrder, 'P')) {
-        if (const PovEquivEntry* equiv = FindPovEquiv(part->DatName)) {
-            memcpy(part->BBox, equiv->Box, sizeof(part->BBox));
-            flags.BBoxValid = flags.Read = flags.Loaded = flags.IsPrimitive = 1;
-            part->AttrFlags.UsesColour16 = 1;
-        }
+    const float* box =
+        TheLoaderHooks.EquivalentBox ? TheLoaderHooks.EquivalentBox(part->DatName) : nullptr;
+    if (box) {
+        memcpy(part->BBox, box, sizeof(part->BBox));
+        flags.BBoxValid = flags.Read = flags.Loaded = flags.IsPrimitive = 1;
+        part->AttrFlags.UsesColour16 = 1;
     }
     return childWrite;
 }
@@ -251,7 +253,8 @@ int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDec
         if (!DoCheck) CalcPartBBox(part, isMainModel);
     }
     CheckMemoryUsage();
-    if (!DoCheck && writeDeclarations) PrintPovPart(PovFp, part, isMainModel);
+    if (!DoCheck && writeDeclarations && TheLoaderHooks.Declare)
+        TheLoaderHooks.Declare(part, isMainModel);
     if (part->PovState) FreeLines(part);
     load.Loaded = 1;
     load.Loading = 0;

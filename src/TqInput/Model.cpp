@@ -105,6 +105,14 @@ bool PartTable::Grow(int slots) {
     return true;
 }
 
+const char* const SpeedPrimitives[] = {"stu2.dat",    "stu22.dat", "stu22a.dat", "stu23.dat",
+                                       "stu23a.dat",  "stu24.dat", "stu24a.dat", "studline.dat",
+                                       "stu2p01.dat", nullptr};
+
+int IsSpeedPrimitive(const char* name) {
+    return IsInList(name, SpeedPrimitives) >= 0;
+}
+
 void SetLineTypeSaveMask(unsigned mask) {
     LineTypeSaveMask = mask;
 }

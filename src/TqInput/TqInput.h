@@ -1,189 +1,17 @@
-// The input side: text utilities and diagnostics, part file lookup, the in-memory model, the LDraw
-// reader with its line checks, and the depth-first loader.
+// The LDraw input side: the in-memory model (the part table with its lines), the LDraw reader
+// with its line checks, and the depth-first loader that hands finished entries to whoever
+// registered for them (the scene writer).
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 
-#include "LDrawIni/LDrawIni.h"
+#include "TqColor/TqColor.h"
+#include "TqDiag/TqDiag.h"
+#include "TqLibrary/TqLibrary.h"
 #include "TqMath/TqMath.h"
-#include "Tqr/Settings.h"
-
-#define TQ_PRINTF(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
-
-// ---------------------------------------------------------------- text utilities
-
-/// Size of the line buffer every LDraw, colour and LGEO reader uses.
-constexpr int kLineSize = 1000;
-/// Longest word GetNextToken returns.
-constexpr int kTokenMax = 79;
-
-/// The current input position that every line reader fills and every diagnostic prints.
-struct InputInfo {
-    char Line[kLineSize];  ///< the current line, trimmed
-    const char* FileName;  ///< name of the file being read, as shown in messages
-    unsigned LineNo;       ///< physical line number from 1; 0 before the first line
-};
-/// The current input position.
-extern InputInfo IInfo;
-/// The last word returned by GetNextToken.
-extern char Token[kTokenMax + 1];
-/// Stud primitives meant only for use inside other primitives.
-extern const char* const SpeedPrimitives[];
-
-/// GetNextToken flags.
-enum TokenFlags : int {
-    kTokenFixName = 1,  ///< put the word into FixDatName form
-    kTokenPeek = 2      ///< do not move the cursor
-};
-
-/// 1 for '0'..'9'.
-int IsDigit(int c);
-/// 1 for ASCII letters.
-int IsAlpha(int c);
-/// 1 for a non-empty text of digits only.
-int IsNumber(const char* s);
-/// 1 for digits, one '.', digits, at least two characters in all.
-int IsDecimalNumber(const char* s);
-/// 1 for a letter followed by letters, digits or '_'.
-int IsIdentifier(const char* s);
-/// First character that is neither blank nor tab.
-char* FirstNonBlank(const char* s);
-/// 1 when s begins with prefix (case-sensitive).
-int StrBeginsWith(const char* s, const char* prefix);
-/// In place to upper case (ASCII).
-char* Tqstrupr(char* s);
-/// In place to lower case (ASCII).
-char* Tqstrlwr(char* s);
-/// Every '\' to '/'.
-char* TqFixSlashes(char* s);
-/// Normal form of LDraw file names: lower case, '/' separators.
-char* FixDatName(char* s);
-/// Removes every '/' at the end.
-char* DeleteTrailingBackslash(char* s);
-/// Removes trailing line ends and 0x1A, and with alsoBlanks blanks and tabs too.
-char* TqTrimRight(char* s, int alsoBlanks);
-/// Bounded copy that always terminates; size <= 1 gives an empty destination.
-char* strncpy0(char* dst, const char* src, int size);
-/// Owned copy or null.
-char* FarStrdup(const char* s);
-/// Index of the first entry equal to s in a null-terminated list, or -1.
-int IsInList(const char* s, const char* const* list);
-/// Index of the first following argument equal to s (list ends with null), or -1.
-int IsInVaList(const char* s, ...);
-/// 1 when the normalised name is a speed primitive.
-int IsSpeedPrimitive(const char* name);
-/// Reads one line accepting LF, CR, CR LF and LF CR; null at end of input or on an error. A line
-/// longer than size - 1 characters comes back in pieces.
-char* Tqfgets(char* buf, int size, FILE* fp);
-/// What TqReadLine saw of one physical line.
-struct LineRead {
-    size_t length = 0;    ///< characters of the line without its line end, dropped ones included
-    bool cut = false;     ///< the line was longer than the buffer; the rest was dropped
-    bool hasNul = false;  ///< a NUL byte was read into the buffer (the text ends there)
-};
-/// Tqfgets for readers that count physical lines: the rest of a line longer than the buffer is
-/// read and dropped, so that the next call returns the next line.
-char* TqReadLine(char* buf, int size, FILE* fp, LineRead* info);
-/// Removes a UTF-8 byte-order mark from the start of a first line.
-void SkipUtf8Bom(char* line);
-/// What the first block of a file shows it to be.
-enum class FileKind {
-    kText,         ///< nothing unusual
-    kTextWithNul,  ///< text, but a NUL byte in the first block
-    kUtf16,        ///< UTF-16 text, with or without byte-order mark
-    kBinary        ///< a known binary format (image, archive, executable)
-};
-/// Looks at the first block of an opened regular file and rewinds it.
-FileKind SniffFile(FILE* fp);
-/// Opens a regular file for reading; anything else (directory, FIFO, device) is refused with
-/// errno EINVAL, without ever blocking on a FIFO.
-FILE* OpenRegularFile(const char* path);
-/// Next blank-separated word (at most 79 characters) into Token; the cursor moves unless peeking.
-char* GetNextToken(char** cursor, int flags);
-/// 1 when path is a directory.
-int TqIsDir(const char* path);
-/// Makes room for one more element of a growable table; 0 ok, 1 out of memory.
-int CheckAlloc(void** array, int count, int* capacity, size_t elementSize, int initial,
-               int increment);
-/// Typed form of CheckAlloc.
-template <typename T>
-int CheckAlloc(T** array, int count, int* capacity, int initial, int increment) {
-    void* p = *array;
-    int result = CheckAlloc(&p, count, capacity, sizeof(T), initial, increment);
-    *array = static_cast<T*>(p);
-    return result;
-}
-/// Matches a file name against a scanf-like pattern of literals, "%d" and "%[set]" (one or more
-/// characters of the set); returns the number of conversions made, as sscanf would. Numbers and
-/// the first letter of each set go to the outputs when given; they need room for one entry per
-/// "%d" and per "%[set]" of the pattern.
-int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* letters);
-/// strtof, with a fast exact path for plain decimals.
-float ParseFloat(const char* s, char** end);
-/// Stores the mask of line types kept in memory.
-void SetLineTypeSaveMask(unsigned mask);
-
-// ---------------------------------------------------------------- diagnostics
-
-/// The form of an input diagnostic.
-enum InputErrorKind : int {
-    kPlain = 0,     ///< no prefix
-    kWarning = 1,   ///< "WARNING": the line is kept
-    kSkipping = 2,  ///< "SKIPPING": the line is dropped
-    kFailure = 3    ///< no prefix, but counted as an error (recursion, nesting too deep)
-};
-/// Errors (SKIPPING lines and failures) shown so far.
-extern int nInputErrors;
-/// Warnings (WARNING lines) shown so far.
-extern int nInputWarnings;
-/// Files looked for and not found so far.
-extern int nFilesNotFound;
-/// From here on, diagnostics of one file are counted per message instead of printed, when the
-/// warning level is below 2 (a library colour file holds dozens of alike notices).
-void BeginDiagnosticSummary();
-/// Prints one line per kind of message counted since BeginDiagnosticSummary.
-void EndDiagnosticSummary(const char* fileName);
-/// Message and newline on StdErr (the title is not shown).
-void PromptUser(const char* title, const char* format, ...) TQ_PRINTF(2, 3);
-/// Input diagnostic on standard output when level <= WarningLevel.
-void ErrorInInput(int level, int kind, const char* format, ...) TQ_PRINTF(3, 4);
-/// Hook before a reading phase; no effect here.
-void ErrorInInputInit();
-/// Hook after a reading phase; no effect here.
-void ErrorInInputShow();
-
-// ---------------------------------------------------------------- file lookup
-
-/// Full path of the last file tried by OpenDatFile2.
-extern char DatPath[kPathSize];
-/// Extensions tried for a model name: as given, .ldr, .dat, .mpd.
-extern const char* const Extensions[4];
-/// The library search record, filled by ReadColours.
-extern LDrawIniS* LDrawIni;
-
-/// Files opened or tried so far (for the benchmark).
-extern long nFileOpenAttempts;
-/// Directories listed so far (for the benchmark).
-extern long nDirectoryListings;
-/// Called with the path of every file opened for reading through the lookup (benchmark hook).
-extern void (*OnFileOpened)(const char* path);
-/// Drops the remembered directory listings (a directory the run writes into has changed).
-void ForgetDirectoryListings();
-/// Rewrites path in place to the letter case found on disk; 1 when it exists.
-int FindMatchingPath(char* path, int mustBeDir);
-/// FindMatchingPath without the directory requirement; the hook for LDrawIni.
-int TqFileCaseCallback(char* path);
-/// Opens path trying it as written, name part lower, upper, then matched on disk.
-FILE* fopeni(char* path, const char* mode);
-/// Tries dir + name (+ extensions for a model) and fills DatPath.
-FILE* OpenDatFile2(const char* dir, const char* name, int isModel);
-/// Searches the current directory (models) and the search directories; flags of the hit.
-FILE* OpenDatFile(const char* name, int isModel, int* flags);
-/// DatPath.
-const char* GetOpenDatFilePath();
-/// Finds the LGEO directory; 1 when one is known.
-int InitLgeoDir(const LDrawIniS* ini);
+#include "TqSettings/TqSettings.h"
+#include "TqText/TqText.h"
 
 // ---------------------------------------------------------------- model
 
@@ -298,6 +126,12 @@ extern int nUsedColorsAlloc;
 extern unsigned LineTypeSaveMask;
 /// Names that make an entry a stud.
 extern const char* const StudPrimitives[];
+/// Stud primitives meant only for use inside other primitives.
+extern const char* const SpeedPrimitives[];
+/// 1 when the normalised name is a speed primitive.
+int IsSpeedPrimitive(const char* name);
+/// Stores the mask of line types kept in memory.
+void SetLineTypeSaveMask(unsigned mask);
 /// Title of the main model (at most 99 characters).
 extern char ModelTitle[100];
 /// Author of the main model (at most 99 characters).
@@ -369,6 +203,25 @@ float PointsOnLine(const float* a, const float* b, const float* c);
 void Resequence(float* data, int i, int j, int k, int l);
 
 // ---------------------------------------------------------------- loader
+
+/// What the loader needs from the writer of the scene. The scene writer sits above the loader and
+/// registers these (ConnectSceneWriter); a null member does nothing, so that the loader also
+/// runs alone (check mode, tests).
+struct LoaderHooks {
+    /// 1 when a ready-made model (LGEO, TQRPARTS) replaces the file; its sub-files are then
+    /// loaded and counted but not declared.
+    int (*HasReadyMadeModel)(const char* name);
+    /// The box of the POV-Ray solid standing for a primitive, which is then not read; or null.
+    const float* (*EquivalentBox)(const char* name);
+    /// Writes the declaration of an entry whose sub-files are all loaded (and declared).
+    void (*Declare)(PartEntry* part, int isModel);
+    /// Offers a point of the main model to the automatic camera.
+    void (*AddCameraPoint)(const float* point);
+};
+/// The hooks in force.
+extern LoaderHooks TheLoaderHooks;
+/// Hook while loading; no effect here.
+void CheckMemoryUsage();
 
 /// Prepares a run for one model; 0 ok, -1 otherwise.
 int LoadModelPre(const char* modelPath);

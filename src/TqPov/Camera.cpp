@@ -7,7 +7,6 @@
 #include <initializer_list>
 
 #include "TqPov/TqPov.h"
-#include "Tqr/Tqr.h"
 
 CameraDataS CameraData;
 float LookAt[3];

@@ -8,8 +8,7 @@
 
 #include "TqColor/TqColor.h"
 #include "TqPov/TqPov.h"
-#include "Tqr/Tqr.h"
-#include "Tqr/Website.h"
+#include "TqSettings/Website.h"
 
 int PovHeaderPrinted = 0;
 long PovEndOfHeaderPosition = 0;

@@ -81,14 +81,7 @@ int ReadLgeoListStream(int index, FILE* fp) {
     IInfo.FileName = LgeoListPaths[index];
     IInfo.LineNo = 0;
     int needed = index == 0 ? 3 : 2;
-    LineRead read;
-    while (TqReadLine(IInfo.Line, kLineSize, fp, &read)) {
-        IInfo.LineNo++;
-        if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
-        TqTrimRight(IInfo.Line, 1);
-        if (read.cut)
-            ErrorInInput(0, kWarning, "Line too long, %zu characters; the rest is ignored",
-                         read.length);
+    while (ReadInputLine(fp, 0)) {
         char* cursor = FirstNonBlank(IInfo.Line);
         if (!*cursor || *cursor == '#' || *cursor == ';') continue;
         char words[3][kTokenMax + 1];

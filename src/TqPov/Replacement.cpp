@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "TqPov/TqPov.h"
-#include "Tqr/Tqr.h"
 
 const char MatrixLgeo2LDraw[] = "\ttransform TqLgeoToLDraw\n";
 

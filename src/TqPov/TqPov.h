@@ -6,6 +6,11 @@
 
 #include "TqInput/TqInput.h"
 
+/// The scene file while it is being written; null otherwise.
+extern FILE* PovFp;
+/// Registers the scene writer with the loader: declarations, replacements, camera points.
+void ConnectSceneWriter();
+
 // ---------------------------------------------------------------- header
 
 /// Writer of extra header lines, with its user data.

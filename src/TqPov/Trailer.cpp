@@ -5,7 +5,6 @@
 
 #include "TqColor/TqColor.h"
 #include "TqPov/TqPov.h"
-#include "Tqr/Tqr.h"
 
 int nPovEquivFromP = 0;
 int nPovLgeoFromP = 0;

@@ -9,37 +9,6 @@
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
 
-TqPovRecord TqPov;
-TqInputRecord TqInput;
-int WarningLevel = 0;
-int DoCheck = 0;
-float CoPlanarAngle = 0;
-int TqVerboseOption = 0;
-int VlkIsTesting = 0;
-const char* MyLDrawDir = nullptr;
-const char* MyLdconfigLdr = nullptr;
-char ModelFilename[kPathSize];
-char PovFilename[kPathSize];
-FILE* StdErr = stderr;
-
-void SetTqPovDefaults(TqPovRecord* pov) {
-    memset(pov, 0, sizeof(*pov));
-    pov->CameraPos[0] = 30;
-    pov->CameraPos[1] = 45;
-    pov->CameraSky[1] = -1;
-    pov->DefaultColor = 7;
-    pov->StereoAngle = 5;
-    pov->SeamWidth = 0.5f;
-    pov->Quality = 2;
-    strcpy(pov->ReplaceOrder, "P3");
-    pov->CameraOn = 1;
-    pov->CameraGlobe = 1;
-    pov->LightsOn = 1;
-    pov->Studs = 1;
-    pov->IncludeTqBegin = 1;
-    pov->IncludeTqEnd = 1;
-}
-
 int strappchr(char* s, int letter) {
     if (strchr(s, letter)) return 1;
     size_t n = strlen(s);

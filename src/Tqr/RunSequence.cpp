@@ -15,9 +15,7 @@
 
 char LdconfigLdrPath[kPathSize];
 int LdconfigLdrRead = 0;
-LDrawIniS* LDrawIni = nullptr;
 char SplitName[kPathSize];
-FILE* PovFp = nullptr;
 
 namespace {
 
@@ -229,6 +227,7 @@ void PrintPovHeaderExtra(FILE* fp, void* userData) {
 }
 
 int TqrMain(int argc, char** argv) {
+    ConnectSceneWriter();
     StdErr = stderr;
     if (argc > 1 && strcmp(argv[1], "-stdout") == 0) StdErr = stdout;
     LDrawIniSetFileCaseCallback(TqFileCaseCallback);
@@ -289,7 +288,6 @@ int TqrMain(int argc, char** argv) {
         Exit("File '%s' already exists, use option -o to overwrite", PovFilename);
     PovFp = OpenSceneFile(PovFilename);
     if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
-    ForgetDirectoryListings();  // the output file now exists in a directory listed before
     // A large buffer: scenes of big models run to tens of megabytes.
     static char sceneBuffer[1 << 20];
     setvbuf(PovFp, sceneBuffer, _IOFBF, sizeof(sceneBuffer));

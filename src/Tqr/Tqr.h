@@ -4,11 +4,8 @@
 
 #include <cstdio>
 
-#include "TqInput/TqInput.h"
-#include "Tqr/Settings.h"
-
-/// Version banner.
-extern const char ProgVer[];
+#include "TqPov/TqPov.h"
+#include "TqSettings/TqSettings.h"
 
 /// Switches that live only for one run.
 struct RunSwitches {
@@ -46,8 +43,6 @@ int StandardOutputIntact();
 void PrintProgVer(FILE* fp);
 /// Hook between usage pages; no effect here.
 void Pause();
-/// Hook while loading; no effect here.
-void CheckMemoryUsage();
 
 /// Path of the colour file read, empty when none.
 extern char LdconfigLdrPath[kPathSize];
@@ -55,8 +50,6 @@ extern char LdconfigLdrPath[kPathSize];
 extern int LdconfigLdrRead;
 /// Base name of the model without directory and extension.
 extern char SplitName[kPathSize];
-/// The scene file while it is written.
-extern FILE* PovFp;
 
 /// Argument count and vector handed to the header callback.
 struct CommandLine {

@@ -2,10 +2,8 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "TqSettings/Website.h"
 #include "Tqr/Tqr.h"
-#include "Tqr/Website.h"
-
-const char ProgVer[] = "tqr 1.4.0 - LDraw to POV-Ray converter, (C) 2026 The tqr authors";
 
 // The four pages keep the layout of an 80x25 text screen; Pause() sat between them.
 static const char kUsagePage1[] =
@@ -81,8 +79,6 @@ static const char kUsageTestLines[] =
     "  -test -lgeo part.dat generate pov file for testing primitive\n";
 
 void Pause() {}
-
-void CheckMemoryUsage() {}
 
 void PrintProgVer(FILE* fp) {
     fprintf(fp, "%s\n", ProgVer);

@@ -36,7 +36,7 @@ protected:
     }
     int Load(const std::string& name, const std::string& text) {
         std::string path = dir.Write("model/" + name, text);
-        ForgetDirectoryListings();  // the test has just written into a listed directory
+        LDrawIniForgetListings(LDrawIni);  // the test has just written into a listed directory
         CaptureOutput capture;
         int r = LoadModelPre(path.c_str());
         if (r == 0) r = LoadModel();
@@ -102,7 +102,7 @@ TEST_F(Loader, UnitDeterminantWindow) {
     ResetGlobalState();
     UseLibrary(dir / "lib");
     DoCheck = 0;
-    ForgetDirectoryListings();
+    LDrawIniForgetListings(LDrawIni);
     std::string path = dir.Write("model/n.ldr",
                                  "1 4 0 0 0 -1 0 0 0 1 0 0 0 1 plain.dat\n"
                                  "1 4 0 0 0 2 0 0 0 1 0 0 0 1 plain.dat\n"

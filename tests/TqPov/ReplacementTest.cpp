@@ -24,7 +24,7 @@ protected:
     // Declares x.dat through TQRPARTS/x.inc holding the given text; 1 when the file was used.
     int Declare(const std::string& include) {
         dir.Write("ldraw/TQRPARTS/x.inc", include);
-        ForgetDirectoryListings();
+        LDrawIniForgetListings(LDrawIni);
         PartEntry* part = RegisterPart(0, "x.dat");
         part->LoadFlags.IsPart = 1;
         MemoryStream scene;

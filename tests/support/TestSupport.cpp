@@ -23,6 +23,7 @@
 namespace fs = std::filesystem;
 
 void ResetGlobalState() {
+    ConnectSceneWriter();
     for (char* owned : {TqPov.IncludeBegin, TqPov.IncludeCamera, TqPov.IncludeLights,
                         TqPov.IncludeEnd, TqPov.MegaPovVersion}) {
         free(owned);
@@ -51,7 +52,6 @@ void ResetGlobalState() {
     ModelTitle[0] = ModelAuthor[0] = '\0';
     ResetLineChecks();
     LDrawIniSetFileCaseCallback(nullptr);
-    ForgetDirectoryListings();
 }
 
 TempDir::TempDir() {

@@ -11,50 +11,15 @@
 #include <unordered_set>
 #include <vector>
 
-#include "TqInput/TqInput.h"
+#include "TqLibrary/TqLibrary.h"
 
 char DatPath[kPathSize];
 const char* const Extensions[4] = {"", ".ldr", ".dat", ".mpd"};
+LDrawIniS* LDrawIni = nullptr;
 long nFileOpenAttempts = 0;
-long nDirectoryListings = 0;
 void (*OnFileOpened)(const char* path) = nullptr;
 
 namespace {
-
-// A library holds thousands of files and every lookup used to list whole directories on each
-// miss. Each directory is now listed once per run; the listing answers which spellings exist, so
-// that only opens that can succeed reach the file system. Results are the same as before: the
-// same candidates are tried in the same order, and entries keep the order the system gave them.
-struct DirListing {
-    bool listed = false;
-    std::vector<std::string> names;                             // in readdir order
-    std::unordered_set<std::string> exact;                      // the same names, for lookups
-    std::unordered_map<std::string, std::vector<int>> byLower;  // lower-case name -> entries
-};
-
-std::unordered_map<std::string, DirListing>& Listings() {
-    static std::unordered_map<std::string, DirListing> listings;
-    return listings;
-}
-
-const DirListing& ListDirectory(const std::string& dir) {
-    auto [it, inserted] = Listings().try_emplace(dir);
-    DirListing& listing = it->second;
-    if (!inserted) return listing;
-    nDirectoryListings++;
-    DIR* d = opendir(dir.c_str());
-    if (!d) return listing;
-    listing.listed = true;
-    while (struct dirent* entry = readdir(d)) {
-        std::string name = entry->d_name, lower = name;
-        for (char& c : lower) c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        listing.byLower[lower].push_back((int)listing.names.size());
-        listing.exact.insert(name);
-        listing.names.push_back(std::move(name));
-    }
-    closedir(d);
-    return listing;
-}
 
 // The directory in which a path's last component is looked up, as the system would resolve it.
 std::string DirectoryOf(const char* path, const char* slash) {
@@ -68,17 +33,15 @@ bool ExistsAsWritten(const char* path) {
     const char* slash = strrchr(path, '/');
     const char* name = slash ? slash + 1 : path;
     if (*name) {
-        const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
+        LDrawDirListing scratch;
+        const LDrawDirListing& listing =
+            LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
         if (listing.listed && !listing.exact.count(name)) return false;
     }
     return access(path, F_OK) == 0;
 }
 
 }  // namespace
-
-void ForgetDirectoryListings() {
-    Listings().clear();
-}
 
 int FindMatchingPath(char* path, int mustBeDir) {
     if (ExistsAsWritten(path)) return 1;
@@ -91,7 +54,8 @@ int FindMatchingPath(char* path, int mustBeDir) {
         *slash = '/';
         if (!found) return 0;
     }
-    const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
+    LDrawDirListing scratch;
+    const LDrawDirListing& listing = LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
     if (!listing.listed) return 0;
     std::string lower = name;
     for (char& c : lower) c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -123,7 +87,8 @@ static FILE* OpenFile(const char* path) {
 FILE* fopeni(char* path, [[maybe_unused]] const char* mode) {
     char* slash = strrchr(path, '/');
     char* name = slash ? slash + 1 : path;
-    const DirListing& listing = ListDirectory(DirectoryOf(path, slash));
+    LDrawDirListing scratch;
+    const LDrawDirListing& listing = LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
     // Only names the listing shows are opened; without a listing every guess is tried.
     auto worthTrying = [&]() { return !listing.listed || !*name || listing.exact.count(name); };
     if (worthTrying()) {

@@ -30,7 +30,7 @@ TempDir& MixedCaseLibrary(TempDir& dir) {
     dir.Write("ldraw/p/48/Ring2.dat", "0 ring\n");
     dir.Write("model/car.ldr", "0 car\n");
     dir.Write("model/.dat.ldr", "0 odd\n");
-    ForgetDirectoryListings();
+    LDrawIniForgetListings(LDrawIni);
     return dir;
 }
 
@@ -74,7 +74,7 @@ TEST_F(FileLookup, ModelNamesTryTheUsualExtensions) {
     EXPECT_EQ(flags, LDrawSearchFlag::MODELDIR);
     // A name with a model extension is tried only as given (in any letter case).
     dir.Write("model/bus.DAT.ldr", "0 bus\n");
-    ForgetDirectoryListings();
+    LDrawIniForgetListings(LDrawIni);
     EXPECT_EQ(OpenDatFile((dir / "model/bus.DAT").c_str(), 1, nullptr), nullptr);
     // A name of exactly four characters gets the extensions, here in the model's directory.
     fp = OpenDatFile(".dat", 1, nullptr);
@@ -96,7 +96,7 @@ TEST_F(FileLookup, MatchingPathFixesEachComponent) {
     std::string asDir = dir / "LDRAW/PARTS/3001.dat";
     EXPECT_EQ(FindMatchingPath(asDir.data(), 1), 0);
     dir.Write("plain", "x");
-    ForgetDirectoryListings();
+    LDrawIniForgetListings(LDrawIni);
     std::string throughFile = dir / "plain/x.dat";
     EXPECT_EQ(FindMatchingPath(throughFile.data(), 0), 0);
     std::string upper = dir / "ldraw/Parts/3001.dat";
@@ -124,7 +124,7 @@ TEST_F(FileLookup, LgeoDirectoryFromEnvironmentOrLibrary) {
     EXPECT_EQ(std::string(TqInput.LgeoDir), dir / "lib/Apps/lgeo");
     EXPECT_STREQ(TqInput.LgeoDirSource, "LDRAWDIR/Apps/lgeo");
     dir.MakeDir("lib/lgeo");
-    ForgetDirectoryListings();
+    LDrawIniForgetListings(LDrawIni);
     TqInput.LgeoDir[0] = '\0';
     EXPECT_EQ(InitLgeoDir(ini), 1);
     EXPECT_STREQ(TqInput.LgeoDirSource, "LDRAWDIR/lgeo");

@@ -1,7 +1,13 @@
-// The settings records filled by the command line and read by every later stage.
+// The settings records: filled by the command line and read by every later stage, and the
+// program's identity. Each global is defined in Settings.cpp; SetTqPovDefaults gives the defaults.
 #pragma once
 
 #include <cstdio>
+
+#include "TqText/TqText.h"
+
+/// Version banner, the first line of every scene and of the usage text.
+extern const char ProgVer[];
 
 /// Everything about the scene to be written; cleared and defaulted by SetTqPovDefaults.
 struct TqPovRecord {
@@ -56,9 +62,6 @@ struct TqPovRecord {
     int IncludeTqBegin;  ///< cleared by -i3b-: include TqBegin.inc from TQRPARTS; 1
     int IncludeTqEnd;    ///< cleared by -i3e-: include TqEnd.inc from TQRPARTS; 1
 };
-
-/// Length of every path buffer.
-constexpr int kPathSize = 1024;
 
 /// Paths on the input side.
 struct TqInputRecord {

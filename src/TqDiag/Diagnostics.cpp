@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "TqInput/TqInput.h"
+#include "TqDiag/TqDiag.h"
 
 InputInfo IInfo;
 int nInputErrors = 0;
@@ -95,3 +95,17 @@ void ErrorInInput(int level, int kind, const char* format, ...) {
 void ErrorInInputInit() {}
 
 void ErrorInInputShow() {}
+
+bool ReadInputLine(FILE* fp, int reportLevel) {
+    LineRead read;
+    if (!TqReadLine(IInfo.Line, kLineSize, fp, &read)) return false;
+    IInfo.LineNo++;
+    if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
+    TqTrimRight(IInfo.Line, 1);
+    if (read.cut)
+        ErrorInInput(reportLevel, kWarning, "Line too long, %zu characters; the rest is ignored",
+                     read.length);
+    if (read.hasNul)
+        ErrorInInput(reportLevel, kWarning, "NUL byte in line; the rest of the line is ignored");
+    return true;
+}
