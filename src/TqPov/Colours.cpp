@@ -6,25 +6,15 @@
 #include "TqPov/TqPov.h"
 
 const char* PovGGG(const float* v) {
-    static char buffer[112];
-    char* p = buffer;
-    *p++ = '<';
-    p = FormatG(p, v[0]);
-    *p++ = ',';
-    p = FormatG(p, v[1]);
-    *p++ = ',';
-    p = FormatG(p, v[2]);
-    *p++ = '>';
-    *p = '\0';
-    return buffer;
+    return SceneWriter.vector.Clear().AddVector(v).c_str();
 }
 
 const char* Pov255(const float* rgb) {
-    static char buffer[96];
     // Extended precision, so that a channel stored as 77/255 prints as 77 again.
-    snprintf(buffer, sizeof(buffer), "%Lg,%Lg,%Lg", (long double)rgb[0] * 255,
+    char text[96];
+    snprintf(text, sizeof(text), "%Lg,%Lg,%Lg", (long double)rgb[0] * 255,
              (long double)rgb[1] * 255, (long double)rgb[2] * 255);
-    return buffer;
+    return SceneWriter.rgb.Clear().Add(text).c_str();
 }
 
 const char* SlopeSuffix(int slope) {
@@ -35,41 +25,31 @@ const char* ClearSuffix(int clear) {
     return clear ? "_clear" : "";
 }
 
-// The scene name of a colour number into out: "%ld" below 0x1000000, else "0x%08lX".
-static char* WriteColourName(char* out, unsigned u) {
-    if (u < 0x1000000) return FormatUnsigned(out, u);
-    *out++ = '0';
-    *out++ = 'x';
-    for (int shift = 28; shift >= 0; shift -= 4) *out++ = "0123456789ABCDEF"[(u >> shift) & 0xF];
-    *out = '\0';
-    return out;
+// The scene name of a colour number: "%ld" below 0x1000000, else "0x%08lX".
+template <size_t N>
+static TextBuffer<N>& AddColourName(TextBuffer<N>& text, unsigned u) {
+    if (u < 0x1000000) return text.AddUnsigned(u);
+    text.Add("0x", 2);
+    for (int shift = 28; shift >= 0; shift -= 4) text.Add("0123456789ABCDEF"[(u >> shift) & 0xF]);
+    return text;
 }
 
 const char* DatColorStr(int colour) {
-    static char buffer[24];
-    WriteColourName(buffer, (unsigned)colour);
-    return buffer;
+    return AddColourName(SceneWriter.colourName.Clear(), (unsigned)colour).c_str();
 }
 
 const char* PovColorRef(int colour, int slope) {
-    static char buffer[64];
-    char* p = buffer;
-    memcpy(p, "material { TqColor", 18);
-    p = WriteColourName(p + 18, (unsigned)colour);
-    if (slope) {
-        memcpy(p, "_slope", 6);
-        p += 6;
-    }
-    memcpy(p, " }", 3);
-    return buffer;
+    TextBuffer<64>& text = SceneWriter.colourRef.Clear().Add("material { TqColor", 18);
+    AddColourName(text, (unsigned)colour).Add(SlopeSuffix(slope)).Add(" }", 2);
+    return text.c_str();
 }
 
 const char* PovFinishTag(int finish) {
-    static char buffer[32];
     if (finish < 0 || finish >= 6) return "Transparent";
-    strncpy0(buffer, TqColourFinishTags[finish], sizeof(buffer));
-    Tqstrlwr(buffer + 1);
-    return buffer;
+    // The tag with every letter after the first in lower case: Opaque, Matte_metallic.
+    TextBuffer<32>& tag = SceneWriter.finishTag.Clear().Add(TqColourFinishTags[finish]);
+    Tqstrlwr(const_cast<char*>(tag.c_str()) + 1);
+    return tag.c_str();
 }
 
 int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {

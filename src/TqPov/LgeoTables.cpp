@@ -170,9 +170,8 @@ LgeoElmt* FindLgeoElmt(const char* name, int wanted) {
 }
 
 const char* GetLgeoName(const LgeoElmt* elmt) {
-    static char name[kTokenMax + 8];
-    snprintf(name, sizeof(name), "%s%s", elmt->Source == 'L' ? "lg_" : "kv_", elmt->LgeoName);
-    return name;
+    TextBuffer<kTokenMax + 8>& name = SceneWriter.lgeoName.Clear();
+    return name.Add(elmt->Source == 'L' ? "lg_" : "kv_").Add(elmt->LgeoName).c_str();
 }
 
 const char* FindLgeoColr(int colour) {

@@ -12,6 +12,7 @@
 #include "TqColor/TqColor.h"
 #include "TqPov/TqPov.h"
 
+SceneWriterState SceneWriter;
 int nPovTotalFromPARTS = 0;
 int nPovTotalFromP = 0;
 char PovNameSuffix[8] = "";
@@ -30,13 +31,13 @@ const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
 
 constexpr int kMaxPovName = 125;
 
-// The writer's hot paths put out many short texts; these skip printf and the stream lock.
+// The writer's hot paths put out many short texts; these skip the parsing of a printf format.
 void Put(FILE* fp, const char* text) {
-    fputs_unlocked(text, fp);
+    fputs(text, fp);
 }
 template <typename... More>
 void Put(FILE* fp, const char* text, More... more) {
-    fputs_unlocked(text, fp);
+    fputs(text, fp);
     Put(fp, more...);
 }
 
@@ -381,92 +382,67 @@ void DeclarePart(FILE* fp, PartEntry* part, int isModel);
 // characters would share one identifier, and the second declaration would be skipped by its
 // #ifndef. The first keeps the cut identifier, later ones get a number before "MAX125". Whole
 // identifiers cannot meet (every replaced character turns into a distinct marked word).
-struct CutNames {
-    std::unordered_map<std::string, std::string> byName;  // name and suffix -> identifier
-    std::unordered_set<std::string> taken;
-};
-CutNames& TheCutNames() {
-    static CutNames names;
-    return names;
-}
-
-const char* UniqueCutName(const char* name, char* identifier) {
-    CutNames& cut = TheCutNames();
+const char* UniqueCutName(const char* name, TextBuffer<160>& identifier) {
+    CutIdentifiers& cut = SceneWriter.cutIdentifiers;
     std::string key = std::string(name) + '\n' + PovNameSuffix;
     auto known = cut.byName.find(key);
-    if (known != cut.byName.end()) {
-        strncpy0(identifier, known->second.c_str(), kMaxPovName + 1);
-        return identifier;
-    }
-    std::string unique = identifier;
+    if (known != cut.byName.end()) return identifier.Clear().Add(known->second.c_str()).c_str();
+    std::string unique = identifier.c_str();
     for (unsigned k = 1; cut.taken.count(unique); k++) {
         char number[16];
         int length = snprintf(number, sizeof(number), "_%u", k);
-        unique.assign(identifier, (size_t)(119 - length));
+        unique.assign(identifier.c_str(), (size_t)(119 - length));
         unique.append(number).append("MAX125");
     }
     cut.taken.insert(unique);
     cut.byName.emplace(std::move(key), unique);
-    strncpy0(identifier, unique.c_str(), kMaxPovName + 1);
-    return identifier;
+    return identifier.Clear().Add(unique.c_str()).c_str();
 }
 
 }  // namespace
 
-void ForgetPovNames() {
-    TheCutNames().byName.clear();
-    TheCutNames().taken.clear();
+void ResetSceneWriter() {
+    SceneWriter.cutIdentifiers.byName.clear();
+    SceneWriter.cutIdentifiers.taken.clear();
+    SceneWriter.declarationDepth = 0;
 }
 
 const char* PovName(const char* name) {
-    static char ThePovName[160];
-    size_t n = 0;
+    TextBuffer<160>& id = SceneWriter.povName.Clear();
     const unsigned char* s = reinterpret_cast<const unsigned char*>(name);
-    if (IsDigit(*s)) ThePovName[n++] = '_';
+    if (IsDigit(*s)) id.Add('_');
     for (; *s; s++) {
         if (IsAlpha(*s) || IsDigit(*s)) {
-            ThePovName[n++] = (char)*s;
+            id.Add((char)*s);
         } else {
             const BadChar* bad = nullptr;
             for (const BadChar& b : PovBadChars) {
                 if ((signed char)b.c == (signed char)*s) bad = &b;
             }
-            ThePovName[n++] = '_';
-            if (bad) {
-                size_t length = strlen(bad->word);
-                memcpy(ThePovName + n, bad->word, length);
-                n += length;
-            } else {
-                ThePovName[n++] = "0123456789ABCDEF"[*s >> 4];
-                ThePovName[n++] = "0123456789ABCDEF"[*s & 0xF];
-            }
-            ThePovName[n++] = '_';
+            id.Add('_');
+            if (bad)
+                id.Add(bad->word);
+            else
+                id.Add("0123456789ABCDEF"[*s >> 4]).Add("0123456789ABCDEF"[*s & 0xF]);
+            id.Add('_');
         }
-        if (n > (size_t)kMaxPovName) {
+        if (id.size() > (size_t)kMaxPovName) {
             // Cut long names so that the identifier stays within POV-Ray's limit.
-            memcpy(ThePovName + 119, "MAX125", 7);
-            return UniqueCutName(name, ThePovName);
+            id.Cut(119).Add("MAX125");
+            return UniqueCutName(name, id);
         }
     }
-    ThePovName[n] = '\0';
-    strncat(ThePovName, PovNameSuffix, sizeof(ThePovName) - n - 1);
-    return ThePovName;
+    return id.Add(PovNameSuffix).c_str();
 }
 
 void PrintPovMatrix(FILE* fp, const LineEntry* line) {
     const float* m = line->Data;
-    char text[12 * 32 + 16];
-    char* p = text;
-    memcpy(p, "matrix <", 8);
-    p += 8;
+    TextBuffer<12 * 32 + 16> text;
+    text.Add("matrix <", 8);
     for (int k = 0; k < 4; k++) {
-        for (int r = 0; r < 3; r++) {
-            p = FormatG(p, m[4 * r + k]);
-            *p++ = r < 2 || k < 3 ? ',' : '>';
-        }
+        for (int r = 0; r < 3; r++) text.AddG(m[4 * r + k]).Add(r < 2 || k < 3 ? ',' : '>');
     }
-    *p = '\0';
-    fputs_unlocked(text, fp);
+    fputs(text.c_str(), fp);
 }
 
 void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
@@ -476,59 +452,32 @@ void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
         centre[i] = (float)(((double)part->BBox[i] + part->BBox[3 + i]) / 2);
     }
     // "1-%s/%g" per axis on the diagonal, then ",%s/%g" per axis for the shift.
-    char text[512];
-    char* p = text;
-    size_t widthLength = strlen(width);
-    if (widthLength > 64) widthLength = 64;
-    auto term = [&](const char* before, double number) {
-        size_t n = strlen(before);
-        memcpy(p, before, n);
-        p += n;
-        memcpy(p, width, widthLength);
-        p += widthLength;
-        *p++ = '/';
-        p = FormatG(p, number);
-    };
-    memcpy(p, "matrix <", 8);
-    p += 8;
+    TextBuffer<512> text;
+    text.Add("matrix <", 8);
     for (int i = 0; i < 3; i++) {
         if (size[i] == 0 || TqPov.SeamWidth >= size[i])
-            *p++ = '1';
+            text.Add('1');
         else
-            term("1-", size[i]);
-        if (i < 2) {
-            memcpy(p, ",0,0,0,", 7);
-            p += 7;
-        }
+            text.Add("1-", 2).Add(width).Add('/').AddG(size[i]);
+        if (i < 2) text.Add(",0,0,0,", 7);
     }
     for (int i = 0; i < 3; i++) {
-        if (size[i] == 0 || centre[i] == 0 || TqPov.SeamWidth >= size[i]) {
-            *p++ = ',';
-            *p++ = '0';
-        } else {
-            term(",", size[i] / centre[i]);
-        }
+        if (size[i] == 0 || centre[i] == 0 || TqPov.SeamWidth >= size[i])
+            text.Add(",0", 2);
+        else
+            text.Add(',').Add(width).Add('/').AddG(size[i] / centre[i]);
     }
-    memcpy(p, ">\n", 3);
-    fputs_unlocked(text, fp);
+    text.Add(">\n", 2);
+    fputs(text.c_str(), fp);
 }
 
 void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
-    char text[3 * 112 + 32];
-    char* p = text;
-    memcpy(p, "\t\ttriangle {", 12);
-    p += 12;
-    for (int i = 0; i < 3; i++) {
-        const char* vector = PovGGG(line->Data + 4 * ((first + i) % 4));
-        size_t n = strlen(vector);
-        *p++ = ' ';
-        memcpy(p, vector, n);
-        p += n;
-        *p++ = i < 2 ? ',' : ' ';
-    }
-    memcpy(p, "}\n", 3);
-    p[3] = '\0';
-    fputs_unlocked(text, fp);
+    TextBuffer<3 * 112 + 32> text;
+    text.Add("\t\ttriangle {", 12);
+    for (int i = 0; i < 3; i++)
+        text.Add(' ').AddVector(line->Data + 4 * ((first + i) % 4)).Add(i < 2 ? ',' : ' ');
+    text.Add("}\n", 2);
+    fputs(text.c_str(), fp);
 }
 
 void PrintPovPartStep(FILE* fp, int* counter, int open) {
@@ -570,44 +519,29 @@ void PrintDatLine(FILE* fp, const LineEntry* line) {
         return;
     }
     const float* m = line->Data;
-    char text[12 * 34 + 40];
-    char* p = text;
-    *p++ = ' ';
-    *p++ = (char)('0' + line->Type);
-    *p++ = ' ';
-    const char* colour = DatColorStr(line->Colour);
-    size_t colourLength = strlen(colour);
-    memcpy(p, colour, colourLength);
-    p += colourLength;
+    TextBuffer<12 * 34 + 40> text;
+    text.Add(' ').Add((char)('0' + line->Type)).Add(' ').Add(DatColorStr(line->Colour));
     // Three numbers after two blanks, each group: "  %g %g %g".
-    auto group = [&p](float a, float b, float c) {
-        *p++ = ' ';
-        *p++ = ' ';
-        p = FormatG(p, a);
-        *p++ = ' ';
-        p = FormatG(p, b);
-        *p++ = ' ';
-        p = FormatG(p, c);
+    auto group = [&text](float a, float b, float c) {
+        text.Add("  ", 2).AddG(a).Add(' ').AddG(b).Add(' ').AddG(c);
     };
     if (line->Type == 1) {
         group(m[3], m[7], m[11]);
         for (int r = 0; r < 3; r++) group(m[4 * r], m[4 * r + 1], m[4 * r + 2]);
-        *p = '\0';
-        Put(fp, text, " ", line->Part ? line->Part->DatName : "", "\n");
+        Put(fp, text.c_str(), " ", line->Part ? line->Part->DatName : "", "\n");
         return;
     }
     int nPoints = line->Type == 2 ? 2 : line->Type == 3 ? 3 : 4;
     for (int i = 0; i < nPoints; i++) group(m[4 * i], m[4 * i + 1], m[4 * i + 2]);
-    *p++ = '\n';
-    *p = '\0';
-    fputs_unlocked(text, fp);
+    text.Add('\n');
+    fputs(text.c_str(), fp);
 }
 
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
     if (part->PovState != kPovNotWritten) return;
     // Sub-files not declared yet are declared from inside their parent's declaration, so a chain
     // of them is a chain of calls, bounded like every other nesting.
-    static int depth = 0;
+    int& depth = SceneWriter.declarationDepth;
     if (depth >= kMaxNesting) {
         ErrorInInput(0, kFailure, "References nested more than %d deep: %s", kMaxNesting,
                      part->DatName);

@@ -8,47 +8,24 @@ const char MatrixLgeo2LDraw[] = "\ttransform TqLgeoToLDraw\n";
 
 namespace {
 
-const char* SkipWhite(const char* s) {
-    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r' || *s == '\v' || *s == '\f') s++;
-    return s;
-}
-
 // Matches "// TQRDATA: <keyword> " the way scanf would: every blank of the pattern stands for any
 // run of white space, including none, and the line must start with the "//" itself. Returns the
 // text after the keyword and its blanks.
 const char* TqrDataArgument(const char* line, const char* keyword) {
     const char* s = line;
     if (strncmp(s, "//", 2) != 0) return nullptr;
-    s = SkipWhite(s + 2);
+    s = SkipWhiteSpace(s + 2);
     if (strncmp(s, "TQRDATA:", 8) != 0) return nullptr;
-    s = SkipWhite(s + 8);
+    s = SkipWhiteSpace(s + 8);
     size_t n = strlen(keyword);
     if (strncmp(s, keyword, n) != 0) return nullptr;
-    return SkipWhite(s + n);
-}
-
-// A number as "%d" reads it, white space before it skipped.
-bool ReadSmallInt(const char** s, int* value) {
-    const char* p = SkipWhite(*s);
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (!IsDigit((unsigned char)*p)) return false;
-    long v = 0;
-    while (IsDigit((unsigned char)*p)) {
-        if (v < 100000000) v = v * 10 + (*p - '0');
-        p++;
-    }
-    *value = (int)(negative ? -v : v);
-    *s = p;
-    return true;
+    return SkipWhiteSpace(s + n);
 }
 
 // The word that "%s" would read.
 void ReadWord(const char* s, char* word, size_t size) {
     size_t n = 0;
-    while (*s && *s != ' ' && *s != '\t' && *s != '\n' && *s != '\r' && *s != '\v' && *s != '\f' &&
-           n + 1 < size)
-        word[n++] = *s++;
+    while (*s && !IsWhiteSpace((unsigned char)*s) && n + 1 < size) word[n++] = *s++;
     word[n] = '\0';
 }
 
@@ -79,7 +56,7 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     while (TqReadLine(line, sizeof(line), inc, &read)) {
         if (const char* s = TqrDataArgument(line, "version")) {
             int major, minor;
-            if (ReadSmallInt(&s, &major) && *s == '.' && (s++, ReadSmallInt(&s, &minor))) {
+            if (ScanInt(&s, &major) && *s == '.' && (s++, ScanInt(&s, &minor))) {
                 if (major > 1 || (major == 1 && minor > 4)) {
                     fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n",
                             major, minor, n, n, name);

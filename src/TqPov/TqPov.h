@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "TqInput/TqInput.h"
 
@@ -10,6 +14,124 @@
 extern FILE* PovFp;
 /// Registers the scene writer with the loader: declarations, replacements, camera points.
 void ConnectSceneWriter();
+
+// ---------------------------------------------------------------- scene text
+
+/// Writes value in decimal as printf("%lu") would; returns the end (terminated).
+char* FormatUnsigned(char* out, unsigned long value);
+/// Writes value as printf("%g") would (out needs room for 32 characters); returns the end.
+char* FormatG(char* out, double value);
+
+/// Scene text built in a fixed buffer (the one way writers assemble a line). Every append is
+/// checked against the capacity: text that does not fit is cut, and Overflowed() says so, instead
+/// of anything being written past the end. Numbers go through FormatG, the fast exact "%g".
+template <size_t N>
+class TextBuffer {
+public:
+    /// Appends n characters of text.
+    TextBuffer& Add(const char* text, size_t n) {
+        if (n > N - 1 - used_) {
+            n = N - 1 - used_;
+            overflowed_ = true;
+        }
+        memcpy(data_ + used_, text, n);
+        used_ += n;
+        return *this;
+    }
+    /// Appends a terminated text.
+    TextBuffer& Add(const char* text) { return Add(text, strlen(text)); }
+    /// Appends one character.
+    TextBuffer& Add(char c) {
+        if (used_ < N - 1)
+            data_[used_++] = c;
+        else
+            overflowed_ = true;
+        return *this;
+    }
+    /// Appends a number as "%g".
+    TextBuffer& AddG(double value) {
+        // Straight into the buffer while there is room for any number, the common case.
+        if (N - 1 - used_ >= 32) {
+            used_ = (size_t)(FormatG(data_ + used_, value) - data_);
+            return *this;
+        }
+        char number[32];
+        return Add(number, (size_t)(FormatG(number, value) - number));
+    }
+    /// Appends a non-negative number as "%lu".
+    TextBuffer& AddUnsigned(unsigned long value) {
+        char number[24];
+        return Add(number, (size_t)(FormatUnsigned(number, value) - number));
+    }
+    /// Appends a vector as "<%g,%g,%g>".
+    TextBuffer& AddVector(const float* v) {
+        // One check for the whole vector where it fits for sure (the scene's hottest path).
+        if (N - 1 - used_ >= 3 * 32 + 4) {
+            char* p = data_ + used_;
+            *p++ = '<';
+            p = FormatG(p, v[0]);
+            *p++ = ',';
+            p = FormatG(p, v[1]);
+            *p++ = ',';
+            p = FormatG(p, v[2]);
+            *p++ = '>';
+            used_ = (size_t)(p - data_);
+            return *this;
+        }
+        return Add('<').AddG(v[0]).Add(',').AddG(v[1]).Add(',').AddG(v[2]).Add('>');
+    }
+    /// Keeps the first n characters.
+    TextBuffer& Cut(size_t n) {
+        if (n < used_) used_ = n;
+        return *this;
+    }
+    /// Starts over, empty.
+    TextBuffer& Clear() {
+        used_ = 0;
+        overflowed_ = false;
+        return *this;
+    }
+    /// The text, terminated.
+    const char* c_str() {
+        data_[used_] = '\0';
+        return data_;
+    }
+    /// Its length.
+    size_t size() const { return used_; }
+    /// True when something did not fit.
+    bool Overflowed() const { return overflowed_; }
+
+private:
+    char data_[N];
+    size_t used_ = 0;
+    bool overflowed_ = false;
+};
+
+/// Identifiers of file names cut to POV-Ray's length limit, kept unique within a scene.
+struct CutIdentifiers {
+    std::unordered_map<std::string, std::string> byName;  ///< name and suffix -> identifier
+    std::unordered_set<std::string> taken;                ///< every cut identifier handed out
+};
+
+/// The scene writer's working state: the buffers behind the functions that return text (each
+/// valid until the function's next call), the cut identifiers handed out and the nesting of
+/// declarations. PrintPovInit starts every scene with a clean record.
+struct SceneWriterState {
+    TextBuffer<112> vector;              ///< PovGGG
+    TextBuffer<96> rgb;                  ///< Pov255
+    TextBuffer<24> colourName;           ///< DatColorStr
+    TextBuffer<64> colourRef;            ///< PovColorRef
+    TextBuffer<32> finishTag;            ///< PovFinishTag
+    TextBuffer<24> percent;              ///< PovStatPct
+    TextBuffer<160> povName;             ///< PovName: a file's identifier
+    TextBuffer<kTokenMax + 8> lgeoName;  ///< GetLgeoName
+    CutIdentifiers cutIdentifiers;       ///< PovName's cut identifiers of this scene
+    int declarationDepth;                ///< PrintPovPart calls around the current one
+};
+/// The scene writer's state.
+extern SceneWriterState SceneWriter;
+/// Starts a scene: no cut identifiers handed out, no declaration open.
+void ResetSceneWriter();
 
 // ---------------------------------------------------------------- header
 
@@ -45,10 +167,6 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name);
 
 // ---------------------------------------------------------------- colours
 
-/// Writes value in decimal as printf("%lu") would; returns the end (terminated).
-char* FormatUnsigned(char* out, unsigned long value);
-/// Writes value as printf("%g") would (out needs room for 32 characters); returns the end.
-char* FormatG(char* out, double value);
 /// Numbers that FormatG was given although they were infinite or not a number: POV-Ray cannot
 /// read them, so a scene that got one must not count as written.
 extern long nNonFiniteNumbers;
@@ -175,8 +293,6 @@ extern char PovNameSuffix[8];
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel);
 /// POV-Ray identifier of a file name; names cut to fit POV-Ray's limit stay unique in a scene.
 const char* PovName(const char* name);
-/// Starts a new scene for the uniqueness of cut identifiers.
-void ForgetPovNames();
 /// "matrix <...>" of a type 1 line, no line end.
 void PrintPovMatrix(FILE* fp, const LineEntry* line);
 /// Seam matrix of part with the width text, and a line end.

@@ -79,7 +79,7 @@ int PrintPovInit(const char* modelPath, PrintPovHeaderExtraFuncT extra, void* us
     PrintPovHeaderExtraFunc = extra;
     PrintPovHeaderExtraUserData = userData;
     PovHeaderPrinted = 0;
-    ForgetPovNames();
+    ResetSceneWriter();
     nNonFiniteNumbers = 0;
     nPovTotalFromPARTS = nPovTotalFromP = nPovEquivFromP = nPovLgeoFromP = nPovLgeoFromPARTS = 0;
     nPovTqrFromPARTS = nPovTqrFromP = 0;
@@ -177,10 +177,10 @@ int PrintPovErrFile(FILE* fp, int code) {
 }
 
 const char* PovStatPct(int a, int b) {
-    static char PctStr[24];
     int p = b != 0 ? (int)(((long long)a * 100 + b / 2) / b) : 0;
-    snprintf(PctStr, sizeof(PctStr), "(%d%%)", p);
-    return PctStr;
+    char text[24];
+    snprintf(text, sizeof(text), "(%d%%)", p);
+    return SceneWriter.percent.Clear().Add(text).c_str();
 }
 
 int PrintPovStatistics(FILE* fp, const char* prefix) {

@@ -25,15 +25,6 @@ bool ScanInt(const char** s, int* value) {
     return true;
 }
 
-bool ScanFloat(const char** s, float* value) {
-    char* end;
-    float v = ParseFloat(*s, &end);
-    if (end == *s || !std::isfinite(v)) return false;
-    *value = v;
-    *s = end;
-    return true;
-}
-
 int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* letters) {
     int count = 0, nNumbers = 0, nLetters = 0;
     const char* p = pattern;

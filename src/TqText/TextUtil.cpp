@@ -10,14 +10,6 @@
 
 char Token[kTokenMax + 1];
 
-int IsDigit(int c) {
-    return c >= '0' && c <= '9';
-}
-
-int IsAlpha(int c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 int IsNumber(const char* s) {
     if (!*s) return 0;
     for (; *s; s++) {
@@ -134,15 +126,6 @@ int IsInVaList(const char* s, ...) {
     }
     va_end(ap);
     return index;
-}
-
-int IsWhiteSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-const char* SkipWhiteSpace(const char* s) {
-    while (IsWhiteSpace((unsigned char)*s)) s++;
-    return s;
 }
 
 char* GetNextToken(char** cursor, int flags) {

@@ -3,6 +3,7 @@
 // copies and the growth rule of all growable tables. The bottom layer: depends on nothing.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 
@@ -26,9 +27,13 @@ enum TokenFlags : int {
 };
 
 /// 1 for '0'..'9'.
-int IsDigit(int c);
+inline int IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 /// 1 for ASCII letters.
-int IsAlpha(int c);
+inline int IsAlpha(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 /// 1 for a non-empty text of digits only.
 int IsNumber(const char* s);
 /// 1 for digits, one '.', digits, at least two characters in all.
@@ -109,12 +114,24 @@ int ScanNamePattern(const char* s, const char* pattern, int* numbers, char* lett
 float ParseFloat(const char* s, char** end);
 /// 1 for the white space of "%s" and "%d": blank, tab, line feed, carriage return, vertical tab,
 /// form feed.
-int IsWhiteSpace(int c);
+inline int IsWhiteSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 /// First character of s that is not white space.
-const char* SkipWhiteSpace(const char* s);
+inline const char* SkipWhiteSpace(const char* s) {
+    while (IsWhiteSpace((unsigned char)*s)) s++;
+    return s;
+}
 /// Reads an integer as "%d" does (white space skipped, optional sign, decimal digits), clamped to
 /// the int range; advances *s past it. False when no digit follows.
 bool ScanInt(const char** s, int* value);
 /// Reads a number as "%f" does and advances *s past it. False when none follows, and for
 /// infinities and NaN: no coordinate, matrix, colour or option value can use them.
-bool ScanFloat(const char** s, float* value);
+inline bool ScanFloat(const char** s, float* value) {
+    char* end;
+    float v = ParseFloat(*s, &end);
+    if (end == *s || !std::isfinite(v)) return false;
+    *value = v;
+    *s = end;
+    return true;
+}

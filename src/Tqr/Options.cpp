@@ -24,27 +24,9 @@ int strremchr(char* s, int letter) {
     return 0;
 }
 
-// Reads one number the way "%f" does (leading blanks skipped, stops at the first character that
-// does not fit). Infinities and NaN count as unreadable: they would end up in the scene text.
-static bool ReadFloat(const char* s, float* value, const char** end) {
-    char* stop;
-    float v = strtof(s, &stop);
-    if (stop == s || !std::isfinite(v)) return false;
-    *value = v;
-    if (end) *end = stop;
-    return true;
-}
-
-// Like "%d": decimal, leading blanks skipped; values beyond the int range are clamped.
-static bool ReadInt(const char* s, int* value) {
-    char* stop;
-    errno = 0;
-    long v = strtol(s, &stop, 10);
-    if (stop == s) return false;
-    if (v > INT_MAX) v = INT_MAX;
-    if (v < INT_MIN) v = INT_MIN;
-    *value = (int)v;
-    return true;
+// One number as "%f" reads it (infinities and NaN are unreadable: they would reach the scene).
+static bool ReadFloat(const char* s, float* value) {
+    return ScanFloat(&s, value);
 }
 
 // Reads up to max numbers separated by single commas, as "%f,%f,%f" would; returns the count read
@@ -53,12 +35,13 @@ static int ReadFloatList(const char* s, float* values, int max, const char** end
     int n = 0;
     const char* p = s;
     while (n < max) {
+        const char* number = p;
         if (n > 0) {
             if (*p != ',') break;
-            if (!ReadFloat(p + 1, &values[n], &p)) break;
-        } else if (!ReadFloat(p, &values[n], &p)) {
-            break;
+            number = p + 1;
         }
+        if (!ScanFloat(&number, &values[n])) break;
+        p = number;
         n++;
     }
     if (end) *end = p;
@@ -126,24 +109,6 @@ int ParseColor(const char* text, int* colour, float* rgb) {
     return 1;
 }
 
-// Copies an option's file or version text; when memory runs out the option simply has no effect.
-static void SetOwnedText(char** field, const char* text) {
-    char* copy = FarStrdup(text);
-    if (!copy) return;
-    free(*field);
-    *field = copy;
-}
-
-static void AddLightOption(const char* arg, int globe) {
-    LightEntry* light = AddLight();
-    if (!light) return;
-    light->Flags = globe ? kLightGlobe : 0;
-    const char* end;
-    if (ReadFloatList(arg + 3, light->Position, 3, &end) != 3) Exit("Bad arguments '%s'", arg);
-    light->Rgb[0] = light->Rgb[1] = light->Rgb[2] = 1.0f;
-    if (*end == ',' && ParseColor(end + 1, nullptr, light->Rgb) < 0) Exit("Bad color '%s'", arg);
-}
-
 static void CopyFileArgument(char* dst, const char* arg) {
     if (strlen(arg) >= (size_t)kPathSize) {
         Exit("File name too long (%zu characters, at most %d allowed)", strlen(arg), kPathSize - 1);
@@ -151,280 +116,363 @@ static void CopyFileArgument(char* dst, const char* arg) {
     strncpy0(dst, arg, kPathSize);
 }
 
-static void ScanCameraOption(const char* arg) {
-    const char* o = arg + 2;  // after "-c"
+// ---------------------------------------------------------------- the options, one handler each
+
+namespace {
+
+// Every handler gets the whole argument (for messages) and its value: what follows the option's
+// identifying letters. Characters there that an option does not read are ignored.
+using OptionHandler = void (*)(const char* arg, const char* value, RunSwitches* sw);
+
+[[noreturn]] void UnknownOption(const char* arg, const char*, RunSwitches*) {
+    Exit("Unknown option '%s'", arg);
+}
+[[noreturn]] void BadArgument(const char* arg, const char*, RunSwitches*) {
+    Exit("Bad argument '%s'", arg);
+}
+[[noreturn]] void BadArguments(const char* arg, const char*, RunSwitches*) {
+    Exit("Bad arguments '%s'", arg);
+}
+
+// A number with an open range check: lowest < v < highest (no check where they are equal).
+float FloatValue(const char* arg, const char* value, float lowest, float highest) {
+    float v;
+    if (!ReadFloat(value, &v) || (lowest != highest && !(v > lowest && v < highest)))
+        Exit("Bad argument '%s'", arg);
+    return v;
+}
+
+void ViewingAngle(const char* arg, const char* value, RunSwitches*) {
+    TqPov.ViewingAngle = FloatValue(arg, value, 0, 180);
+}
+void AspectRatio(const char* arg, const char* value, RunSwitches*) {
+    float v;
+    if (!ReadFloat(value, &v) || !(v > 0)) Exit("Bad argument '%s'", arg);
+    TqPov.AspectRatio = v;
+}
+void CameraCoordinates(const char* arg, const char* value, RunSwitches*) {
     float v[3];
-    switch (o[0]) {
-        case 'a':
-            if (o[1] != 'r') {
-                if (!ReadFloat(o + 1, &v[0], nullptr) || !(v[0] > 0 && v[0] < 180))
-                    Exit("Bad argument '%s'", arg);
-                TqPov.ViewingAngle = v[0];
-            } else {
-                if (!ReadFloat(o + 2, &v[0], nullptr) || !(v[0] > 0))
-                    Exit("Bad argument '%s'", arg);
-                TqPov.AspectRatio = v[0];
-            }
-            return;
-        case 'c':
-            TqPov.CameraPos[2] = 0;
-            if (ReadFloatList(o + 1, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
-            memcpy(TqPov.CameraPos, v, sizeof(v));
-            TqPov.CameraGlobe = 0;
-            return;
-        case 'g': {
-            v[2] = 0;
-            if (ReadFloatList(o + 1, v, 3, nullptr) < 2) Exit("Bad arguments '%s'", arg);
-            memcpy(TqPov.CameraPos, v, sizeof(v));
-            TqPov.CameraGlobe = 1;
-            return;
-        }
-        case 'h':
-            DoCheck = 1;
-            WarningLevel = 1;
-            return;
-        case 'l':
-            if (o[1] != 'a') Exit("Bad argument '%s'", arg);
-            if (ReadFloatList(o + 2, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
-            memcpy(TqPov.CameraLookAt, v, sizeof(v));
-            TqPov.LookAtGiven = 1;
-            return;
-        case 'o':
-            TqPov.Orthographic = 1;
-            if (ReadFloat(o + 1, &v[0], nullptr)) TqPov.OrthoScale = v[0];
-            return;
-        case 'p':
-            if (o[1] == 'a') {
-                if (!ReadFloat(o + 2, &v[0], nullptr) || !(v[0] > 0 && v[0] < 30))
-                    Exit("Bad argument '%s'", arg);
-                CoPlanarAngle = v[0];
-            } else if (o[1] == 'c') {
-                if (o[2] != 't' || !ReadFloat(o + 3, &v[0], nullptr))
-                    Exit("Bad argument '%s'", arg);
-                TqPov.PercentageBack = v[0];
-            } else {
-                Exit("Unknown option '%s'", arg);
-            }
-            return;
-        case 'r':
-            if (o[1] != 'a' || !ReadFloat(o + 2, &v[0], nullptr)) Exit("Bad argument '%s'", arg);
-            TqPov.RollAngle = v[0];
-            return;
-        case 's':
-            if (o[1] == 'a') {
-                if (!ReadFloat(o + 2, &v[0], nullptr) || !(v[0] > 0 && v[0] < 180))
-                    Exit("Bad argument '%s'", arg);
-                TqPov.StereoAngle = v[0];
-            } else if (o[1] == 'k') {
-                if (o[2] != 'y' || ReadFloatList(o + 3, v, 3, nullptr) < 3)
-                    Exit("Bad arguments '%s'", arg);
-                if (V3Unit(TqPov.CameraSky, v)) Exit("Sky vector is zero '%s'", arg);
-                TqPov.SkyGiven = 1;
-            } else if (o[1] == 'l') {
-                TqPov.StereoLeft = 1;
-            } else if (o[1] == 'r') {
-                TqPov.StereoRight = 1;
-            } else {
-                Exit("Unknown option '%s'", arg);
-            }
-            return;
-        case '\0':
-            Exit("Unknown option '%s'", arg);
-        default:
-            if (ParseColor(o, &TqPov.DefaultColor, nullptr) < 0) Exit("Bad color '%s'", arg);
-            return;
+    TqPov.CameraPos[2] = 0;
+    if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
+    memcpy(TqPov.CameraPos, v, sizeof(v));
+    TqPov.CameraGlobe = 0;
+}
+void CameraGlobe(const char* arg, const char* value, RunSwitches*) {
+    float v[3] = {0, 0, 0};
+    if (ReadFloatList(value, v, 3, nullptr) < 2) Exit("Bad arguments '%s'", arg);
+    memcpy(TqPov.CameraPos, v, sizeof(v));
+    TqPov.CameraGlobe = 1;
+}
+void Check(const char*, const char*, RunSwitches*) {
+    DoCheck = 1;
+    WarningLevel = 1;
+}
+void LookAt(const char* arg, const char* value, RunSwitches*) {
+    float v[3];
+    if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
+    memcpy(TqPov.CameraLookAt, v, sizeof(v));
+    TqPov.LookAtGiven = 1;
+}
+void Orthographic(const char*, const char* value, RunSwitches*) {
+    TqPov.Orthographic = 1;
+    float v;
+    if (ReadFloat(value, &v)) TqPov.OrthoScale = v;
+}
+void CoPlanar(const char* arg, const char* value, RunSwitches*) {
+    CoPlanarAngle = FloatValue(arg, value, 0, 30);
+}
+void PercentageBack(const char* arg, const char* value, RunSwitches*) {
+    TqPov.PercentageBack = FloatValue(arg, value, 0, 0);
+}
+void RollAngle(const char* arg, const char* value, RunSwitches*) {
+    TqPov.RollAngle = FloatValue(arg, value, 0, 0);
+}
+void StereoAngle(const char* arg, const char* value, RunSwitches*) {
+    TqPov.StereoAngle = FloatValue(arg, value, 0, 180);
+}
+void Sky(const char* arg, const char* value, RunSwitches*) {
+    float v[3];
+    if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
+    if (V3Unit(TqPov.CameraSky, v)) Exit("Sky vector is zero '%s'", arg);
+    TqPov.SkyGiven = 1;
+}
+void StereoLeft(const char*, const char*, RunSwitches*) {
+    TqPov.StereoLeft = 1;
+}
+void StereoRight(const char*, const char*, RunSwitches*) {
+    TqPov.StereoRight = 1;
+}
+void DefaultColour(const char* arg, const char* value, RunSwitches*) {
+    if (ParseColor(value, &TqPov.DefaultColor, nullptr) < 0) Exit("Bad color '%s'", arg);
+}
+
+void Bumps(const char*, const char*, RunSwitches*) {
+    TqPov.Bumps = 1;
+}
+void Background(const char* arg, const char* value, RunSwitches*) {
+    TqPov.BackgroundOn = 1;
+    TqPov.BackgroundRgb[0] = 0.3f;
+    TqPov.BackgroundRgb[1] = 0.8f;
+    TqPov.BackgroundRgb[2] = 1.0f;
+    if (ParseColor(value, nullptr, TqPov.BackgroundRgb) < 0) Exit("Bad color '%s'", arg);
+}
+void Debug(const char*, const char*, RunSwitches*) {
+    TqPov.Debug++;
+}
+void EdgeLines(const char* arg, const char* value, RunSwitches*) {
+    TqPov.EdgeWidth = 0.3f;
+    TqPov.EdgeColor = 0;
+    const char* p = value;
+    float width;
+    if (!ScanFloat(&p, &width)) return;
+    TqPov.EdgeWidth = width;
+    if (*p == ',' && ParseColor(p + 1, &TqPov.EdgeColor, nullptr) < 0) Exit("Bad color '%s'", arg);
+}
+void ExcludeNonPov(const char*, const char*, RunSwitches*) {
+    TqPov.ExcludeNonPov = 1;
+}
+void Floor(const char*, const char* value, RunSwitches*) {
+    TqPov.FloorType = 'g';
+    if (*value >= 'a' && *value <= 'z') TqPov.FloorType = *value++;
+    float y;
+    if (ReadFloat(value, &y)) {
+        TqPov.FloorY = y;
+        TqPov.FloorYGiven = 1;
     }
 }
 
-static void ScanLightOrLibraryOption(const char* arg) {
-    const char* o = arg + 2;  // after "-l"
-    if (o[0] == '\0') {
-        TqPov.LightDatLights = 1;
-    } else if (o[0] == 'c') {
-        AddLightOption(arg, 0);
-    } else if (o[0] == 'd') {
-        if (o[1] == '\0') {
-            TqPov.DefaultLightsToo = 1;
-        } else if (o[1] == 'c') {
-            if (LdconfigLdrRead) {
-                ExitHint = kLibraryOptionsFirst;
-                Exit("-ldc must be specified before color options");
-            }
-            MyLdconfigLdr = o + 2;
-        } else if (o[1] == 'd') {
-            if (o[2] == '\0') Exit("Missing directory '%s'", arg);
-            if (LdconfigLdrRead) {
-                ExitHint = kLibraryOptionsFirst;
-                Exit("-ldd must be specified before color options");
-            }
-            MyLDrawDir = o + 2;
-        } else {
-            Exit("Unknown option '%s'", arg);
-        }
-    } else if (o[0] == 'g') {
-        if (o[1] == 'd') {
-            if (strlen(o + 2) >= (size_t)kPathSize) Exit("Directory name too long '%s'", arg);
-            strncpy0(TqInput.LgeoDir, o + 2, kPathSize);
-            strncpy0(TqInput.LgeoDirSource, "-lgd<dir> option", kPathSize);
-        } else if (o[1] == 'e' && o[2] == 'o') {
-            if (strappchr(TqPov.ReplaceOrder, 'L'))
-                fprintf(StdErr, "Warning: -lgeo already met.\n");
-        } else {
-            AddLightOption(arg, 1);
-        }
-    } else if (o[0] == 's') {
-        if (o[1] != 'l') Exit("Unknown option '%s'", arg);
-        TqPov.ShadowlessLights = 1;
-    } else {
-        Exit("Unknown option '%s'", arg);
-    }
+// Copies an option's file or version text; when memory runs out the option simply has no effect.
+void SetOwnedText(char** field, const char* text) {
+    char* copy = FarStrdup(text);
+    if (!copy) return;
+    free(*field);
+    *field = copy;
+}
+void NoTqBegin(const char*, const char*, RunSwitches*) {
+    TqPov.IncludeTqBegin = 0;
+}
+void NoTqEnd(const char*, const char*, RunSwitches*) {
+    TqPov.IncludeTqEnd = 0;
+}
+void IncludeBegin(const char* arg, const char* value, RunSwitches*) {
+    if (!*value) Exit("Missing filename '%s'", arg);
+    SetOwnedText(&TqPov.IncludeBegin, value);
+}
+void IncludeEnd(const char* arg, const char* value, RunSwitches*) {
+    if (!*value) Exit("Missing filename '%s'", arg);
+    SetOwnedText(&TqPov.IncludeEnd, value);
+}
+void IncludeCamera(const char*, const char* value, RunSwitches*) {
+    TqPov.CameraOn = 0;
+    if (*value) SetOwnedText(&TqPov.IncludeCamera, value);
+}
+void IncludeLights(const char*, const char* value, RunSwitches*) {
+    TqPov.LightsOn = 0;
+    if (*value) SetOwnedText(&TqPov.IncludeLights, value);
 }
 
-static void ScanIncludeOption(const char* arg) {
-    const char* o = arg + 2;  // after "-i"
-    if (strncmp(o, "3b-", 3) == 0) {
-        TqPov.IncludeTqBegin = 0;
-    } else if (strncmp(o, "3e-", 3) == 0) {
-        TqPov.IncludeTqEnd = 0;
-    } else if (o[0] == 'b' || o[0] == 'e') {
-        if (o[1] == '\0') Exit("Missing filename '%s'", arg);
-        SetOwnedText(o[0] == 'b' ? &TqPov.IncludeBegin : &TqPov.IncludeEnd, o + 1);
-    } else if (o[0] == 'c') {
-        TqPov.CameraOn = 0;
-        if (o[1]) SetOwnedText(&TqPov.IncludeCamera, o + 1);
-    } else if (o[0] == 'l') {
-        TqPov.LightsOn = 0;
-        if (o[1]) SetOwnedText(&TqPov.IncludeLights, o + 1);
-    } else {
-        Exit("Unknown option '%s'", arg);
-    }
+// Adds a replacement source to the order of sources, or takes one out, warning when that was done
+// before.
+void AddSource(const char* arg, int letter) {
+    if (strappchr(TqPov.ReplaceOrder, letter)) fprintf(StdErr, "Warning: %s already met.\n", arg);
+}
+void RemoveSource(const char* arg, int letter) {
+    if (strremchr(TqPov.ReplaceOrder, letter)) fprintf(StdErr, "Warning: %s already met.\n", arg);
+}
+void Brenholt(const char*, const char*, RunSwitches*) {
+    AddSource("-kv", 'B');
+}
+void Lgeo(const char*, const char*, RunSwitches*) {
+    AddSource("-lgeo", 'L');
+}
+void NoPovEquivalents(const char*, const char*, RunSwitches*) {
+    RemoveSource("-p", 'P');
+}
+void NoTqrParts(const char*, const char*, RunSwitches*) {
+    RemoveSource("-p3", '3');
+}
+void NoLgeoColours(const char*, const char* value, RunSwitches* sw) {
+    sw->UseLgeoColors = 0;
+    if (*value == 'f') sw->UseLgeoFinishes = 0;
 }
 
-static void ScanOption(const char* arg, RunSwitches* sw) {
-    const char* o = arg + 1;
-    float f;
+void AddLightOption(const char* arg, const char* value, int globe) {
+    LightEntry* light = AddLight();
+    if (!light) return;
+    light->Flags = globe ? kLightGlobe : 0;
+    const char* end;
+    if (ReadFloatList(value, light->Position, 3, &end) != 3) Exit("Bad arguments '%s'", arg);
+    light->Rgb[0] = light->Rgb[1] = light->Rgb[2] = 1.0f;
+    if (*end == ',' && ParseColor(end + 1, nullptr, light->Rgb) < 0) Exit("Bad color '%s'", arg);
+}
+void LightDatLights(const char*, const char*, RunSwitches*) {
+    TqPov.LightDatLights = 1;
+}
+void LightCoordinates(const char* arg, const char* value, RunSwitches*) {
+    AddLightOption(arg, value, 0);
+}
+void LightGlobe(const char* arg, const char* value, RunSwitches*) {
+    AddLightOption(arg, value, 1);
+}
+void DefaultLightsToo(const char*, const char*, RunSwitches*) {
+    TqPov.DefaultLightsToo = 1;
+}
+void ShadowlessLights(const char*, const char*, RunSwitches*) {
+    TqPov.ShadowlessLights = 1;
+}
+// The library options take effect when the colours are read; once that happened they are late.
+void ColourFile(const char*, const char* value, RunSwitches*) {
+    if (LdconfigLdrRead) {
+        ExitHint = kLibraryOptionsFirst;
+        Exit("-ldc must be specified before color options");
+    }
+    MyLdconfigLdr = value;
+}
+void LibraryDirectory(const char* arg, const char* value, RunSwitches*) {
+    if (!*value) Exit("Missing directory '%s'", arg);
+    if (LdconfigLdrRead) {
+        ExitHint = kLibraryOptionsFirst;
+        Exit("-ldd must be specified before color options");
+    }
+    MyLDrawDir = value;
+}
+void LgeoDirectory(const char* arg, const char* value, RunSwitches*) {
+    if (strlen(value) >= (size_t)kPathSize) Exit("Directory name too long '%s'", arg);
+    strncpy0(TqInput.LgeoDir, value, kPathSize);
+    strncpy0(TqInput.LgeoDirSource, "-lgd<dir> option", kPathSize);
+}
+
+void MegaPov(const char* arg, const char* value, RunSwitches*) {
+    if (!*value) Exit("Missing version '%s'", arg);
+    SetOwnedText(&TqPov.MegaPovVersion, value);
+}
+void Overwrite(const char*, const char*, RunSwitches* sw) {
+    sw->Overwrite = 1;
+}
+void PrintColourTable(const char*, const char*, RunSwitches*) {
+    ReadColours();
+    PrintColours(stdout);
+    ExitAfterListing();
+}
+void PrintPrimitives(const char*, const char*, RunSwitches* sw) {
+    sw->PrintPrimitives = 1;
+}
+void QualityLevel(const char* arg, const char* value, RunSwitches*) {
     int n;
-    switch (o[0]) {
-        case 'b':
-            if (strcmp(o, "bu") == 0) {
-                TqPov.Bumps = 1;
-                return;
-            }
-            TqPov.BackgroundOn = 1;
-            TqPov.BackgroundRgb[0] = 0.3f;
-            TqPov.BackgroundRgb[1] = 0.8f;
-            TqPov.BackgroundRgb[2] = 1.0f;
-            if (ParseColor(o + 1, nullptr, TqPov.BackgroundRgb) < 0) Exit("Bad color '%s'", arg);
-            return;
-        case 'c':
-            ScanCameraOption(arg);
-            return;
-        case 'd':
-            if (o[1]) Exit("Unknown option '%s'", arg);
-            TqPov.Debug++;
-            return;
-        case 'e':
-            if (o[1] == 'e') {
-                TqPov.EdgeWidth = 0.3f;
-                TqPov.EdgeColor = 0;
-                const char* end;
-                if (ReadFloat(o + 2, &f, &end)) {
-                    TqPov.EdgeWidth = f;
-                    if (*end == ',' && ParseColor(end + 1, &TqPov.EdgeColor, nullptr) < 0)
-                        Exit("Bad color '%s'", arg);
-                }
-            } else if (o[1] == 'n') {
-                TqPov.ExcludeNonPov = 1;
-            } else {
-                Exit("Unknown option '%s'", arg);
-            }
-            return;
-        case 'f': {
-            TqPov.FloorType = 'g';
-            const char* p = o + 1;
-            if (*p >= 'a' && *p <= 'z') TqPov.FloorType = *p++;
-            if (ReadFloat(p, &f, nullptr)) {
-                TqPov.FloorY = f;
-                TqPov.FloorYGiven = 1;
-            }
-            return;
-        }
-        case 'i':
-            ScanIncludeOption(arg);
-            return;
-        case 'k':
-            if (o[1] != 'v') Exit("Unknown option '%s'", arg);
-            if (strappchr(TqPov.ReplaceOrder, 'B')) fprintf(StdErr, "Warning: -kv already met.\n");
-            return;
-        case 'l':
-            ScanLightOrLibraryOption(arg);
-            return;
-        case 'm':
-            if (o[1] != 'p') Exit("Unknown option '%s'", arg);
-            if (o[2] == '\0') Exit("Missing version '%s'", arg);
-            SetOwnedText(&TqPov.MegaPovVersion, o + 2);
-            return;
-        case 'n':
-            if (strncmp(o, "nolgc", 5) != 0) Exit("Unknown option '%s'", arg);
-            // As for every option, characters after the identifying letters do not count.
-            sw->UseLgeoColors = 0;
-            if (o[5] == 'f') sw->UseLgeoFinishes = 0;
-            return;
-        case 'o':
-            sw->Overwrite = 1;
-            return;
-        case 'p':
-            if (o[1] == '\0') {
-                if (strremchr(TqPov.ReplaceOrder, 'P'))
-                    fprintf(StdErr, "Warning: -p already met.\n");
-            } else if (o[1] == '3') {
-                if (strremchr(TqPov.ReplaceOrder, '3'))
-                    fprintf(StdErr, "Warning: -p3 already met.\n");
-            } else if (o[1] == 'c') {
-                ReadColours();
-                PrintColours(stdout);
-                ExitAfterListing();
-            } else if (o[1] == 'p') {
-                sw->PrintPrimitives = 1;
-            } else {
-                Exit("Unknown option '%s'", arg);
-            }
-            return;
-        case 'q':
-            if (!ReadInt(o + 1, &n) || n < 0 || n > 4) Exit("Bad argument '%s'", arg);
-            TqPov.Quality = n;
-            return;
-        case 's':
-            if (o[1] == 'c') {
-                if (o[2] == 'm')
-                    TqPov.StepClockModelOnly = 1;
-                else
-                    TqPov.StepClock = 1;
-            } else if (o[1] == 't') {
-                if (o[2] == 'u') TqPov.Studs = 0;
-                // Any other "-st..." (such as -stdout when not first) has no effect.
-            } else if (o[1] == 'w') {
-                if (!ReadFloat(o + 2, &f, nullptr)) Exit("Bad argument '%s'", arg);
-                TqPov.SeamWidth = f;
-            } else {
-                Exit("Unknown option '%s'", arg);
-            }
-            return;
-        case 't':
-            if (o[1] != 'e' || o[2] != 's') Exit("Unknown option '%s'", arg);
-            VlkIsTesting = 1;
-            return;
-        case 'v':
-            TqVerboseOption++;
-            return;
-        case 'w':
-            if (!ReadInt(o + 1, &n)) n = 1;
-            WarningLevel = n;
-            return;
-        default:
-            Exit("Unknown option '%s'", arg);
-    }
+    if (!ScanInt(&value, &n) || n < 0 || n > 4) Exit("Bad argument '%s'", arg);
+    TqPov.Quality = n;
 }
+void StepClockModelOnly(const char*, const char*, RunSwitches*) {
+    TqPov.StepClockModelOnly = 1;
+}
+void StepClock(const char*, const char*, RunSwitches*) {
+    TqPov.StepClock = 1;
+}
+void NoStuds(const char*, const char*, RunSwitches*) {
+    TqPov.Studs = 0;
+}
+void Ignored(const char*, const char*, RunSwitches*) {}
+void SeamWidth(const char* arg, const char* value, RunSwitches*) {
+    TqPov.SeamWidth = FloatValue(arg, value, 0, 0);
+}
+void Testing(const char*, const char*, RunSwitches*) {
+    VlkIsTesting = 1;
+}
+void Verbose(const char*, const char*, RunSwitches*) {
+    TqVerboseOption++;
+}
+void Warnings(const char*, const char* value, RunSwitches*) {
+    int n;
+    if (!ScanInt(&value, &n)) n = 1;
+    WarningLevel = n;
+}
+
+// An option is known by its identifying letters after the '-'. The first entry whose letters
+// begin the argument (or equal it, for the exact ones) takes it, so longer letters come before
+// shorter ones; an argument no entry takes is an unknown option.
+struct OptionDescriptor {
+    const char* letters;
+    bool exact;
+    OptionHandler handle;
+};
+
+const OptionDescriptor kOptions[] = {
+    {"bu", true, Bumps},
+    {"b", false, Background},
+    // -c: the camera, check mode, the co-planarity angle, else a colour.
+    {"car", false, AspectRatio},
+    {"ca", false, ViewingAngle},
+    {"cc", false, CameraCoordinates},
+    {"cg", false, CameraGlobe},
+    {"ch", false, Check},
+    {"cla", false, LookAt},
+    {"cl", false, BadArgument},
+    {"co", false, Orthographic},
+    {"cpa", false, CoPlanar},
+    {"cpct", false, PercentageBack},
+    {"cpc", false, BadArgument},
+    {"cp", false, UnknownOption},
+    {"cra", false, RollAngle},
+    {"cr", false, BadArgument},
+    {"csa", false, StereoAngle},
+    {"csky", false, Sky},
+    {"csk", false, BadArguments},
+    {"csl", false, StereoLeft},
+    {"csr", false, StereoRight},
+    {"cs", false, UnknownOption},
+    {"c", true, UnknownOption},
+    {"c", false, DefaultColour},
+    {"d", true, Debug},
+    {"ee", false, EdgeLines},
+    {"en", false, ExcludeNonPov},
+    {"f", false, Floor},
+    {"i3b-", false, NoTqBegin},
+    {"i3e-", false, NoTqEnd},
+    {"ib", false, IncludeBegin},
+    {"ie", false, IncludeEnd},
+    {"ic", false, IncludeCamera},
+    {"il", false, IncludeLights},
+    {"kv", false, Brenholt},
+    // -l: lights, and the library and LGEO directories.
+    {"l", true, LightDatLights},
+    {"lc", false, LightCoordinates},
+    {"ld", true, DefaultLightsToo},
+    {"ldc", false, ColourFile},
+    {"ldd", false, LibraryDirectory},
+    {"lgd", false, LgeoDirectory},
+    {"lgeo", false, Lgeo},
+    {"lg", false, LightGlobe},
+    {"lsl", false, ShadowlessLights},
+    {"mp", false, MegaPov},
+    {"nolgc", false, NoLgeoColours},
+    {"o", false, Overwrite},
+    {"p", true, NoPovEquivalents},
+    {"p3", false, NoTqrParts},
+    {"pc", false, PrintColourTable},
+    {"pp", false, PrintPrimitives},
+    {"q", false, QualityLevel},
+    {"scm", false, StepClockModelOnly},
+    {"sc", false, StepClock},
+    {"stu", false, NoStuds},
+    {"st", false, Ignored},  // such as -stdout when it is not the first argument
+    {"sw", false, SeamWidth},
+    {"tes", false, Testing},
+    {"v", false, Verbose},
+    {"w", false, Warnings},
+};
+
+void ScanOption(const char* arg, RunSwitches* sw) {
+    for (const OptionDescriptor& option : kOptions) {
+        size_t n = strlen(option.letters);
+        if (strncmp(arg + 1, option.letters, n) != 0) continue;
+        if (option.exact && arg[1 + n] != '\0') continue;
+        option.handle(arg, arg + 1 + n, sw);
+        return;
+    }
+    Exit("Unknown option '%s'", arg);
+}
+
+}  // namespace
 
 namespace {
 
