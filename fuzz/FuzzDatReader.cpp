@@ -6,7 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QuietOutput();
     if (nTqColours == 0) FillInColours();
-    ClearPartTable();
+    Parts.Clear();
+    nUsedColors = 0;
     ResetLineChecks();
     // The first byte chooses the mode, so that both reading paths are explored.
     int mode = size > 0 ? data[0] : 0;
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fp) return 0;
     ReadDatFile(fp, &Parts[0], nullptr, (mode >> 5) & 1);
     for (int i = 0; i < nParts; i++) CalcPartBBox(&Parts[i], 0);
-    ClearPartTable();
+    Parts.Clear();
+    nUsedColors = 0;
     return 0;
 }

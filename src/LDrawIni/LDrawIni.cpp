@@ -231,13 +231,10 @@ static bool IsLDrawSubDir(const char* rest, const char* name) {
     return (rest[0] == '\\' || rest[0] == '/') && strcmp(rest + 1, name) == 0;
 }
 
-int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, const char* ldrawDir,
-                                   const char* modelDir, const char* homeDir) {
-    if (!dir || !symbolic || !ldrawDir) return 0;
-    dir->Flags = 0;
-    dir->UnknownTags = nullptr;
-    dir->Dir = nullptr;
-    const char* s = symbolic;
+// The tags before the directory ("<SKIP>", "<DEFPART>", ...) into the flags, unknown ones
+// collected as written; *s moves past them. 0 when memory ran out.
+static int ParseTags(LDrawSearchDirS* dir, const char** cursor) {
+    const char* s = *cursor;
     while (s[0] == '<') {
         const char* close = strchr(s, '>');
         if (!close) break;
@@ -259,6 +256,18 @@ int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, c
         }
         s = close + 1;
     }
+    *cursor = s;
+    return 1;
+}
+
+int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, const char* ldrawDir,
+                                   const char* modelDir, const char* homeDir) {
+    if (!dir || !symbolic || !ldrawDir) return 0;
+    dir->Flags = 0;
+    dir->UnknownTags = nullptr;
+    dir->Dir = nullptr;
+    const char* s = symbolic;
+    if (!ParseTags(dir, &s)) return 0;
     // A quoted path: from after the first quote to before the next one (or the end).
     char unquoted[1024];
     const char* quote = strchr(s, '"');

@@ -116,30 +116,28 @@ static double Nibble(unsigned value, int shift) {
     return (value >> shift) & 0xF;
 }
 
-int Color2rgb(int code, float* rgb, unsigned* attributes) {
-    SetRgb(rgb, 0.5, 0.5, 0.5);
-    if (attributes) *attributes = 0;
-    if (code >= 0 && code <= kMaxColourCode) {
-        if (const ColourEntry* e = FindColour(code)) {
-            SetRgb(rgb, Byte(e->Value, 16) / 255, Byte(e->Value, 8) / 255, Byte(e->Value, 0) / 255);
-            if (attributes)
-                *attributes = e->Flags | (unsigned)e->Alpha << 8 | (unsigned)e->Luminance << 16;
-            return 0;
-        }
-        if (code >= 256) {
-            // Undefined 256..511: the old dithered colours, mixed from two of the first sixteen.
-            const ColourEntry* a = FindColour(code & 15);
-            const ColourEntry* b = FindColour((code >> 4) & 15);
-            if (a && b) {
-                SetRgb(rgb, (Byte(a->Value, 16) + Byte(b->Value, 16)) / 510,
-                       (Byte(a->Value, 8) + Byte(b->Value, 8)) / 510,
-                       (Byte(a->Value, 0) + Byte(b->Value, 0)) / 510);
-            }
-            return 0;
-        }
+// A colour number of the table's range: a defined colour, or an old dithered one (256..511)
+// mixed from two of the first sixteen. False when it is neither.
+static bool TableColour(int code, float* rgb, unsigned* attributes) {
+    if (const ColourEntry* e = FindColour(code)) {
+        SetRgb(rgb, Byte(e->Value, 16) / 255, Byte(e->Value, 8) / 255, Byte(e->Value, 0) / 255);
+        if (attributes)
+            *attributes = e->Flags | (unsigned)e->Alpha << 8 | (unsigned)e->Luminance << 16;
+        return true;
     }
-    if (code < 0) return -1;
-    unsigned v = (unsigned)code;
+    if (code < 256) return false;
+    const ColourEntry* a = FindColour(code & 15);
+    const ColourEntry* b = FindColour((code >> 4) & 15);
+    if (a && b) {
+        SetRgb(rgb, (Byte(a->Value, 16) + Byte(b->Value, 16)) / 510,
+               (Byte(a->Value, 8) + Byte(b->Value, 8)) / 510,
+               (Byte(a->Value, 0) + Byte(b->Value, 0)) / 510);
+    }
+    return true;
+}
+
+// A direct colour: the top byte gives the form, the rest the colour itself.
+static int DirectColour(unsigned v, float* rgb, unsigned* attributes) {
     switch (v >> 24) {
         case 2:
             SetRgb(rgb, Byte(v, 16) / 255, Byte(v, 8) / 255, Byte(v, 0) / 255);
@@ -166,4 +164,12 @@ int Color2rgb(int code, float* rgb, unsigned* attributes) {
         default:
             return -1;
     }
+}
+
+int Color2rgb(int code, float* rgb, unsigned* attributes) {
+    SetRgb(rgb, 0.5, 0.5, 0.5);
+    if (attributes) *attributes = 0;
+    if (code >= 0 && code <= kMaxColourCode && TableColour(code, rgb, attributes)) return 0;
+    if (code < 0) return -1;
+    return DirectColour((unsigned)code, rgb, attributes);
 }

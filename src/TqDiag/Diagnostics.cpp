@@ -6,54 +6,40 @@
 #include "TqDiag/TqDiag.h"
 
 InputInfo IInfo;
-int nInputErrors = 0;
-int nInputWarnings = 0;
-int nFilesNotFound = 0;
+DiagnosticTally Tally;
 
 namespace {
-
-// Messages counted instead of printed, in order of first appearance.
-struct SummaryLine {
-    int kind;
-    std::string message;
-    int count;
-};
-bool Summarising = false;
-std::vector<SummaryLine>& Summary() {
-    static std::vector<SummaryLine> lines;
-    return lines;
-}
 
 __attribute__((format(printf, 2, 0))) void CountForSummary(int kind, const char* format,
                                                            va_list ap) {
     char message[512];
     vsnprintf(message, sizeof(message), format, ap);
-    for (SummaryLine& line : Summary()) {
+    for (SummaryLine& line : Tally.summary) {
         if (line.kind == kind && line.message == message) {
             line.count++;
             return;
         }
     }
-    Summary().push_back({kind, message, 1});
+    Tally.summary.push_back({kind, message, 1});
 }
 
 }  // namespace
 
 void BeginDiagnosticSummary() {
-    Summary().clear();
-    Summarising = WarningLevel < 2;
+    Tally.summary.clear();
+    Tally.summarising = WarningLevel < 2;
 }
 
 void EndDiagnosticSummary(const char* fileName) {
-    for (const SummaryLine& line : Summary()) {
+    for (const SummaryLine& line : Tally.summary) {
         const char* word = line.kind == kSkipping  ? "SKIPPING "
                            : line.kind == kWarning ? "WARNING "
                                                    : "";
         printf("%s\"%s\": %d line%s: %s (-w2 shows each)\n", word, fileName, line.count,
                line.count == 1 ? "" : "s", line.message.c_str());
     }
-    Summary().clear();
-    Summarising = false;
+    Tally.summary.clear();
+    Tally.summarising = false;
 }
 
 void PromptUser(const char* /*title*/, const char* format, ...) {
@@ -66,15 +52,15 @@ void PromptUser(const char* /*title*/, const char* format, ...) {
 
 void ErrorInInput(int level, int kind, const char* format, ...) {
     if (level > WarningLevel) return;
-    if (Summarising) {
+    if (Tally.summarising) {
         va_list ap;
         va_start(ap, format);
         CountForSummary(kind, format, ap);
         va_end(ap);
         return;
     }
-    if (kind == kSkipping || kind == kFailure) nInputErrors++;
-    if (kind == kWarning || (kind == kPlain && StrBeginsWith(format, "WARNING"))) nInputWarnings++;
+    if (kind == kSkipping || kind == kFailure) Tally.nErrors++;
+    if (kind == kWarning || (kind == kPlain && StrBeginsWith(format, "WARNING"))) Tally.nWarnings++;
     // Written piece by piece straight to the stream: however long the line and the file name,
     // nothing has to fit into an intermediate buffer.
     if (kind == kWarning || kind == kSkipping) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "TqSettings/TqSettings.h"
 #include "TqText/TqText.h"
@@ -22,12 +24,22 @@ enum InputErrorKind : int {
     kSkipping = 2,  ///< "SKIPPING": the line is dropped
     kFailure = 3    ///< no prefix, but counted as an error (recursion, nesting too deep)
 };
-/// Errors (SKIPPING lines and failures) shown so far.
-extern int nInputErrors;
-/// Warnings (WARNING lines) shown so far.
-extern int nInputWarnings;
-/// Files looked for and not found so far.
-extern int nFilesNotFound;
+/// One kind of message counted instead of printed.
+struct SummaryLine {
+    int kind;             ///< InputErrorKind
+    std::string message;  ///< the message as formatted
+    int count;            ///< how often it came
+};
+/// How the diagnostics of the run went: what was shown, and the messages being summed up.
+struct DiagnosticTally {
+    int nErrors = 0;                   ///< errors (SKIPPING lines and failures) shown
+    int nWarnings = 0;                 ///< warnings (WARNING lines) shown
+    int nFilesNotFound = 0;            ///< files looked for and not found
+    bool summarising = false;          ///< counting per message instead of printing
+    std::vector<SummaryLine> summary;  ///< the messages counted, in order of first appearance
+};
+/// The tally of this run.
+extern DiagnosticTally Tally;
 /// From here on, diagnostics of one file are counted per message instead of printed, when the
 /// warning level is below 2 (a library colour file holds dozens of alike notices).
 void BeginDiagnosticSummary();

@@ -405,94 +405,128 @@ void GetExtendedFilename(const char* text) {
 
 namespace {
 
-enum class LineOutcome { kKeep, kDrop, kEndSection, kAbort };
+enum class LineOutcome { kKeep, kDrop, kEndSection };
 
-// One physical line into a line record: classification, meta commands, type checks. The comment
-// text of type 0 lines is set into *text.
-LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, int* transform,
-                         float* blockMatrix, bool prevInvertNext) {
-    char* s = FirstNonBlank(IInfo.Line);
-    char* meta = nullptr;    // set for real "0" lines that are not FILE lines
-    float numbers[12] = {};  // short line types leave the tail unread
-    const char* rest = nullptr;
-    int type = 0, count = 0;
-    if (*s == '0') {
-        char* after = s + 1;
-        if (*after && *after != ' ' && *after != '\t') {
-            ErrorInInput(3, kWarning, "Comment lines should have space after 0");
-            *text = after;
-        } else {
-            *text = *after ? after + 1 : after;
-        }
-        meta = FirstNonBlank(*text);
-        if (StrBeginsWith(meta, "FILE") && (meta[4] == ' ' || meta[4] == '\t') &&
-            *FirstNonBlank(meta + 4)) {
-            GetExtendedFilename(meta + 5);
-            st->ldrawSeen = true;
-            if (st->firstFileMet) return LineOutcome::kEndSection;
-            st->firstFileMet = true;
-            if (st->operationalSeen)
-                ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
-            if (st->isMainModel) ModelTitle[0] = '\0';
-            meta = nullptr;  // kept as a comment, not examined further
-        }
+// What the parse of one physical line found, beyond the line record itself.
+struct ParsedLine {
+    const char* text = nullptr;  // the comment text of a type 0 line
+    char* meta = nullptr;        // the meta text of a real "0" line that is not a FILE line
+    int type = 0;                // line type of a numbered line
+    int count = 0;               // items the line pattern converted; 0 for "0" lines
+    float numbers[12] = {};      // short line types leave the tail unread
+    const char* rest = nullptr;  // after the twelfth number: the sub-file name
+    int transform = 0;           // keyword of the transform block the line opens
+    float blockMatrix[16];       // and the block's matrix
+};
+
+// A "0" line: comment text and meta text, and the FILE line that starts a section.
+LineOutcome ParseCommentLine(ReaderState* st, char* s, ParsedLine* p) {
+    char* after = s + 1;
+    if (*after && *after != ' ' && *after != '\t') {
+        ErrorInInput(3, kWarning, "Comment lines should have space after 0");
+        p->text = after;
     } else {
-        count = ParseLinePattern(s, &type, &line->Colour, numbers, &rest);
-        if (count == 0) {
-            if (st->ldrawSeen) {
-                if (*s) ErrorInInput(0, kSkipping, "Bad line");
-                return LineOutcome::kDrop;
-            }
-            *text = IInfo.Line;  // text before the first LDraw line is kept as it is
-        }
+        p->text = *after ? after + 1 : after;
     }
-    if (prevInvertNext && type != 1)
-        ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
-    if (st->cur->LoadFlags.Read) {
-        ErrorInInput(0, kSkipping, "Subfile %s already read", st->cur->DatName);
-        return LineOutcome::kDrop;
-    }
-    if (count > 0) {
-        bool valid = type >= 1 && type <= 5 && count == nArgumentsExpected[type];
-        if (!valid && st->ldrawSeen) {
-            if (type < 1 || type > 5)
-                ErrorInInput(0, kSkipping, "Unknown line type");
-            else
-                ErrorInInput(0, kSkipping, "%d arguments expected", nArgumentsExpected[type]);
-            return LineOutcome::kDrop;
-        }
-        if (!valid) {
-            line->Colour = 0;
-            *text = IInfo.Line;
-            return LineOutcome::kKeep;
-        }
-        line->Type = type;
-        st->ldrawSeen = st->operationalSeen = true;
-        if (type == 1) {
-            FillMatrixFromNumbers(line->Data, numbers);
-            GetExtendedFilename(rest);
-            FixDatName(SubPartDatName);
-            if (strcmp(SubPartDatName, "light.dat") == 0 && TqPov.LightDatLights) {
-                line->LineFlags.IsLight = 1;
-                TqPov.LightDatFound = 1;
-                if (Color2rgb(line->Colour, nullptr, nullptr) != 0) {
-                    ErrorInInput(0, kWarning, "Sorry, cannot handle color %d, using 15",
-                                 line->Colour);
-                    line->Colour = 15;
-                }
-            }
-            if (IsSpeedPrimitive(SubPartDatName))
-                ErrorInInput(0, kWarning, "This speed-primitive should not be referenced directly");
-        } else {
-            for (int p = 0, n = 0; p < 4; p++) {
-                for (int k = 0; k < 3; k++, n++) line->Data[4 * p + k] = n < 12 ? numbers[n] : 0;
-                line->Data[4 * p + 3] = 1;
-            }
-        }
+    p->meta = FirstNonBlank(p->text);
+    char* meta = p->meta;
+    if (!StrBeginsWith(meta, "FILE") || (meta[4] != ' ' && meta[4] != '\t') ||
+        !*FirstNonBlank(meta + 4)) {
         return LineOutcome::kKeep;
     }
-    if (!meta || !*meta) return LineOutcome::kKeep;
-    int bfc = ReadBfcLine(meta);
+    GetExtendedFilename(meta + 5);
+    st->ldrawSeen = true;
+    if (st->firstFileMet) return LineOutcome::kEndSection;
+    st->firstFileMet = true;
+    if (st->operationalSeen) ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
+    if (st->isMainModel) ModelTitle[0] = '\0';
+    p->meta = nullptr;  // the first FILE line stays as a comment, not examined further
+    return LineOutcome::kKeep;
+}
+
+// A numbered line: the line pattern. Text before the first LDraw line is kept as it is.
+LineOutcome ParseNumberedLine(ReaderState* st, char* s, LineEntry* line, ParsedLine* p) {
+    p->count = ParseLinePattern(s, &p->type, &line->Colour, p->numbers, &p->rest);
+    if (p->count > 0) return LineOutcome::kKeep;
+    if (st->ldrawSeen) {
+        if (*s) ErrorInInput(0, kSkipping, "Bad line");
+        return LineOutcome::kDrop;
+    }
+    p->text = IInfo.Line;
+    return LineOutcome::kKeep;
+}
+
+// The sub-file name of a type 1 line, and what its name says: a light source, a speed primitive.
+void TakeSubFileReference(LineEntry* line, const ParsedLine* p) {
+    FillMatrixFromNumbers(line->Data, p->numbers);
+    GetExtendedFilename(p->rest);
+    FixDatName(SubPartDatName);
+    if (strcmp(SubPartDatName, "light.dat") == 0 && TqPov.LightDatLights) {
+        line->LineFlags.IsLight = 1;
+        TqPov.LightDatFound = 1;
+        if (Color2rgb(line->Colour, nullptr, nullptr) != 0) {
+            ErrorInInput(0, kWarning, "Sorry, cannot handle color %d, using 15", line->Colour);
+            line->Colour = 15;
+        }
+    }
+    if (IsSpeedPrimitive(SubPartDatName))
+        ErrorInInput(0, kWarning, "This speed-primitive should not be referenced directly");
+}
+
+// A numbered line of a known type and item count becomes a line record; anything else is
+// refused, or, before the first LDraw line, kept as a comment.
+LineOutcome FinishNumberedLine(ReaderState* st, LineEntry* line, ParsedLine* p) {
+    int type = p->type;
+    bool valid = type >= 1 && type <= 5 && p->count == nArgumentsExpected[type];
+    if (!valid && st->ldrawSeen) {
+        if (type < 1 || type > 5)
+            ErrorInInput(0, kSkipping, "Unknown line type");
+        else
+            ErrorInInput(0, kSkipping, "%d arguments expected", nArgumentsExpected[type]);
+        return LineOutcome::kDrop;
+    }
+    if (!valid) {
+        line->Colour = 0;
+        p->text = IInfo.Line;
+        return LineOutcome::kKeep;
+    }
+    line->Type = type;
+    st->ldrawSeen = st->operationalSeen = true;
+    if (type == 1) {
+        TakeSubFileReference(line, p);
+        return LineOutcome::kKeep;
+    }
+    for (int point = 0, n = 0; point < 4; point++) {
+        for (int k = 0; k < 3; k++, n++) line->Data[4 * point + k] = n < 12 ? p->numbers[n] : 0;
+        line->Data[4 * point + 3] = 1;
+    }
+    return LineOutcome::kKeep;
+}
+
+// The start or END of a transform block (keyword from ReadTransformLine, negative for END).
+LineOutcome HandleTransformLine(ReaderState* st, int keyword, const LineEntry& block,
+                                ParsedLine* p) {
+    st->ldrawSeen = st->operationalSeen = true;
+    if (keyword > 0) {
+        p->transform = keyword;
+        memcpy(p->blockMatrix, block.Data, sizeof(block.Data));
+        return LineOutcome::kKeep;
+    }
+    if (st->openKeyword == 0) {
+        ErrorInInput(0, kSkipping, "END not expected");
+        return LineOutcome::kDrop;
+    }
+    if (-keyword != st->openKeyword) {
+        ErrorInInput(0, kSkipping, "%s END expected", TransformName(st->openKeyword));
+        return LineOutcome::kDrop;
+    }
+    CloseTransformBlock(st);
+    return LineOutcome::kKeep;
+}
+
+// The meta commands of a "0" line: back-face culling, transform blocks, then the plain ones.
+LineOutcome HandleMetaText(ReaderState* st, LineEntry* line, ParsedLine* p) {
+    int bfc = ReadBfcLine(p->meta);
     if (bfc < 0) return LineOutcome::kDrop;
     if (bfc > 0) {
         bool invertNext;
@@ -502,27 +536,26 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, const char** text, in
         return LineOutcome::kKeep;
     }
     LineEntry block;
-    int keyword = ReadTransformLine(meta, &block);
-    if (keyword < 0) {
-        st->ldrawSeen = st->operationalSeen = true;
-        if (st->openKeyword == 0) {
-            ErrorInInput(0, kSkipping, "END not expected");
-            return LineOutcome::kDrop;
-        }
-        if (-keyword != st->openKeyword) {
-            ErrorInInput(0, kSkipping, "%s END expected", TransformName(st->openKeyword));
-            return LineOutcome::kDrop;
-        }
-        CloseTransformBlock(st);
-        return LineOutcome::kKeep;
+    int keyword = ReadTransformLine(p->meta, &block);
+    if (keyword != 0) return HandleTransformLine(st, keyword, block, p);
+    return HandleMeta(st, p->meta, line) ? LineOutcome::kKeep : LineOutcome::kDrop;
+}
+
+// One physical line (in IInfo) into a line record.
+LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, ParsedLine* p, bool prevInvertNext) {
+    char* s = FirstNonBlank(IInfo.Line);
+    LineOutcome outcome =
+        *s == '0' ? ParseCommentLine(st, s, p) : ParseNumberedLine(st, s, line, p);
+    if (outcome != LineOutcome::kKeep) return outcome;
+    if (prevInvertNext && p->type != 1)
+        ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
+    if (st->cur->LoadFlags.Read) {
+        ErrorInInput(0, kSkipping, "Subfile %s already read", st->cur->DatName);
+        return LineOutcome::kDrop;
     }
-    if (keyword > 0) {
-        st->ldrawSeen = st->operationalSeen = true;
-        *transform = keyword;
-        memcpy(blockMatrix, block.Data, sizeof(block.Data));
-        return LineOutcome::kKeep;
-    }
-    return HandleMeta(st, meta, line) ? LineOutcome::kKeep : LineOutcome::kDrop;
+    if (p->count > 0) return FinishNumberedLine(st, line, p);
+    if (!p->meta || !*p->meta) return LineOutcome::kKeep;
+    return HandleMetaText(st, line, p);
 }
 
 bool IsPlainEmptyComment(const LineEntry* line, const char* text) {
@@ -555,6 +588,50 @@ bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
     return true;
 }
 
+// A FILE line ends a section: the next one starts with the entry of its name. False when the
+// entry cannot be made (memory ran out).
+bool StartNextSection(ReaderState* st) {
+    if (TqVerboseOption) fprintf(stderr, "MPD subfile %s\n", SubPartDatName);
+    FixDatName(SubPartDatName);
+    PartEntry* section = RegisterPart(0, SubPartDatName);
+    if (!section) {
+        ModelIncomplete = 1;
+        return false;
+    }
+    if (section->LoadFlags.Read) ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
+    section->LoadFlags.IsLibrary = st->file->LoadFlags.IsLibrary;
+    StartSection(st, section);
+    return true;
+}
+
+// Checks a parsed line, registers its sub-file and stores it, opening the transform block it
+// starts. 1 to go on, 0 when memory ran out, -1 when blocks nest too deep (the file is closed).
+int AcceptLine(ReaderState* st, LineEntry* line, const ParsedLine& p) {
+    if (p.transform && st->blockDepth >= kMaxNesting) {
+        // Every block is a level of the recursive walks that load, declare and free it.
+        ErrorInInput(0, kSkipping, "Transform blocks nested more than %d deep", kMaxNesting);
+        fclose(st->fp);
+        ModelIncomplete = 1;
+        return -1;
+    }
+    // In check mode a library file is checked quietly: only faults of level 0 are shown.
+    int savedLevel = WarningLevel;
+    if (DoCheck && !st->isMainModel) WarningLevel = 0;
+    int drop = CheckLine(line, SubPartDatName, st->cur);
+    WarningLevel = savedLevel;
+    if (drop) return 1;
+    if (line->Type == 1) {
+        line->Part = RegisterPart(0, SubPartDatName);
+        if (!line->Part) {
+            ModelIncomplete = 1;
+            return 1;
+        }
+    }
+    if (!StoreLine(st, line, p.text)) return 0;
+    if (p.transform && !OpenTransformBlock(st, p.transform, p.blockMatrix)) return 0;
+    return 1;
+}
+
 }  // namespace
 
 int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel) {
@@ -570,57 +647,23 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
         bool atEndOfFile = !ReadInputLine(fp, 0);
         LineOutcome outcome = LineOutcome::kEndSection;
         LineEntry line = {};
-        const char* text = nullptr;
-        int transform = 0;
-        float blockMatrix[16];
+        ParsedLine parsed;
         if (!atEndOfFile) {
             bool prevInvertNext = st.invertNextPending;
             st.invertNextPending = false;
             line.LineNo = IInfo.LineNo;
-            outcome = ParseOneLine(&st, &line, &text, &transform, blockMatrix, prevInvertNext);
+            outcome = ParseOneLine(&st, &line, &parsed, prevInvertNext);
         }
         if (outcome == LineOutcome::kEndSection) {
             EndSection(&st, atEndOfFile);
-            if (atEndOfFile) {
+            if (atEndOfFile || !StartNextSection(&st)) {
                 fclose(fp);
                 return 1;
             }
-            if (TqVerboseOption) fprintf(stderr, "MPD subfile %s\n", SubPartDatName);
-            FixDatName(SubPartDatName);
-            PartEntry* section = RegisterPart(0, SubPartDatName);
-            if (!section) {
-                fclose(fp);
-                ModelIncomplete = 1;
-                return 1;
-            }
-            if (section->LoadFlags.Read)
-                ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
-            section->LoadFlags.IsLibrary = part->LoadFlags.IsLibrary;
-            StartSection(&st, section);
             continue;
         }
         if (outcome == LineOutcome::kDrop) continue;
-        if (transform && st.blockDepth >= kMaxNesting) {
-            // Every block is a level of the recursive walks that load, declare and free it.
-            ErrorInInput(0, kSkipping, "Transform blocks nested more than %d deep", kMaxNesting);
-            fclose(fp);
-            ModelIncomplete = 1;
-            return -1;
-        }
-        // In check mode a library file is checked quietly: only faults of level 0 are shown.
-        int savedLevel = WarningLevel;
-        if (DoCheck && !st.isMainModel) WarningLevel = 0;
-        int drop = CheckLine(&line, SubPartDatName, st.cur);
-        WarningLevel = savedLevel;
-        if (drop) continue;
-        if (line.Type == 1) {
-            line.Part = RegisterPart(0, SubPartDatName);
-            if (!line.Part) {
-                ModelIncomplete = 1;
-                continue;
-            }
-        }
-        if (!StoreLine(&st, &line, text)) return 0;
-        if (transform && !OpenTransformBlock(&st, transform, blockMatrix)) return 0;
+        int accepted = AcceptLine(&st, &line, parsed);
+        if (accepted != 1) return accepted;
     }
 }

@@ -135,6 +135,57 @@ static bool NormalCosine(const float* a1, const float* a2, const float* b1, cons
     return true;
 }
 
+// The six edge vectors between the four corners of a quadrilateral.
+struct QuadEdges {
+    float d01[3], d02[3], d03[3], d12[3], d13[3], d23[3];
+    explicit QuadEdges(const LineEntry* line) {
+        V3Sub(d01, Point(line, 1), Point(line, 0));
+        V3Sub(d02, Point(line, 2), Point(line, 0));
+        V3Sub(d03, Point(line, 3), Point(line, 0));
+        V3Sub(d12, Point(line, 2), Point(line, 1));
+        V3Sub(d13, Point(line, 3), Point(line, 1));
+        V3Sub(d23, Point(line, 3), Point(line, 2));
+    }
+};
+
+// Puts the corners in an order whose diagonal 0-2 splits the quadrilateral into two triangles
+// turning the same way: a crossed one is uncrossed (and reported), a concave one is split along
+// its other diagonal.
+static void FixVertexOrder(LineEntry* line) {
+    QuadEdges e(line);
+    if (TurnAlike(e.d01, e.d02, e.d02, e.d03) > 0) return;
+    bool b = TurnAlike(e.d12, e.d01, e.d01, e.d13) > 0;
+    bool c = -TurnAlike(e.d02, e.d12, e.d12, e.d23) > 0;
+    if (!b && c) {
+        ErrorInInput(1, kWarning, "Bad vertex sequence, 0132 used");
+        Resequence(line->Data, 0, 1, 3, 2);
+    } else if (b && !c) {
+        ErrorInInput(1, kWarning, "Bad vertex sequence, 0312 used");
+        Resequence(line->Data, 0, 3, 1, 2);
+    } else {
+        Resequence(line->Data, 1, 2, 3, 0);
+    }
+}
+
+// The angle between the two triangles of each split, against the co-planarity tolerance.
+static void CheckCoplanarity(const LineEntry* line) {
+    QuadEdges e(line);
+    double cos1, cos2;
+    if (!NormalCosine(e.d01, e.d03, e.d12, e.d23, &cos1)) {
+        ErrorInInput(1, kWarning, "Zero normals (1) Cannot check angle");
+        return;
+    }
+    if (!NormalCosine(e.d01, e.d12, e.d03, e.d23, &cos2)) {
+        ErrorInInput(1, kWarning, "Zero normals (2) Cannot check angle");
+        return;
+    }
+    double worst = std::min(cos1, cos2);
+    if (worst < CosThreshold) {
+        ErrorInInput(1, kWarning, "Vertices not coplanar (%g)",
+                     std::acos(std::max(-1.0, worst)) * 180 / 3.141592653589793);
+    }
+}
+
 static void CheckQuad(LineEntry* line) {
     if (AnyTwoEqual(line, 4)) {
         ErrorInInput(1, kWarning, "Identical vertices");
@@ -149,46 +200,8 @@ static void CheckQuad(LineEntry* line) {
                 ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
         }
     }
-    float d01[3], d02[3], d03[3], d12[3], d13[3], d23[3];
-    auto edges = [&]() {
-        V3Sub(d01, Point(line, 1), Point(line, 0));
-        V3Sub(d02, Point(line, 2), Point(line, 0));
-        V3Sub(d03, Point(line, 3), Point(line, 0));
-        V3Sub(d12, Point(line, 2), Point(line, 1));
-        V3Sub(d13, Point(line, 3), Point(line, 1));
-        V3Sub(d23, Point(line, 3), Point(line, 2));
-    };
-    edges();
-    bool a = TurnAlike(d01, d02, d02, d03) > 0;
-    if (!a) {
-        bool b = TurnAlike(d12, d01, d01, d13) > 0;
-        bool c = -TurnAlike(d02, d12, d12, d23) > 0;
-        if (!b && c) {
-            ErrorInInput(1, kWarning, "Bad vertex sequence, 0132 used");
-            Resequence(line->Data, 0, 1, 3, 2);
-        } else if (b && !c) {
-            ErrorInInput(1, kWarning, "Bad vertex sequence, 0312 used");
-            Resequence(line->Data, 0, 3, 1, 2);
-        } else {
-            Resequence(line->Data, 1, 2, 3, 0);  // concave: split along the other diagonal
-        }
-        edges();
-    }
-    if (WarningLevel < 1) return;
-    double cos1, cos2;
-    if (!NormalCosine(d01, d03, d12, d23, &cos1)) {
-        ErrorInInput(1, kWarning, "Zero normals (1) Cannot check angle");
-        return;
-    }
-    if (!NormalCosine(d01, d12, d03, d23, &cos2)) {
-        ErrorInInput(1, kWarning, "Zero normals (2) Cannot check angle");
-        return;
-    }
-    double worst = std::min(cos1, cos2);
-    if (worst < CosThreshold) {
-        ErrorInInput(1, kWarning, "Vertices not coplanar (%g)",
-                     std::acos(std::max(-1.0, worst)) * 180 / 3.141592653589793);
-    }
+    FixVertexOrder(line);
+    if (WarningLevel >= 1) CheckCoplanarity(line);
 }
 
 static void CheckColour(LineEntry* line) {

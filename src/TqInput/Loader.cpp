@@ -137,7 +137,7 @@ static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
 // A file that is no LDraw text at all is reported and then treated as not found.
 static bool IsLDrawText(FILE* fp, const char* path) {
     FileKind kind = SniffFile(fp);
-    if (kind == FileKind::kUtf16 || kind == FileKind::kBinary) nInputErrors++;
+    if (kind == FileKind::kUtf16 || kind == FileKind::kBinary) Tally.nErrors++;
     switch (kind) {
         case FileKind::kUtf16:
             PromptUser("Error during input", "%s is UTF-16 text, not an LDraw file", path);
@@ -170,7 +170,7 @@ static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
         return 1;
     }
     if (!fp) {
-        nFilesNotFound++;
+        Tally.nFilesNotFound++;
         PromptUser("Error during input", "Could not find %s Referenced by %s", part->DatName,
                    refName ? refName : "*");
         load.Read = load.Loaded = 1;
@@ -208,6 +208,44 @@ static int LoadChild(PartEntry* part, const LineEntry* line, int isMainModel, in
     return r;
 }
 
+// What a child adds to its parent: studs, parts (a sub-model counts the parts inside it), and
+// whether some surface takes the colour of the reference.
+static void AddChild(PartEntry* part, const LineEntry* line) {
+    const PartEntry* child = line->Type == 1 ? line->Part : nullptr;
+    const PartLoadFlags& load = part->LoadFlags;
+    if (child) {
+        part->nStuds += child->nStuds;
+        if (!load.IsPart && !load.IsPrimitive) {
+            if (child->LoadFlags.IsPart)
+                part->nContainedParts++;
+            else if (!child->LoadFlags.IsPrimitive)
+                part->nContainedParts += child->nContainedParts;
+        }
+    }
+    if (line->Colour == 16 &&
+        (line->Type == 3 || line->Type == 4 || (child && child->AttrFlags.UsesColour16))) {
+        part->AttrFlags.UsesColour16 = 1;
+    }
+}
+
+// Loads every sub-file of a read entry, depth first; 0, or 2 / kTooDeep passed up from below.
+static int LoadChildren(PartEntry* part, int isMainModel, int childWrite) {
+    for (LineEntry* line = part->FirstLine; line; line = line->Next) {
+        PartEntry* child = line->Type == 1 ? line->Part : nullptr;
+        if (child && !child->LoadFlags.Loaded) {
+            int r = LoadChild(part, line, isMainModel, childWrite);
+            if (r == 2) {
+                // A cycle prints as a chain, one line per level up to the main model.
+                ErrorInInput(0, kPlain, "referenced by %s line %u", part->DatName, line->LineNo);
+                return 2;
+            }
+            if (r == kTooDeep) return kTooDeep;
+        }
+        AddChild(part, line);
+    }
+    return 0;
+}
+
 int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDeclarations) {
     PartLoadFlags& load = part->LoadFlags;
     if (load.Loading) {
@@ -221,35 +259,9 @@ int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDec
         if (childWrite < 0) return 0;
     }
     if (!load.Loaded) {
-        if (!load.Read) {
-            int r = ReadPartFile(part, isMainModel, refName);
-            if (r != 0) return r;
-        }
-        for (LineEntry* line = part->FirstLine; line; line = line->Next) {
-            PartEntry* child = line->Type == 1 ? line->Part : nullptr;
-            if (child) {
-                if (!child->LoadFlags.Loaded) {
-                    int r = LoadChild(part, line, isMainModel, childWrite);
-                    if (r == 2) {
-                        ErrorInInput(0, kPlain, "referenced by %s line %u", part->DatName,
-                                     line->LineNo);
-                        return 2;
-                    }
-                    if (r == kTooDeep) return kTooDeep;
-                }
-                part->nStuds += child->nStuds;
-                if (!load.IsPart && !load.IsPrimitive) {
-                    if (child->LoadFlags.IsPart)
-                        part->nContainedParts++;
-                    else if (!child->LoadFlags.IsPrimitive)
-                        part->nContainedParts += child->nContainedParts;
-                }
-            }
-            if (line->Colour == 16 &&
-                (line->Type == 3 || line->Type == 4 || (child && child->AttrFlags.UsesColour16))) {
-                part->AttrFlags.UsesColour16 = 1;
-            }
-        }
+        int r = load.Read ? 0 : ReadPartFile(part, isMainModel, refName);
+        if (r == 0) r = LoadChildren(part, isMainModel, childWrite);
+        if (r != 0) return r;
         if (!DoCheck) CalcPartBBox(part, isMainModel);
     }
     CheckMemoryUsage();

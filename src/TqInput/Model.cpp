@@ -24,64 +24,65 @@ const char* const StudPrimitives[] = {"stud.dat",   "studp01.dat", "studel.dat",
                                       "stud4a.dat", "stud5.dat",   "stud6.dat",  "stud6a.dat",
                                       "stud7.dat",  "stud8.dat",   nullptr};
 
-namespace {
-
-// Name -> entry of every named table entry. A model references the same few hundred names tens
-// of thousands of times; the index keeps each lookup constant-time. It must answer exactly what
-// a scan of the table from slot 0 would: a name can be held twice only when the main model in
-// slot 0 is named like a library entry that an earlier model of a check run left behind. Slot 0
-// then wins, and the entry it hides is remembered so that it is found again once slot 0 is
-// renamed or freed.
-std::unordered_map<std::string_view, PartEntry*>& PartIndex() {
-    static std::unordered_map<std::string_view, PartEntry*> index;
-    return index;
-}
-std::unordered_map<std::string_view, PartEntry*>& HiddenBySlot0() {
-    static std::unordered_map<std::string_view, PartEntry*> hidden;
-    return hidden;
-}
-
-// Table slots below nParts whose name was freed; registration reuses the lowest first.
-std::set<int>& FreeSlots() {
-    static std::set<int> slots;
-    return slots;
-}
-
-void IndexPart(PartEntry* part) {
+// The index answers exactly what a scan of the table from slot 0 would: a name can be held twice
+// only when the main model in slot 0 is named like a library entry that an earlier model of a
+// check run left behind. Slot 0 then wins, and the entry it hides is remembered so that it is
+// found again once slot 0 is renamed or freed. Keys point at the entries' own copies of the name.
+void PartTable::Index(PartEntry* part) {
     if (part->AttrFlags.Internal) return;
-    auto [it, inserted] = PartIndex().emplace(part->DatName, part);
-    if (!inserted && part == &Parts[0]) {
-        // Keys point at the entries' own names: the hidden entry keeps its key in the other
-        // map, slot 0 gets one pointing at its name.
+    auto [it, inserted] = index_.emplace(part->DatName, part);
+    if (!inserted && part == &first_[0]) {
         PartEntry* hidden = it->second;
-        HiddenBySlot0()[hidden->DatName] = hidden;
-        PartIndex().erase(it);
-        PartIndex().emplace(part->DatName, part);
+        hiddenBySlot0_[hidden->DatName] = hidden;
+        index_.erase(it);
+        index_.emplace(part->DatName, part);
     }
 }
 
-void UnindexPart(PartEntry* part) {
+void PartTable::Unindex(PartEntry* part) {
     if (part->AttrFlags.Internal) return;
-    auto hidden = HiddenBySlot0().find(part->DatName);
-    if (hidden != HiddenBySlot0().end() && hidden->second == part) {
-        HiddenBySlot0().erase(hidden);
+    auto hidden = hiddenBySlot0_.find(part->DatName);
+    if (hidden != hiddenBySlot0_.end() && hidden->second == part) {
+        hiddenBySlot0_.erase(hidden);
         return;
     }
-    auto it = PartIndex().find(part->DatName);
-    if (it == PartIndex().end() || it->second != part) return;
-    if (hidden != HiddenBySlot0().end()) {
-        // Slot 0 gives the name back to the entry it hid; the key must point at that entry's
-        // own copy of the name, the one in slot 0 is about to be freed.
+    auto it = index_.find(part->DatName);
+    if (it == index_.end() || it->second != part) return;
+    index_.erase(it);
+    if (hidden != hiddenBySlot0_.end()) {
+        // Slot 0 gives the name back to the entry it hid (slot 0's copy is about to be freed).
         PartEntry* restored = hidden->second;
-        HiddenBySlot0().erase(hidden);
-        PartIndex().erase(it);
-        PartIndex().emplace(restored->DatName, restored);
-        return;
+        hiddenBySlot0_.erase(hidden);
+        index_.emplace(restored->DatName, restored);
     }
-    PartIndex().erase(it);
 }
 
-}  // namespace
+PartEntry* PartTable::Find(const char* name) const {
+    auto it = index_.find(name);
+    return it == index_.end() ? nullptr : it->second;
+}
+
+int PartTable::TakeSlot() {
+    if (!freeSlots_.empty()) {
+        int slot = *freeSlots_.begin();
+        freeSlots_.erase(freeSlots_.begin());
+        return slot;
+    }
+    if (nParts == INT_MAX || !Grow(nParts + 1)) return -1;
+    return nParts++;
+}
+
+void PartTable::ReleaseSlot(int slot) {
+    if (slot >= 0 && slot < nParts) freeSlots_.insert(slot);
+}
+
+void PartTable::Clear() {
+    for (int i = 0; i < nParts; i++) FreePart(&(*this)[i]);
+    nParts = 0;
+    freeSlots_.clear();
+    index_.clear();
+    hiddenBySlot0_.clear();
+}
 
 int PartTable::SlotOf(const PartEntry* part) const {
     if (part >= first_ && part < first_ + kChunkSize) return (int)(part - first_);
@@ -118,8 +119,7 @@ void SetLineTypeSaveMask(unsigned mask) {
 }
 
 PartEntry* FindPart(const char* name) {
-    auto it = PartIndex().find(name);
-    return it == PartIndex().end() ? nullptr : it->second;
+    return Parts.Find(name);
 }
 
 int SetMainModelName(const char* name) {
@@ -127,25 +127,14 @@ int SetMainModelName(const char* name) {
     if (nParts < 1) nParts = 1;
     char* copy = FarStrdup(name);
     if (!copy) {
-        FreeSlots().insert(0);
+        Parts.ReleaseSlot(0);
         return -1;
     }
     memset(&Parts[0], 0, sizeof(Parts[0]));
     Parts[0].DatName = copy;
-    FreeSlots().erase(0);
-    IndexPart(&Parts[0]);
+    Parts.ClaimSlot0();
+    Parts.Index(&Parts[0]);
     return 0;
-}
-
-// The lowest free slot, or a new one at the end of the table; -1 when memory ran out.
-static int TakeSlot() {
-    if (!FreeSlots().empty()) {
-        int slot = *FreeSlots().begin();
-        FreeSlots().erase(FreeSlots().begin());
-        return slot;
-    }
-    if (nParts == INT_MAX || !Parts.Grow(nParts + 1)) return -1;
-    return nParts++;
 }
 
 PartEntry* RegisterPart(int internal, const char* name) {
@@ -153,7 +142,7 @@ PartEntry* RegisterPart(int internal, const char* name) {
     int slot = -1;
     if (!internal) {
         if (PartEntry* found = FindPart(name)) return found;
-        slot = TakeSlot();
+        slot = Parts.TakeSlot();
         if (slot < 0) {
             PromptUser("Error during input", "Out of memory for more parts");
             return nullptr;
@@ -176,14 +165,14 @@ PartEntry* RegisterPart(int internal, const char* name) {
         if (internal)
             free(part);
         else
-            FreeSlots().insert(slot);
+            Parts.ReleaseSlot(slot);
         return nullptr;
     }
     if (IsInList(name, StudPrimitives) >= 0) {
         part->AttrFlags.IsStud = 1;
         part->nStuds = 1;
     }
-    IndexPart(part);
+    Parts.Index(part);
     return part;
 }
 
@@ -244,7 +233,7 @@ void FreeLines(PartEntry* part) {
 void FreePart(PartEntry* part) {
     if (!part->DatName) return;
     bool internal = part->AttrFlags.Internal;
-    UnindexPart(part);
+    Parts.Unindex(part);
     free(part->DatName);
     part->DatName = nullptr;
     FreeLines(part);
@@ -253,8 +242,7 @@ void FreePart(PartEntry* part) {
         return;
     }
     memset(part, 0, sizeof(*part));
-    int slot = Parts.SlotOf(part);
-    if (slot >= 0 && slot < nParts) FreeSlots().insert(slot);
+    Parts.ReleaseSlot(Parts.SlotOf(part));
 }
 
 void FreeModel() {
@@ -262,15 +250,6 @@ void FreeModel() {
     for (int i = 1; i < nParts; i++) {
         if (Parts[i].DatName && !Parts[i].LoadFlags.IsLibrary) FreePart(&Parts[i]);
     }
-}
-
-void ClearPartTable() {
-    for (int i = 0; i < nParts; i++) FreePart(&Parts[i]);
-    nParts = 0;
-    FreeSlots().clear();
-    PartIndex().clear();
-    HiddenBySlot0().clear();
-    nUsedColors = 0;
 }
 
 int AddUsedColor(int colour) {

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "TqColor/TqColor.h"
 #include "TqDiag/TqDiag.h"
@@ -104,6 +107,20 @@ public:
     bool Grow(int slots);
     /// Slot of an entry of the table, or -1 for any other record (a transform block).
     int SlotOf(const PartEntry* part) const;
+    /// The entry named exactly name (the lowest slot when two share it), or null.
+    PartEntry* Find(const char* name) const;
+    /// Files an entry under its name; slot 0 wins over a library entry of the same name.
+    void Index(PartEntry* part);
+    /// Forgets an entry's name; an entry slot 0 hid gets it back.
+    void Unindex(PartEntry* part);
+    /// The lowest free slot, or a new one at the end; -1 when memory ran out.
+    int TakeSlot();
+    /// Slot 0 is taken by the main model.
+    void ClaimSlot0() { freeSlots_.erase(0); }
+    /// A slot below nParts whose entry was freed, to be taken again first.
+    void ReleaseSlot(int slot);
+    /// Frees every entry and forgets every name: the table is empty again.
+    void Clear();
 
 private:
     PartEntry first_[kChunkSize] = {};
@@ -111,6 +128,10 @@ private:
     // in plain storage, what the entries own stays reachable to the very end.
     PartEntry** chunks_ = nullptr;
     int nChunks_ = 0;
+    // Name -> entry: a model references the same few hundred names tens of thousands of times.
+    std::unordered_map<std::string_view, PartEntry*> index_;
+    std::unordered_map<std::string_view, PartEntry*> hiddenBySlot0_;  // see Index
+    std::set<int> freeSlots_;  // slots below nParts whose entry was freed
 };
 /// The part table.
 extern PartTable Parts;
@@ -151,9 +172,6 @@ void FreePart(PartEntry* part);
 int SetMainModelName(const char* name);
 /// Frees the main model and every entry that is not a library file.
 void FreeModel();
-/// Frees every entry and empties the table and the used colours, for independent runs in one
-/// process (tests and fuzzers).
-void ClearPartTable();
 /// Adds colour to UsedColors unless present; 0 ok, -1 out of memory.
 int AddUsedColor(int colour);
 /// 1 when the comment text of a type 0 line is a heap copy.

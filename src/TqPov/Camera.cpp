@@ -188,17 +188,17 @@ void PrintOrthographicView(FILE* fp, bool lookAtGiven) {
         fp);
 }
 
-void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
+// The comments that record how the automatic camera was placed, and the opening of the camera
+// with its adjustable settings.
+void PrintCameraSettings(FILE* fp, const float* view) {
     const CameraDataS& c = CameraData;
-    float v[3];
-    V3Sub(v, Location, LookAt);
     char aspect[32] = "4/3";
     if (TqPov.AspectRatio != 0) snprintf(aspect, sizeof(aspect), "%g", TqPov.AspectRatio);
     if (c.Mode == 3) {
         fprintf(
             fp,
             "// TQR's automatic camera positioning was based on the following:\n// TqLatitude=%g\n// TqLongitude=%g\n// TqRadius=%g\n// TqPercentageBack=0\n// TqViewingAngle=%g\n// TqRollAngle=%g\n// TqAspectRatio=%s\n// If changed below, objects may no longer fit into the view.\n",
-            TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(v), TqPov.ViewingAngle,
+            TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(view), TqPov.ViewingAngle,
             TqPov.RollAngle, aspect);
     }
     float percentage = c.Mode == 3 && c.Radius < 0 ? -c.Radius : TqPov.PercentageBack;
@@ -212,42 +212,40 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     fputs(
         "\t#if (version >= 3.5)\n\t\t#if (abs(TqAspectRatio-image_width/image_height) > 0.01)\n\t\t\t#error \"TqAspectRatio does not match image size. Select a correct image size or use option -car<ar>.\"\n\t\t#end\n\t#end\n\n",
         fp);
-    // POV-Ray wants the camera type before every other item of the camera.
-    if (TqPov.Orthographic) fputs("\t#if (TqOrthographic) orthographic #end\n", fp);
-    fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
-    if (TqPov.Orthographic) {
-        PrintOrthographicView(fp, lookAtGiven);
-    } else {
-        // Without -co the branch stays as it always was; only -co scenes use it.
-        fputs(
-            "\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n",
-            fp);
-        if (lookAtGiven)
-            fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
-        else
-            fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter),
-                    "BBox center (not -cla)");
-        fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
-                TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
-        fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0, PovGGG(c.Direction));
-        fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
-    }
+}
+
+// The orthographic branch of a scene without -co, as it always was: POV-Ray stops there, since
+// the camera type would have to come first.
+void PrintUnusedOrthographicBranch(FILE* fp, bool lookAtGiven, float eh, float ev) {
+    fputs("\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n",
+          fp);
+    if (lookAtGiven)
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
+    else
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter),
+                "BBox center (not -cla)");
+    fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
+            TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
+    fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0,
+            PovGGG(CameraData.Direction));
+    fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
+}
+
+// The perspective branch; stereo is the rotation about the axis wText.
+void PrintPerspectiveView(FILE* fp, bool lookAtGiven, const char* wText) {
     fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt),
             lookAtGiven ? "-cla" : "Calculated (not -cla)");
     fprintf(fp, "\t\t#declare TqLocation = %s;\n", PovGGG(Location));
     fputs("\t\t#declare TqLocation = TqLocation + TqPercentageBack/100.0*(TqLocation-TqLookAt);\n",
           fp);
-    float side[3], up[3], w[3] = {0, 0, 0};
-    V3Cross(side, v, c.Sky);
-    V3Cross(up, side, v);
-    // The stereo axis; for an extreme view whose products overflow it stays zero.
-    if (V3Unit(w, up) == 0 && !AllFinite({w[0], w[1], w[2]})) w[0] = w[1] = w[2] = 0;
-    char wText[96];
-    strncpy0(wText, PovGGG(w), sizeof(wText));
     fprintf(
         fp,
         "\t\t//#if (TqStereoView)\n\t\t//\t#declare TqLocation = TqLookAt + vaxis_rotate(TqLocation-TqLookAt, %s, TqStereoView);\n\t\t//#end\n\t\tangle    TqViewingAngle\n\t\tlocation TqLocation\n\t#end\n",
         wText);
+}
+
+// The aiming, the roll, the stereo turn and the end of the camera.
+void PrintCameraClosing(FILE* fp, const char* wText) {
     fputs(
         "\tlook_at  TqLookAt\n\trotate   <0,1e-5,0> // Prevent gap between adjacent quads\n\n#declare Closer = TqLookAt+0.1*(TqLocation-TqLookAt);\n\n",
         fp);
@@ -261,6 +259,28 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     fputs(
         "\t//Rotate model around its center:\n\t//translate -TqModelBBoxCenter\n\t//rotate    <0,360*clock,0>\n\t//translate TqModelBBoxCenter\n}\n",
         fp);
+}
+
+void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
+    float v[3];
+    V3Sub(v, Location, LookAt);
+    PrintCameraSettings(fp, v);
+    // POV-Ray wants the camera type before every other item of the camera.
+    if (TqPov.Orthographic) fputs("\t#if (TqOrthographic) orthographic #end\n", fp);
+    fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
+    if (TqPov.Orthographic)
+        PrintOrthographicView(fp, lookAtGiven);
+    else
+        PrintUnusedOrthographicBranch(fp, lookAtGiven, eh, ev);
+    float side[3], up[3], w[3] = {0, 0, 0};
+    V3Cross(side, v, CameraData.Sky);
+    V3Cross(up, side, v);
+    // The stereo axis; for an extreme view whose products overflow it stays zero.
+    if (V3Unit(w, up) == 0 && !AllFinite({w[0], w[1], w[2]})) w[0] = w[1] = w[2] = 0;
+    char wText[96];
+    strncpy0(wText, PovGGG(w), sizeof(wText));
+    PrintPerspectiveView(fp, lookAtGiven, wText);
+    PrintCameraClosing(fp, wText);
 }
 
 }  // namespace

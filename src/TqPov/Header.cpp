@@ -253,9 +253,10 @@ void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
     fprintf(fp, "#include \"%s\"\n", path);
 }
 
-void PrintPovDefines(FILE* fp) {
-    PovEndOfHeaderPosition = ftell(fp);
-    fputs(kVersionGuard, fp);
+namespace {
+
+// The settings the scene was made with, as adjustable declarations, and the fixed ones.
+void PrintSettingsDefines(FILE* fp) {
     if (TqPov.MegaPovVersion) {
         PrintPovBookmark(fp, "MegaPOV");
         fprintf(fp, "#version unofficial megapov %s;\n", TqPov.MegaPovVersion);
@@ -274,23 +275,20 @@ void PrintPovDefines(FILE* fp) {
     fprintf(fp, "#declare TqBumps = %d;  // 1=on 0=off\n\n\n", TqPov.Bumps ? 1 : 0);
     fputs(kLighting, fp);
     fputs(kLogo, fp);
-    bool lgeo =
-        strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest;
-    if (lgeo) {
-        fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
-        fputs(kLgeoVersionSave, fp);
-        PrintPovIncludeLgeo(fp, 0, "lg_defs");
-        if (TqPov.LgeoFinishes) PrintPovIncludeLgeo(fp, 0, "lg_color");
-        fputs(kLgeoVersionRestore, fp);
-        fputs(kLgeoTransforms, fp);
-    }
-    // User include files come before the guarded declarations so that they can replace them.
-    if (TqPov.IncludeTqBegin) PrintPovIncludeFile(fp, kIncludeTqBegin, nullptr);
-    PrintPovIncludeFile(fp, "AtBeginning", TqPov.IncludeBegin);
-    fputs("\n\n", fp);
-    PrintPovBookmark(fp, "Finishes");
-    for (int i = 0; i < 7; i++) PrintFinish(fp, i);
-    fputc('\n', fp);
+}
+
+// LGEO's own declarations and the transforms between its coordinates and LDraw's.
+void PrintLgeoBlock(FILE* fp) {
+    fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
+    fputs(kLgeoVersionSave, fp);
+    PrintPovIncludeLgeo(fp, 0, "lg_defs");
+    if (TqPov.LgeoFinishes) PrintPovIncludeLgeo(fp, 0, "lg_color");
+    fputs(kLgeoVersionRestore, fp);
+    fputs(kLgeoTransforms, fp);
+}
+
+// The texture and material macros every colour declaration calls.
+void PrintMacros(FILE* fp) {
     PrintPovBookmark(fp, "Macros");
     for (int i = 0; i < 6; i++) {
         const char* name = PovFinishTag(i);
@@ -305,17 +303,38 @@ void PrintPovDefines(FILE* fp) {
     fputs(kSlopeAndMaterialMacros, fp);
     fputs(TqPov.LgeoFinishes ? "lg_ior" : "ior TqIor", fp);
     fputs(kMaterialMacroEnd, fp);
-    if (strchr(TqPov.ReplaceOrder, 'L') && !TqPov.LgeoColors) {
-        PrintPovBookmark(fp, "Textures for LGEO patterned parts");
-        for (int i = 0; i < nLgeoColrs; i++) {
-            float rgb[3];
-            unsigned attributes;
-            if (Color2rgb(LgeoColrs[i].Code, rgb, &attributes) != 0) continue;
-            fprintf(fp, "#declare %s = ", LgeoColrs[i].Name);
-            PrintPovColorTexture(fp, rgb, attributes);
-        }
-        fputc('\n', fp);
+}
+
+// With -lgeo -nolgc the LGEO colour names that patterned parts use get LDraw's colours.
+void PrintLgeoColourTextures(FILE* fp) {
+    PrintPovBookmark(fp, "Textures for LGEO patterned parts");
+    for (int i = 0; i < nLgeoColrs; i++) {
+        float rgb[3];
+        unsigned attributes;
+        if (Color2rgb(LgeoColrs[i].Code, rgb, &attributes) != 0) continue;
+        fprintf(fp, "#declare %s = ", LgeoColrs[i].Name);
+        PrintPovColorTexture(fp, rgb, attributes);
     }
+    fputc('\n', fp);
+}
+
+}  // namespace
+
+void PrintPovDefines(FILE* fp) {
+    PovEndOfHeaderPosition = ftell(fp);
+    fputs(kVersionGuard, fp);
+    PrintSettingsDefines(fp);
+    if (strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest)
+        PrintLgeoBlock(fp);
+    // User include files come before the guarded declarations so that they can replace them.
+    if (TqPov.IncludeTqBegin) PrintPovIncludeFile(fp, kIncludeTqBegin, nullptr);
+    PrintPovIncludeFile(fp, "AtBeginning", TqPov.IncludeBegin);
+    fputs("\n\n", fp);
+    PrintPovBookmark(fp, "Finishes");
+    for (int i = 0; i < 7; i++) PrintFinish(fp, i);
+    fputc('\n', fp);
+    PrintMacros(fp);
+    if (strchr(TqPov.ReplaceOrder, 'L') && !TqPov.LgeoColors) PrintLgeoColourTextures(fp);
 }
 
 void PrintPovHeader(FILE* fp) {

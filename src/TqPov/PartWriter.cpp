@@ -300,10 +300,52 @@ bool TryReplacements(FILE* fp, PartEntry* part, int isModel) {
 }
 
 // Counts the members of the declaration (declaring sub-files that are not written yet).
-void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* slopeRefs) {
-    int block = 0, texture = -1, meshColour = 0, meshTexture = -1;
+// The members a declaration will have, counted the way the output pass groups them.
+struct MemberCount {
+    int members = 0;    // meshes, sub-file objects and light sources
+    int nonStud = 0;    // of those, the ones that are not stud primitives
+    int slopeRefs = 0;  // references in a colour of their own to parts with a slope variant
     bool meshOpen = false, meshCounted = false;
-    int f = 0, o = 0, k = 0;
+    int meshColour = 0, meshTexture = -1;
+
+    // A reference; a sub-file not declared yet is declared now, before its parent.
+    void CountReference(FILE* fp, const LineEntry* line) {
+        meshOpen = false;
+        PartEntry* child = line->Part;
+        if (child->PovState == kPovNotWritten) {
+            PrintPovPart(fp, child, 0);
+            FreeLines(child);
+        }
+        if (line->LineFlags.IsLight) {
+            members++;
+            nonStud++;
+        } else if (child->nPovObjects != 0) {
+            members++;
+            if (!child->AttrFlags.IsStud) nonStud++;
+        }
+        if (child->AttrFlags.PovMark && line->Colour != 16) slopeRefs++;
+    }
+    // A surface; a mesh counts only once it holds a triangle that POV-Ray accepts.
+    void CountSurface(const LineEntry* line, int texture) {
+        if (meshOpen && (line->Colour != meshColour || texture != meshTexture)) meshOpen = false;
+        if (!meshOpen) {
+            meshOpen = true;
+            meshCounted = false;
+            meshColour = line->Colour;
+            meshTexture = texture;
+        }
+        if (!meshCounted && !SurfaceIsDegenerate(line)) {
+            meshCounted = true;
+            members++;
+            nonStud++;
+        }
+    }
+};
+
+// Counts the members of the declaration (declaring sub-files that are not written yet).
+MemberCount CountMembers(FILE* fp, PartEntry* part) {
+    MemberCount count;
+    int block = 0, texture = -1;
     for (LineEntry* line = part->FirstLine; line; line = line->Next) {
         if (line->Type == 0) {
             if (line->LineFlags.IsTexture) {
@@ -312,45 +354,18 @@ void CountMembers(FILE* fp, PartEntry* part, int* members, int* nonStud, int* sl
             }
             int keyword = IsIfpovKeyword(line->Text);
             if (keyword >= 0) {
-                meshOpen = false;
-                if (f < 2) f = o = 2;  // a declaration with blocks is always a union
+                count.meshOpen = false;
+                // A declaration with blocks is always a union.
+                if (count.members < 2) count.members = count.nonStud = 2;
                 block = NextBlockState(block, keyword);
             }
         } else if (line->Type == 1 && block == 0) {
-            meshOpen = false;
-            PartEntry* child = line->Part;
-            if (child->PovState == kPovNotWritten) {
-                PrintPovPart(fp, child, 0);
-                FreeLines(child);
-            }
-            if (line->LineFlags.IsLight) {
-                f++;
-                o++;
-            } else if (child->nPovObjects != 0) {
-                f++;
-                if (!child->AttrFlags.IsStud) o++;
-            }
-            if (child->AttrFlags.PovMark && line->Colour != 16) k++;
+            count.CountReference(fp, line);
         } else if ((line->Type == 3 || line->Type == 4) && block == 0) {
-            if (meshOpen && (line->Colour != meshColour || texture != meshTexture))
-                meshOpen = false;
-            if (!meshOpen) {
-                meshOpen = true;
-                meshCounted = false;
-                meshColour = line->Colour;
-                meshTexture = texture;
-            }
-            // A mesh is written only when it holds a triangle that POV-Ray accepts.
-            if (!meshCounted && !SurfaceIsDegenerate(line)) {
-                meshCounted = true;
-                f++;
-                o++;
-            }
+            count.CountSurface(line, texture);
         }
     }
-    *members = f;
-    *nonStud = o;
-    *slopeRefs = k;
+    return count;
 }
 
 void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* id, int slopeCopies,
@@ -555,25 +570,10 @@ void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {
 
 namespace {
 
-void DeclarePart(FILE* fp, PartEntry* part, int isModel) {
-    part->PovState = kPovEmpty;
-    PrintPovHeader(fp);
-    if (part->LoadFlags.IsPart) nPovTotalFromPARTS++;
-    if (part->LoadFlags.IsPrimitive) nPovTotalFromP++;
-    PrintUsedColors(fp);
-    if ((part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) &&
-        TryReplacements(fp, part, isModel))
-        return;
-
-    int members, nonStud, slopeRefs;
-    CountMembers(fp, part, &members, &nonStud, &slopeRefs);
-    part->nPovObjects = members;
-    part->nPovNonStudObjects = nonStud;
-    if (members == 0) return;
-
-    char id[160];
-    strncpy0(id, PovName(part->DatName), sizeof(id));
-    PrintPovPartXxtro(fp, part, isModel, 1);
+// "#declare id = " and the kind of object the members go into: a box instead at quality 0 for
+// parts, a union when there are several members (or, for stud switches, may be).
+void PrintDeclarationOpening(FILE* fp, const PartEntry* part, const char* id, int members,
+                             int nonStud, int slopeRefs) {
     fprintf(fp, "#declare %s = ", id);
     if (part->LoadFlags.IsPart) {
         fprintf(fp, "#if (TqQuality = 0) box { %s,", PovGGG(part->BBox));
@@ -584,52 +584,74 @@ void DeclarePart(FILE* fp, PartEntry* part, int isModel) {
               fp);
     else
         fputs(nonStud == 1 ? "#if (TqStuds) union #else object #end {\n" : "union {\n", fp);
+}
 
+// A type 0 line of the output pass: texture switches, step boundaries, IFPOV blocks, comments.
+void PrintMetaLine(OutputPass* pass, const LineEntry* line, int isModel, int* block, int* texture,
+                   int* steps) {
+    if (line->LineFlags.IsTexture) {
+        *texture = TextureKey(line);
+        return;
+    }
+    bool boundary = IsStepBoundary(line, isModel);
+    int keyword = IsIfpovKeyword(line->Text);
+    if (boundary || keyword >= 0) {
+        pass->CloseMesh();
+        pass->CloseStuds();
+    }
+    if (boundary) {
+        PrintPovPartStep(pass->fp, steps, 1);
+    } else if (keyword < 0) {
+        PrintCommentLine(pass->fp, line, *block);
+    } else {
+        if (!TqPov.ExcludeNonPov) fprintf(pass->fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
+        *block = NextBlockState(*block, keyword);
+    }
+}
+
+// The members of a converted declaration, line by line; returns the number of steps opened.
+int PrintMembers(OutputPass* pass, int isModel) {
+    int block = 0, texture = -1, steps = 0;
+    for (const LineEntry* line = pass->part->FirstLine; line; line = line->Next) {
+        bool excluded = TqPov.ExcludeNonPov && block != 0;
+        if (line->Type == 0) {
+            PrintMetaLine(pass, line, isModel, &block, &texture, &steps);
+        } else if (line->Type == 1) {
+            if (!excluded && (line->Part->nPovObjects != 0 || line->LineFlags.IsLight))
+                PrintReference(pass, line);
+        } else if (line->Type == 3 || line->Type == 4) {
+            if (!excluded) PrintSurface(pass, line, texture);
+        }  // edge and optional lines never reach the scene
+    }
+    pass->CloseStuds();
+    pass->CloseMesh();
+    PrintPovPartStep(pass->fp, &steps, 0);
+    return steps;
+}
+
+void DeclarePart(FILE* fp, PartEntry* part, int isModel) {
+    part->PovState = kPovEmpty;
+    PrintPovHeader(fp);
+    if (part->LoadFlags.IsPart) nPovTotalFromPARTS++;
+    if (part->LoadFlags.IsPrimitive) nPovTotalFromP++;
+    PrintUsedColors(fp);
+    if ((part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) &&
+        TryReplacements(fp, part, isModel))
+        return;
+    MemberCount count = CountMembers(fp, part);
+    part->nPovObjects = count.members;
+    part->nPovNonStudObjects = count.nonStud;
+    if (count.members == 0) return;
+
+    char id[160];
+    strncpy0(id, PovName(part->DatName), sizeof(id));
+    PrintPovPartXxtro(fp, part, isModel, 1);
+    PrintDeclarationOpening(fp, part, id, count.members, count.nonStud, count.slopeRefs);
     OutputPass pass;
     pass.fp = fp;
     pass.part = part;
     pass.isModelOrSubModel = !part->LoadFlags.IsPart && !part->LoadFlags.IsPrimitive;
-    int block = 0, texture = -1, steps = 0;
-    for (const LineEntry* line = part->FirstLine; line; line = line->Next) {
-        bool excluded = TqPov.ExcludeNonPov && block != 0;
-        switch (line->Type) {
-            case 0: {
-                if (line->LineFlags.IsTexture) {
-                    texture = TextureKey(line);
-                    break;
-                }
-                bool boundary = IsStepBoundary(line, isModel);
-                int keyword = IsIfpovKeyword(line->Text);
-                if (boundary || keyword >= 0) {
-                    pass.CloseMesh();
-                    pass.CloseStuds();
-                }
-                if (boundary) {
-                    PrintPovPartStep(fp, &steps, 1);
-                } else if (keyword < 0) {
-                    PrintCommentLine(fp, line, block);
-                } else {
-                    if (!TqPov.ExcludeNonPov)
-                        fprintf(fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
-                    block = NextBlockState(block, keyword);
-                }
-                break;
-            }
-            case 1:
-                if (!excluded && (line->Part->nPovObjects != 0 || line->LineFlags.IsLight))
-                    PrintReference(&pass, line);
-                break;
-            case 3:
-            case 4:
-                if (!excluded) PrintSurface(&pass, line, texture);
-                break;
-            default:
-                break;  // edge and optional lines never reach the scene
-        }
-    }
-    pass.CloseStuds();
-    pass.CloseMesh();
-    PrintPovPartStep(fp, &steps, 0);
+    int steps = PrintMembers(&pass, isModel);
     fputs(part->LoadFlags.IsPart ? "}\n#end\n" : "}\n", fp);
     if (part->AttrFlags.PovMark)
         PrintSlopeDeclaration(fp, part, isModel, id, pass.slopeCopies, steps);

@@ -43,6 +43,48 @@ FILE* FindTqrPart(const char* name) {
     return fopeni(path, "rb");
 }
 
+namespace {
+
+// Acts on one data line of a TQRPARTS file named (n characters, then "inc") like name; false
+// when the file is of a version too new to be used.
+bool HandleTqrDataLine(FILE* fp, const char* line, const char* name, int n) {
+    if (const char* s = TqrDataArgument(line, "version")) {
+        int major, minor;
+        if (ScanInt(&s, &major) && *s == '.' && (s++, ScanInt(&s, &minor)) &&
+            (major > 1 || (major == 1 && minor > 4))) {
+            fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n", major,
+                    minor, n, n, name);
+            return false;
+        }
+    } else if (const char* f = TqrDataArgument(line, "flag")) {
+        char word[200];
+        ReadWord(f, word, sizeof(word));
+        if (!word[0]) return true;
+        if (strcmp(word, "slope") == 0)
+            fprintf(StdErr, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
+                    name);
+        else
+            fprintf(StdErr, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
+                    name);
+    } else if (const char* u = TqrDataArgument(line, "uses")) {
+        char used[200];
+        ReadWord(u, used, sizeof(used));
+        if (!used[0]) return true;
+        FixDatName(used);
+        PartEntry* entry = FindPart(used);
+        if (!entry || !entry->LoadFlags.Loaded) {
+            fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n", used, n,
+                    n, name);
+        } else if (entry->PovState == kPovNotWritten) {
+            PrintPovPart(fp, entry, 0);  // what the file uses is declared before it
+            FreeLines(entry);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     FILE* inc = FindTqrPart(part->DatName);
     if (!inc) return 0;
@@ -54,39 +96,9 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     // Only data lines matter here; the rest of a longer line of POV-Ray code is dropped, so that
     // it never passes for a data line of its own.
     while (TqReadLine(line, sizeof(line), inc, &read)) {
-        if (const char* s = TqrDataArgument(line, "version")) {
-            int major, minor;
-            if (ScanInt(&s, &major) && *s == '.' && (s++, ScanInt(&s, &minor))) {
-                if (major > 1 || (major == 1 && minor > 4)) {
-                    fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n",
-                            major, minor, n, n, name);
-                    fclose(inc);
-                    return 0;
-                }
-            }
-        } else if (const char* f = TqrDataArgument(line, "flag")) {
-            char word[200];
-            ReadWord(f, word, sizeof(word));
-            if (!word[0]) continue;
-            if (strcmp(word, "slope") == 0)
-                fprintf(StdErr, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
-                        name);
-            else
-                fprintf(StdErr, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
-                        name);
-        } else if (const char* u = TqrDataArgument(line, "uses")) {
-            char used[200];
-            ReadWord(u, used, sizeof(used));
-            if (!used[0]) continue;
-            FixDatName(used);
-            PartEntry* entry = FindPart(used);
-            if (!entry || !entry->LoadFlags.Loaded) {
-                fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n",
-                        used, n, n, name);
-            } else if (entry->PovState == kPovNotWritten) {
-                PrintPovPart(fp, entry, 0);
-                FreeLines(entry);
-            }
+        if (!HandleTqrDataLine(fp, line, name, n)) {
+            fclose(inc);
+            return 0;
         }
     }
     fclose(inc);

@@ -183,27 +183,27 @@ const char* PovStatPct(int a, int b) {
     return SceneWriter.percent.Clear().Add(text).c_str();
 }
 
-int PrintPovStatistics(FILE* fp, const char* prefix) {
-    const PartEntry* model = &Parts[0];
-    if (TqVerboseOption) {
-        fprintf(fp, "%sDAT files printed:\n", prefix);
-        for (int i = 0; i < nParts; i++) {
-            const PartEntry* part = &Parts[i];
-            if (!part->DatName) continue;
-            fprintf(fp, "%s%14s", prefix, part->DatName);
-            if (const char* word = PovStateWord(part->PovState)) fprintf(fp, " %s", word);
-            if (part->LoadFlags.IsPart)
-                fputs(" part", fp);
-            else if (part->LoadFlags.IsPrimitive)
-                fputs(" primitive", fp);
-            fputc('\n', fp);
-        }
-        fprintf(fp, "%s\n", prefix);
+namespace {
+
+// -v: every file of the table with what was written for it.
+void PrintFileList(FILE* fp, const char* prefix) {
+    fprintf(fp, "%sDAT files printed:\n", prefix);
+    for (int i = 0; i < nParts; i++) {
+        const PartEntry* part = &Parts[i];
+        if (!part->DatName) continue;
+        fprintf(fp, "%s%14s", prefix, part->DatName);
+        if (const char* word = PovStateWord(part->PovState)) fprintf(fp, " %s", word);
+        if (part->LoadFlags.IsPart)
+            fputs(" part", fp);
+        else if (part->LoadFlags.IsPrimitive)
+            fputs(" primitive", fp);
+        fputc('\n', fp);
     }
-    fprintf(
-        fp,
-        "%s              PARTS             P         Total\n%sDAT files:    %5d         %5d         %5d\n",
-        prefix, prefix, nPovTotalFromPARTS, nPovTotalFromP, nParts);
+    fprintf(fp, "%s\n", prefix);
+}
+
+// One line per replacement source, in the order they were tried.
+void PrintSourceLines(FILE* fp, const char* prefix) {
     for (const char* letter = TqPov.ReplaceOrder; *letter; letter++) {
         switch (*letter) {
             case '3':
@@ -221,19 +221,33 @@ int PrintPovStatistics(FILE* fp, const char* prefix) {
                 break;
         }
     }
+}
+
+// -d: the model's members and every file's parts, studs and box.
+void PrintDebugTable(FILE* fp, const char* prefix) {
+    fprintf(fp, "%snPovObjects: %d\n", prefix, Parts[0].nPovObjects);
+    fprintf(fp, "%s      DatName PARTS studs BBox\n", prefix);
+    for (int i = 0; i < nParts; i++) {
+        const PartEntry* part = &Parts[i];
+        if (!part->DatName) continue;
+        fprintf(fp, "%s%13s %5d %5u %d %s", prefix, part->DatName, part->LoadFlags.IsPart ? 1 : 0,
+                (unsigned)part->nStuds, part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
+        fprintf(fp, " %s\n", PovGGG(part->BBox + 3));
+    }
+}
+
+}  // namespace
+
+int PrintPovStatistics(FILE* fp, const char* prefix) {
+    const PartEntry* model = &Parts[0];
+    if (TqVerboseOption) PrintFileList(fp, prefix);
+    fprintf(
+        fp,
+        "%s              PARTS             P         Total\n%sDAT files:    %5d         %5d         %5d\n",
+        prefix, prefix, nPovTotalFromPARTS, nPovTotalFromP, nParts);
+    PrintSourceLines(fp, prefix);
     fprintf(fp, "%sModel has %u parts (%u studs)\n", prefix, (unsigned)model->nContainedParts,
             (unsigned)model->nStuds);
-    if (TqPov.Debug) {
-        fprintf(fp, "%snPovObjects: %d\n", prefix, model->nPovObjects);
-        fprintf(fp, "%s      DatName PARTS studs BBox\n", prefix);
-        for (int i = 0; i < nParts; i++) {
-            const PartEntry* part = &Parts[i];
-            if (!part->DatName) continue;
-            fprintf(fp, "%s%13s %5d %5u %d %s", prefix, part->DatName,
-                    part->LoadFlags.IsPart ? 1 : 0, (unsigned)part->nStuds,
-                    part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
-            fprintf(fp, " %s\n", PovGGG(part->BBox + 3));
-        }
-    }
+    if (TqPov.Debug) PrintDebugTable(fp, prefix);
     return 0;
 }

@@ -11,21 +11,12 @@
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
 
-int nCheckedFiles = 0;
 int CheckPrimFileDirLen = 0;
 int CheckPrimFileTotal = 0;
 int CheckPrimFileFound = 0;
 int lastN = 1;
 
 namespace {
-
-// Directories walked in this run, by device and inode. A symbolic link to a directory is
-// followed only to one not walked yet: two links "a -> ." and "b -> ." would otherwise make the
-// walk visit 2^depth paths.
-std::set<std::pair<dev_t, ino_t>>& WalkedDirs() {
-    static std::set<std::pair<dev_t, ino_t>> walked;
-    return walked;
-}
 
 // True (with one line saying why) for a file that check mode cannot read as LDraw text. A file
 // that does not open at all is left to the loader, which looks for it and reports it.
@@ -64,7 +55,7 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
         buffer[length] = '\0';
     }
     struct stat self;
-    if (stat(buffer, &self) == 0) WalkedDirs().insert({self.st_dev, self.st_ino});
+    if (stat(buffer, &self) == 0) TheRun.walkedDirs.insert({self.st_dev, self.st_ino});
     DIR* d = opendir(buffer);
     if (!d) return;
     int count = 0;
@@ -77,7 +68,8 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
         if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
             struct stat link;
             bool isLink = lstat(path, &link) == 0 && S_ISLNK(link.st_mode);
-            if (!isLink || !WalkedDirs().count({st.st_dev, st.st_ino})) CheckDatDir(path, action);
+            if (!isLink || !TheRun.walkedDirs.count({st.st_dev, st.st_ino}))
+                CheckDatDir(path, action);
             continue;
         }
         count += action(path);
@@ -90,7 +82,7 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
 
 int CheckDatFile(const char* path) {
     if (IsUncheckable(path)) return 0;
-    nCheckedFiles++;
+    TheRun.nCheckedFiles++;
     SetLineTypeSaveMask(0x3E);
     printf("'%s'\n", path);
     if (LoadModelPre(path) == 0) LoadModel();
@@ -129,9 +121,10 @@ int CheckPrimFile(const char* path) {
 
 void PrintCheckSummary() {
     auto s = [](int n) { return n == 1 ? "" : "s"; };
-    printf("Checked %d file%s: %d error%s, %d warning%s, %d file%s not found\n", nCheckedFiles,
-           s(nCheckedFiles), nInputErrors, s(nInputErrors), nInputWarnings, s(nInputWarnings),
-           nFilesNotFound, s(nFilesNotFound));
+    int files = TheRun.nCheckedFiles;
+    printf("Checked %d file%s: %d error%s, %d warning%s, %d file%s not found\n", files, s(files),
+           Tally.nErrors, s(Tally.nErrors), Tally.nWarnings, s(Tally.nWarnings),
+           Tally.nFilesNotFound, s(Tally.nFilesNotFound));
 }
 
 int CheckTqrPartsDir() {

@@ -226,7 +226,12 @@ void PrintPovHeaderExtra(FILE* fp, void* userData) {
     fputc('\n', fp);
 }
 
-int TqrMain(int argc, char** argv) {
+namespace {
+
+// Until the command line is scanned: the message stream, the case-insensitive lookup, the
+// built-in colours (so that colour options resolve without any file) and the defaults. Without a
+// model, only -pp lists something; otherwise the usage is shown.
+void StartRun(int argc, char** argv) {
     ConnectSceneWriter();
     StdErr = stderr;
     if (argc > 1 && strcmp(argv[1], "-stdout") == 0) StdErr = stdout;
@@ -234,21 +239,21 @@ int TqrMain(int argc, char** argv) {
     DoCheck = 0;
     ModelFilename[0] = PovFilename[0] = '\0';
     FillInColours();
-    static CommandLine commandLine;
-    commandLine = {argc, argv};
+    TheRun.commandLine = {argc, argv};
     SetTqPovDefaults(&TqPov);
-
-    RunSwitches switches = {0, 0, 1, 1};
-    ScanArguments(argc, argv, &switches);
-    CheckArgumentsAfterScan(&switches);
-
-    if (!ModelFilename[0] && !DoCheck) {
-        if (switches.PrintPrimitives) {
-            PrintPovEquivsList(stdout);
-            ExitAfterListing();
-        }
-        Exit(nullptr);
+    TheRun.switches = {0, 0, 1, 1};
+    ScanArguments(argc, argv, &TheRun.switches);
+    CheckArgumentsAfterScan(&TheRun.switches);
+    if (ModelFilename[0] || DoCheck) return;
+    if (TheRun.switches.PrintPrimitives) {
+        PrintPovEquivsList(stdout);
+        ExitAfterListing();
     }
+    Exit(nullptr);
+}
+
+// The library, its colours and search directories, TQRPARTS and LGEO; check mode ends here.
+void PrepareLibrary() {
     ReadColours();
     if (strchr(TqPov.ReplaceOrder, '3') && !CheckTqrPartsDir()) strremchr(TqPov.ReplaceOrder, '3');
     if (TqVerboseOption) fprintf(StdErr, "Calling LDrawIniComputeRealDirs\n");
@@ -258,10 +263,11 @@ int TqrMain(int argc, char** argv) {
         Exit(
             "Environment variable LGEODIR must be set to directory with LGEO parts.\ne.g.  'setenv LGEODIR /mnt/win_c/Lego/lgeo'\nor    'setenv LGEODIR /home/vlk/Lego/lgeo'");
     }
-    if (DoCheck) RunCheckModeAndExit(&switches);
+    if (DoCheck) RunCheckModeAndExit(&TheRun.switches);
+}
 
-    SetLineTypeSaveMask(TqPov.EdgeWidth != 0 ? 0x3F : 0x1B);
-    TestKind kind = ChooseTestKind();
+// The model file as found, and the output path formed from it.
+void LocateModelAndOutput(TestKind kind) {
     if (kind == TestKind::kAllEquivalents) {
         strncpy0(PovFilename, ModelFilename, sizeof(PovFilename));
         strncpy0(ModelFilename, "PovEquivs", sizeof(ModelFilename));
@@ -273,32 +279,32 @@ int TqrMain(int argc, char** argv) {
     }
     if (FormOutputPath(ModelFilename, PovFilename) != 0)
         Exit("Output path too long (at most %d characters)", kPathSize - 1);
-    if (kind != TestKind::kAllEquivalents)
-        strncpy0(ModelFilename, GetOpenDatFilePath(), sizeof(ModelFilename));
-    if (kind != TestKind::kAllEquivalents && SameFile(PovFilename, ModelFilename))
+    if (kind == TestKind::kAllEquivalents) return;
+    strncpy0(ModelFilename, GetOpenDatFilePath(), sizeof(ModelFilename));
+    if (SameFile(PovFilename, ModelFilename))
         Exit("Output file '%s' is the model file itself; give another output path", PovFilename);
+}
 
-    if (LoadModelPre(ModelFilename) != 0 ||
-        PrintPovInit(ModelFilename, PrintPovHeaderExtra, &commandLine) != 0) {
-        fprintf(StdErr, "*** Abnormal termination.\n");
-        return 1;
-    }
-    // Any existing file counts, readable or not: without -o nothing the user has is overwritten.
-    if (!switches.Overwrite && access(PovFilename, F_OK) == 0)
+// Creates the scene file; nothing the user has is overwritten without -o.
+void OpenScene() {
+    // Any existing file counts, readable or not.
+    if (!TheRun.switches.Overwrite && access(PovFilename, F_OK) == 0)
         Exit("File '%s' already exists, use option -o to overwrite", PovFilename);
     PovFp = OpenSceneFile(PovFilename);
     if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
     // A large buffer: scenes of big models run to tens of megabytes.
-    static char sceneBuffer[1 << 20];
-    setvbuf(PovFp, sceneBuffer, _IOFBF, sizeof(sceneBuffer));
-    fprintf(StdErr, "Processing %s\n", GetOpenDatFilePath());
+    setvbuf(PovFp, TheRun.sceneBuffer, _IOFBF, sizeof(TheRun.sceneBuffer));
+}
 
+// Writes the whole scene: the model and the trailer. The status, and the size written.
+int WriteScene(TestKind kind, long* size) {
+    OpenScene();
+    fprintf(StdErr, "Processing %s\n", GetOpenDatFilePath());
     int status = ConvertByTestKind(kind);
     status = PrintPovTrailer(PovFp, status);
     if (status == -2) fprintf(StdErr, "Empty model.\n");
-
     fseek(PovFp, 0, SEEK_END);
-    long size = ftell(PovFp);
+    *size = ftell(PovFp);
     bool writeFailed = CloseSceneFile(PovFp) != 0;
     PovFp = nullptr;
     PrintProgVer(StdErr);
@@ -306,17 +312,42 @@ int TqrMain(int argc, char** argv) {
         fprintf(StdErr, "*** Could not write '%s' completely.\n", PovFilename);
         status = -1;
     }
+    return status;
+}
+
+// The closing lines and the exit status.
+int FinishRun(int status, long size) {
     if (!StandardOutputIntact()) {
         // The diagnostics are lost; the user must not take the run for a clean one.
         fputs("*** Could not write to standard output.\n", stderr);
         status = -1;
     }
-    if (status == 0) {
-        PrintPovStatistics(StdErr, "");
-        fprintf(StdErr, "POV file successfully written: %s  %ld kBytes\n", PovFilename,
-                (size + 1023) / 1024);
-    } else {
+    if (status != 0) {
         fprintf(StdErr, "*** Abnormal termination.\n");
+        return 1;
     }
-    return status == 0 ? 0 : 1;
+    PrintPovStatistics(StdErr, "");
+    fprintf(StdErr, "POV file successfully written: %s  %ld kBytes\n", PovFilename,
+            (size + 1023) / 1024);
+    return 0;
+}
+
+}  // namespace
+
+TqrRun TheRun;
+
+int TqrMain(int argc, char** argv) {
+    StartRun(argc, argv);
+    PrepareLibrary();
+    SetLineTypeSaveMask(TqPov.EdgeWidth != 0 ? 0x3F : 0x1B);
+    TestKind kind = ChooseTestKind();
+    LocateModelAndOutput(kind);
+    if (LoadModelPre(ModelFilename) != 0 ||
+        PrintPovInit(ModelFilename, PrintPovHeaderExtra, &TheRun.commandLine) != 0) {
+        fprintf(StdErr, "*** Abnormal termination.\n");
+        return 1;
+    }
+    long size = 0;
+    int status = WriteScene(kind, &size);
+    return FinishRun(status, size);
 }

@@ -2,7 +2,11 @@
 // listing and test modes, and check mode.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
+#include <set>
+#include <utility>
 
 #include "TqPov/TqPov.h"
 #include "TqSettings/TqSettings.h"
@@ -57,6 +61,20 @@ struct CommandLine {
     char** argv;
 };
 
+/// What one run of the converter keeps while it runs.
+struct TqrRun {
+    CommandLine commandLine;    ///< as given, for the scene header
+    RunSwitches switches;       ///< what the options asked for
+    char sceneBuffer[1 << 20];  ///< the scene stream's buffer: scenes run to tens of megabytes
+    /// Check mode: the directories walked, by device and inode. A symbolic link to a directory
+    /// is followed only to one not walked yet: two links "a -> ." and "b -> ." would otherwise
+    /// make the walk visit 2^depth paths.
+    std::set<std::pair<dev_t, ino_t>> walkedDirs;
+    int nCheckedFiles = 0;  ///< check mode: files read and checked
+};
+/// The run.
+extern TqrRun TheRun;
+
 /// 1 when both paths name the same existing file (same device and inode).
 int SameFile(const char* a, const char* b);
 /// Creates the scene for target: beside it under a temporary name when target is a regular file
@@ -77,8 +95,6 @@ int TqrMain(int argc, char** argv);
 
 // ---------------------------------------------------------------- check mode
 
-/// Files read and checked by CheckDatFile.
-extern int nCheckedFiles;
 /// The last line of check mode: files checked, errors, warnings, files not found.
 void PrintCheckSummary();
 /// Characters cut from the front of a path handed to CheckPrimFile.

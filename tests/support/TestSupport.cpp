@@ -48,7 +48,8 @@ void ResetGlobalState() {
     nLights = 0;
     memset(&IInfo, 0, sizeof(IInfo));
     SetLineTypeSaveMask(0x3F);
-    ClearPartTable();
+    Parts.Clear();
+    nUsedColors = 0;
     ModelTitle[0] = ModelAuthor[0] = '\0';
     ResetLineChecks();
     LDrawIniSetFileCaseCallback(nullptr);
