@@ -136,34 +136,33 @@ static bool TableColour(int code, float* rgb, unsigned* attributes) {
     return true;
 }
 
-// A direct colour: the top byte gives the form, the rest the colour itself.
+// A direct colour: the top byte gives the form, the rest the colour itself. 0x3RRGGBB,
+// 0x5RGBxxx and 0x6xxxRGB are transparent (alpha 128).
 static int DirectColour(unsigned v, float* rgb, unsigned* attributes) {
-    switch (v >> 24) {
+    unsigned form = v >> 24;
+    switch (form) {
         case 2:
-            SetRgb(rgb, Byte(v, 16) / 255, Byte(v, 8) / 255, Byte(v, 0) / 255);
-            return 0;
         case 3:
             SetRgb(rgb, Byte(v, 16) / 255, Byte(v, 8) / 255, Byte(v, 0) / 255);
-            if (attributes) *attributes = 0x8008;
-            return 0;
-        case 4:
+            break;
+        case 4:  // dithered from two 12-bit colours
             SetRgb(rgb, (Nibble(v, 20) + Nibble(v, 8)) / 30, (Nibble(v, 16) + Nibble(v, 4)) / 30,
                    (Nibble(v, 12) + Nibble(v, 0)) / 30);
-            return 0;
+            break;
         case 5:
             SetRgb(rgb, Nibble(v, 20) / 15, Nibble(v, 16) / 15, Nibble(v, 12) / 15);
-            if (attributes) *attributes = 0x8008;
-            return 0;
+            break;
         case 6:
             SetRgb(rgb, Nibble(v, 8) / 15, Nibble(v, 4) / 15, Nibble(v, 0) / 15);
-            if (attributes) *attributes = 0x8008;
-            return 0;
+            break;
         case 7:
             SetRgb(rgb, 0, 0, 0);
-            return 0;
+            break;
         default:
             return -1;
     }
+    if (attributes && (form == 3 || form == 5 || form == 6)) *attributes = 0x8008;
+    return 0;
 }
 
 int Color2rgb(int code, float* rgb, unsigned* attributes) {
