@@ -214,20 +214,13 @@ TEST(CameraBinary, OrthographicViewHoldsTheWholeModelAndRenders) {
         Image image;
         ASSERT_TRUE(ReadImage(dir / "ortho.png", &image)) << name;
         // Where the model is: every pixel that is not the transparent background.
-        int x0 = image.width, x1 = -1, y0 = image.height, y1 = -1;
-        for (int y = 0; y < image.height; y++) {
-            for (int x = 0; x < image.width; x++) {
-                if (image.Alpha(x, y) == 0) continue;
-                x0 = std::min(x0, x), x1 = std::max(x1, x);
-                y0 = std::min(y0, y), y1 = std::max(y1, y);
-            }
-        }
-        EXPECT_GT(x0, 0) << name;
-        EXPECT_GT(y0, 0) << name;
-        EXPECT_LT(x1, image.width - 1) << name;
-        EXPECT_LT(y1, image.height - 1) << name;
-        double fill =
-            std::max((x1 - x0 + 1) / (double)image.width, (y1 - y0 + 1) / (double)image.height);
+        PixelRect box = OpaqueBounds(image);
+        EXPECT_GT(box.x0, 0) << name;
+        EXPECT_GT(box.y0, 0) << name;
+        EXPECT_LT(box.x1, image.width) << name;
+        EXPECT_LT(box.y1, image.height) << name;
+        double fill = std::max((box.x1 - box.x0) / (double)image.width,
+                               (box.y1 - box.y0) / (double)image.height);
         EXPECT_GE(fill, name == "-cra30" ? 0.6 : 0.8) << name;
     }
 }

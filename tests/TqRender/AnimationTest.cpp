@@ -9,14 +9,8 @@
 
 namespace {
 
-class TqRenderAnimation : public ::testing::Test {
+class TqRenderAnimation : public SharedModelRender {
 protected:
-    void SetUp() override {
-        if (SharedLDrawDir().empty() || SharedModelsDir().empty())
-            GTEST_SKIP() << "shared library or models absent";
-        if (!HavePovray()) GTEST_SKIP() << "povray not installed";
-        env_ = {{"TMPDIR", tmp_.Path()}};
-    }
     std::vector<std::string> Lines(const std::string& text) {
         std::vector<std::string> lines;
         for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
@@ -24,9 +18,6 @@ protected:
             lines.push_back(text.substr(start, end - start));
         return lines;
     }
-    TempDir tmp_;
-    TempDir work_;
-    std::map<std::string, std::string> env_;
 };
 
 // Distance between the camera's location and look_at as a frame scene declares them.

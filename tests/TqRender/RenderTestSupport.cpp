@@ -124,16 +124,9 @@ bool BorderIsTransparent(const Image& image, double share) {
 }
 
 void OpaqueSpan(const Image& image, double* spanX, double* spanY) {
-    int minX = image.width, maxX = -1, minY = image.height, maxY = -1;
-    for (int y = 0; y < image.height; y++) {
-        for (int x = 0; x < image.width; x++) {
-            if (image.Alpha(x, y) == 0) continue;
-            minX = std::min(minX, x), maxX = std::max(maxX, x);
-            minY = std::min(minY, y), maxY = std::max(maxY, y);
-        }
-    }
-    *spanX = maxX < 0 ? 0 : (maxX - minX + 1) / (double)image.width;
-    *spanY = maxY < 0 ? 0 : (maxY - minY + 1) / (double)image.height;
+    PixelRect box = OpaqueBounds(image);
+    *spanX = box.x1 <= box.x0 ? 0 : (box.x1 - box.x0) / (double)image.width;
+    *spanY = box.y1 <= box.y0 ? 0 : (box.y1 - box.y0) / (double)image.height;
 }
 
 long DifferentPixels(const Image& a, const Image& b, int tolerance) {

@@ -39,3 +39,18 @@ bool BorderIsTransparent(const Image& image, double share);
 void OpaqueSpan(const Image& image, double* spanX, double* spanY);
 /// Pixels whose channels differ by more than `tolerance` between two pictures of one size.
 long DifferentPixels(const Image& a, const Image& b, int tolerance);
+
+/// Fixture of the tests that render the shared models: skipped without them or POV-Ray; the
+/// program's temporary directories go to tmp_, so that none can be left unseen.
+class SharedModelRender : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (SharedLDrawDir().empty() || SharedModelsDir().empty())
+            GTEST_SKIP() << "shared library or models absent";
+        if (!HavePovray()) GTEST_SKIP() << "povray not installed";
+        env_ = {{"TMPDIR", tmp_.Path()}};
+    }
+    TempDir tmp_;
+    TempDir work_;
+    std::map<std::string, std::string> env_;
+};

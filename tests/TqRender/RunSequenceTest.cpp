@@ -14,19 +14,7 @@
 
 namespace {
 
-class TqRenderStill : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (SharedLDrawDir().empty() || SharedModelsDir().empty())
-            GTEST_SKIP() << "shared library or models absent";
-        if (!HavePovray()) GTEST_SKIP() << "povray not installed";
-        env_ = {{"TMPDIR", tmp_.Path()}};
-    }
-    // Temporary directories of the program go here, so that none can be left unseen.
-    TempDir tmp_;
-    TempDir work_;
-    std::map<std::string, std::string> env_;
-};
+class TqRenderStill : public SharedModelRender {};
 
 }  // namespace
 

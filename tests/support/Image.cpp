@@ -368,6 +368,18 @@ double MaxLuminance(const Image& image, PixelRect rect) {
     return best;
 }
 
+PixelRect OpaqueBounds(const Image& image) {
+    PixelRect box = {image.width, image.height, 0, 0};
+    for (int y = 0; y < image.height; y++) {
+        for (int x = 0; x < image.width; x++) {
+            if (image.Alpha(x, y) == 0) continue;
+            box = {std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x + 1),
+                   std::max(box.y1, y + 1)};
+        }
+    }
+    return box;
+}
+
 std::array<double, 3> MeanRgb(const Image& image, PixelRect rect) {
     PixelRect r = Clip(image, rect);
     std::array<double, 3> sum = {0, 0, 0};

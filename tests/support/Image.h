@@ -45,5 +45,8 @@ bool ReadImage(const std::string& path, Image* image, std::string* error = nullp
 double MeanLuminance(const Image& image, PixelRect rect);
 /// Highest luminance in the part of the rectangle inside the picture (0 when empty).
 double MaxLuminance(const Image& image, PixelRect rect);
+/// The smallest rectangle holding every pixel that is not fully transparent; empty (x1 <= x0)
+/// when there is none.
+PixelRect OpaqueBounds(const Image& image);
 /// Mean red, green and blue over the part of the rectangle inside the picture.
 std::array<double, 3> MeanRgb(const Image& image, PixelRect rect);
