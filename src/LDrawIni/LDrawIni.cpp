@@ -11,8 +11,13 @@
 
 #include "TqText/TqText.h"
 
+// The case-insensitive lookup lives in the library module above this one, which installs it here;
+// without it, directory names are only found as written.
 static LDrawIniFileCaseCallback FileCaseCallback = nullptr;
 
+// The model's own directory first, then the library's primitives (tagged hidden for the tools that
+// list parts; searched all the same), parts and models. Written with '\' like the lists in ini
+// files made on Windows; every '\' becomes '/' when the real directories are computed.
 static const char kDefaultLDrawSearch[] =
     "<MODELDIR>|<HIDE><LDRAWDIR>\\P|<LDRAWDIR>\\PARTS|<LDRAWDIR>\\MODELS";
 
@@ -34,11 +39,14 @@ static void BackslashesToSlashes(char* s) {
 static int IsDirectory(char* path) {
     struct stat st;
     if (stat(path, &st) == 0) return S_ISDIR(st.st_mode);
+    // The hook rewrites path in place, so a caller that keeps the path keeps the spelling on disk.
     if (FileCaseCallback && FileCaseCallback(path))
         return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
     return 0;
 }
 
+// A directory is taken for a library when it holds P and PARTS, spelt as in the default search
+// list; through the case-lookup hook "p" and "parts" pass as well.
 static int DirHasPandPARTS(char* dir) {
     char path[1024];
     if (!IsDirectory(dir)) return 0;
@@ -56,6 +64,8 @@ static char* TryTypicalLDrawDirs() {
     if (home) {
         strncpy0(candidate, home, sizeof(candidate));
         strcatSafe(candidate, "/LDRAW", sizeof(candidate));
+        // The test may have rewritten candidate to its spelling on disk (~/ldraw for ~/LDRAW); that
+        // is the one kept.
         if (DirHasPandPARTS(candidate)) return CopyText(candidate);
     }
     strncpy0(candidate, "/usr/local/share/LDRAW", sizeof(candidate));
@@ -81,6 +91,7 @@ static void FreeSearchDirs(LDrawIniS* ini) {
 }
 
 static int AddSymbolicDir(LDrawIniS* ini, const char* text, size_t length) {
+    // Grown one entry at a time: a search list holds a handful of directories.
     char** grown = static_cast<char**>(
         realloc(ini->SymbolicSearchDirs, (ini->nSymbolicSearchDirs + 1) * sizeof(char*)));
     if (!grown) return 0;
@@ -111,6 +122,9 @@ const char* GetDefaultLDrawSearch() {
 }
 
 static int ReadSymbolicList(LDrawIniS* ini) {
+    // The first source that exists gives the whole list: LDRAWSEARCH (entries separated by '|'),
+    // then LDRAWSEARCH01, 02, ... (one entry each, up to the first number missing), then the keys
+    // 1, 2, ... of [LDrawSearch] in an ini file, then the default.
     const char* env = getenv("LDRAWSEARCH");
     if (env) {
         ini->SearchSource = CopyText("LDRAWSEARCH environment variable");
@@ -133,6 +147,8 @@ static int ReadSymbolicList(LDrawIniS* ini) {
         if (!AddSymbolicDir(ini, value, strlen(value))) return 0;
         for (int i = 2; i <= 99; i++) {
             char key[8];
+            // The later keys are read from the file that held key 1 only: a list is never pieced
+            // together from several files.
             snprintf(key, sizeof(key), "%d", i);
             if (!LDrawIniReadIniFile(iniPath, "LDrawSearch", key, value, sizeof(value))) break;
             if (!AddSymbolicDir(ini, value, strlen(value))) return 0;
@@ -145,6 +161,8 @@ static int ReadSymbolicList(LDrawIniS* ini) {
 }
 
 static int FindBaseDirectory(LDrawIniS* ini, const char* ldrawDir, const char* source) {
+    // The base directory: the caller's (-ldd), LDRAWDIR, BaseDirectory of [LDraw] in an ini file,
+    // then the typical places on disk. 0 found, 1 out of memory, 2 nowhere.
     if (ldrawDir) {
         ini->LDrawDir = CopyText(ldrawDir);
         ini->LDrawDirSource = CopyText(source ? source : "LDrawIniGet argument");
@@ -177,6 +195,7 @@ LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* er
     if (!ini) return nullptr;
     int error = FindBaseDirectory(ini, ldrawDir, ldrawDirSource);
     if (error == 0) {
+        // A base directory from an ini file may be written with '\'.
         BackslashesToSlashes(ini->LDrawDir);
         if (!ReadSymbolicList(ini)) error = 1;
     }
@@ -185,6 +204,8 @@ LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* er
         *errorCode = error;
         return nullptr;
     }
+    // std::nothrow: nothing in this program throws, and running out of memory is reported as error
+    // 1 like every other allocation here.
     ini->DirCache = new (std::nothrow) LDrawDirCache;
     if (!ini->DirCache) {
         LDrawIniFree(ini);
@@ -235,6 +256,9 @@ static bool IsLDrawSubDir(const char* rest, const char* name) {
 // collected as written; *s moves past them. 0 when memory ran out.
 static int ParseTags(LDrawSearchDirS* dir, const char** cursor) {
     const char* s = *cursor;
+    // Tags stand before the directory and end at the first base tag (<LDRAWDIR>, <MODELDIR>,
+    // <HOMEDIR>). <SHOW>, the opposite of <HIDE>, is the default and needs no flag; unknown tags
+    // are kept as written, though nothing acts on them.
     while (s[0] == '<') {
         const char* close = strchr(s, '>');
         if (!close) break;
@@ -279,10 +303,14 @@ int LDrawIniParseSymbolicSearchDir(LDrawSearchDirS* dir, const char* symbolic, c
         unquoted[length] = '\0';
         s = unquoted;
     }
+    // Without a base tag the path is taken as written, relative to the current directory or
+    // absolute.
     const char* base = "";
     if (strncmp(s, "<LDRAWDIR>", 10) == 0) {
         base = ldrawDir;
         s += 10;
+        // Only <LDRAWDIR>\P and <LDRAWDIR>\PARTS (either separator, capitals as here) mark
+        // primitives and parts by themselves; any other directory needs <DEFPRIM> or <DEFPART>.
         if (IsLDrawSubDir(s, "P")) dir->Flags |= LDrawSearchFlag::DEFPRIM;
         if (IsLDrawSubDir(s, "PARTS")) dir->Flags |= LDrawSearchFlag::DEFPART;
     } else if (strncmp(s, "<MODELDIR>", 10) == 0) {
@@ -309,6 +337,8 @@ static char* ModelDirOf(const char* modelPath) {
     for (const char* p = modelPath; *p; p++) {
         if (*p == '/' || *p == '\\') sep = p;
     }
+    // Everything before the last separator, '/' or '\'; a bare file name lies in the current
+    // directory.
     if (!sep) return CopyText(".");
     size_t length = (size_t)(sep - modelPath);
     char* dir = static_cast<char*>(malloc(length + 1));
@@ -322,6 +352,7 @@ int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailin
                             const char* modelPath) {
     if (!ini || !ini->LDrawDir || ini->nSymbolicSearchDirs == 0) return 0;
     FreeSearchDirs(ini);
+    // Room for every symbolic entry; entries that are dropped leave theirs unused.
     ini->SearchDirs = static_cast<LDrawSearchDirS*>(
         calloc((size_t)ini->nSymbolicSearchDirs, sizeof(LDrawSearchDirS)));
     if (!ini->SearchDirs) return 0;
@@ -337,6 +368,9 @@ int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailin
             return 0;
         }
         bool keep = dir.Dir != nullptr && !(dir.Flags & LDrawSearchFlag::SKIP);
+        // The test goes through the case-lookup hook and so leaves dir.Dir spelt as on disk
+        // (.../parts for <LDRAWDIR>\PARTS). An empty directory stands for the current one: it is
+        // not tested, and a '/' would turn it into the root.
         if (keep && onlyExistingDirs && dir.Dir[0] && !IsDirectory(dir.Dir)) keep = false;
         if (!keep) {
             free(dir.UnknownTags);

@@ -1,6 +1,6 @@
 // Where the LDraw library lies and in which directories, in which order, files are looked for;
-// the listings of the directories looked into, kept with the record. Self-contained: the only
-// module state is the case-lookup hook.
+// the listings of the directories looked into, kept with the record. Needs only the text
+// utilities; its only module state is the case-lookup hook and the count of listings.
 #pragma once
 
 #include <string>
@@ -27,6 +27,7 @@ extern long nDirectoryListings;
 
 /// Tags of a search directory.
 struct LDrawSearchFlag {
+    /// The bits, one per tag.
     enum : int {
         HIDE = 0x01,     ///< "<HIDE>": carried along, searched like any other
         SKIP = 0x02,     ///< "<SKIP>": dropped when real directories are computed

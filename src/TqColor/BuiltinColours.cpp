@@ -73,6 +73,8 @@ constexpr unsigned kFinishChrome = 1;
 constexpr unsigned kFinishRubber = 3;
 
 unsigned char BuiltinFlags(int code) {
+    // Codes 32..63 are the transparent colours (alpha 128 below); 383, 494 and 503 are chrome, 256
+    // and 375 rubber.
     if (code >= 32 && code <= 63) return kColourHasAlpha;
     if (code == 383 || code == 494 || code == 503) return kFinishChrome;
     if (code == 256 || code == 375) return kFinishRubber;
@@ -81,11 +83,14 @@ unsigned char BuiltinFlags(int code) {
 
 }  // namespace
 
+// Run at start-up, so that colour options work without a file, and again after the colour file:
+// AddColour keeps a code that is already defined, so the file's definitions win.
 void FillInColours() {
     for (const BuiltinColour& b : kBuiltinColours) {
         ColourEntry entry = {};
         entry.Code = b.Code;
         entry.Value = b.Value;
+        // Only the classic colours 0..31 carry an edge colour of their own.
         entry.Edge = b.Code <= 31 ? b.Edge : 0;
         entry.Flags = BuiltinFlags(b.Code);
         if (entry.Flags & kColourHasAlpha) entry.Alpha = 128;
@@ -93,6 +98,7 @@ void FillInColours() {
         // yields its name by taking a "_Tq" suffix.
         char name[96];
         strncpy0(name, b.Name, sizeof(name));
+        // Bounded so that a name never grows beyond the 79 characters of a word (76 + 3).
         while (FindColourByName(name) && strlen(name) <= 76) strcat(name, "_Tq");
         entry.Name = FarStrdup(name);
         if (!entry.Name) return;

@@ -13,6 +13,8 @@ ColourEntry* TqColours = nullptr;
 int nTqColours = 0;
 int nTqColoursAlloc = 0;
 
+// Index 0 is the plain finish: a colour without a finish tag keeps the finish bits 0, and the other
+// tags are numbered from 1 in the order they are listed here.
 const char* const TqColourFinishTags[] = {"OPAQUE",         "CHROME", "PEARLESCENT", "RUBBER",
                                           "MATTE_METALLIC", "METAL",  nullptr};
 
@@ -36,6 +38,7 @@ static int LowerBound(int code) {
 }
 
 ColourEntry* FindColour(int code) {
+    // Direct colours (0x2000000 and up) and negative numbers are never in the table.
     if (code < 0 || code > kMaxColourCode) return nullptr;
     int i = LowerBound(code);
     return i < nTqColours && TqColours[i].Code == code ? &TqColours[i] : nullptr;
@@ -54,6 +57,7 @@ int AddColour(const ColourEntry* entry) {
         PromptUser("Error during input", "Out of memory for more !COLOUR");
         return -1;
     }
+    // A name used twice is allowed (and reported by the caller); only the code must be new.
     bool nameUsed = entry->Name && FindColourByName(entry->Name) != nullptr;
     // Inserting at its place keeps the table sorted by code, as a sort after appending would.
     int at = LowerBound(entry->Code);
@@ -73,6 +77,8 @@ void FreeColours() {
 void ResolveEdgeColours(const char* path) {
     for (int i = 0; i < nTqColours; i++) {
         ColourEntry* e = &TqColours[i];
+        // Only after the whole file and the built-in colours are in can an edge number be judged: a
+        // colour may name an edge colour defined further down. Direct edge colours need no entry.
         if (e->Edge <= (unsigned)kMaxColourCode && !FindColour((int)e->Edge)) {
             // Shown at every warning level: a broken edge reference is worth knowing about.
             ErrorInInput(INT_MIN, kPlain,
@@ -86,6 +92,8 @@ void ResolveEdgeColours(const char* path) {
 void PrintColours(FILE* fp) {
     for (int i = 0; i < nTqColours; i++) {
         const ColourEntry* e = &TqColours[i];
+        // In the colour file's own line form; a '*' after the name marks a built-in colour, and
+        // names are padded so that the codes line up.
         int pad = 18 - (int)strlen(e->Name);
         fprintf(fp, "0 !COLOUR %s%c%*s CODE %3d VALUE #%06lX EDGE ", e->Name,
                 (e->Flags & kColourFromFile) ? ' ' : '*', pad > 0 ? pad : 0, "", e->Code,
@@ -109,6 +117,8 @@ static void SetRgb(float* rgb, double r, double g, double b) {
     rgb[2] = (float)b;
 }
 
+// One channel of 0xRRGGBB (Byte) or of a 12-bit 0xRGB colour (Nibble) as a double, ready to be
+// scaled to 0..1.
 static double Byte(unsigned value, int shift) {
     return (value >> shift) & 0xFF;
 }
@@ -121,10 +131,14 @@ static double Nibble(unsigned value, int shift) {
 static bool TableColour(int code, float* rgb, unsigned* attributes) {
     if (const ColourEntry* e = FindColour(code)) {
         SetRgb(rgb, Byte(e->Value, 16) / 255, Byte(e->Value, 8) / 255, Byte(e->Value, 0) / 255);
+        // The attributes word: Flags in bits 0-7, ALPHA in bits 8-15, LUMINANCE in bits 16-23.
         if (attributes)
             *attributes = e->Flags | (unsigned)e->Alpha << 8 | (unsigned)e->Luminance << 16;
         return true;
     }
+    // Codes 256..511 that are not defined are the dithered colours of old LDraw: 256 + 16 * a + b,
+    // the mean of colours a and b (0..15). When either is missing the colour stays the grey set by
+    // Color2rgb, but still counts as known.
     if (code < 256) return false;
     const ColourEntry* a = FindColour(code & 15);
     const ColourEntry* b = FindColour((code >> 4) & 15);
@@ -155,17 +169,21 @@ static int DirectColour(unsigned v, float* rgb, unsigned* attributes) {
         case 6:
             SetRgb(rgb, Nibble(v, 8) / 15, Nibble(v, 4) / 15, Nibble(v, 0) / 15);
             break;
+        // 0x7xxxxxx draws black.
         case 7:
             SetRgb(rgb, 0, 0, 0);
             break;
         default:
             return -1;
     }
+    // Alpha 128 in bits 8-15 together with the kColourHasAlpha bit (0x08).
     if (attributes && (form == 3 || form == 5 || form == 6)) *attributes = 0x8008;
     return 0;
 }
 
 int Color2rgb(int code, float* rgb, unsigned* attributes) {
+    // Grey and no attributes unless the code turns out to be known; callers that only ask whether a
+    // code is known pass null pointers.
     SetRgb(rgb, 0.5, 0.5, 0.5);
     if (attributes) *attributes = 0;
     if (code >= 0 && code <= kMaxColourCode && TableColour(code, rgb, attributes)) return 0;

@@ -27,6 +27,8 @@ static int ReadHexValue(const char* digits, int kind, unsigned* result) {
     if (strlen(digits) != 6 || HexDigitValue(digits[0]) < 0)
         return ValueFault(kind, "Six hex digits RRGGBB expected");
     unsigned v = 0;
+    // Only the first digit is checked above; the value ends quietly at the first character that is
+    // not hexadecimal.
     for (int i = 0; i < 6 && HexDigitValue(digits[i]) >= 0; i++)
         v = v * 16 + (unsigned)HexDigitValue(digits[i]);
     *result = v;
@@ -36,10 +38,12 @@ static int ReadHexValue(const char* digits, int kind, unsigned* result) {
 static int ReadDecimalRgb(char** cursor, int kind, unsigned* result) {
     unsigned rgb = 0;
     for (int i = 0; i < 3; i++) {
+        // The first of the three values is the word ReadColorValue has already taken.
         const char* tok = i == 0 ? Token : GetNextToken(cursor, 0);
         if (!IsDecimalNumber(tok)) return ValueFault(kind, "Bad floating point color value");
         double v = strtod(tok, nullptr);
         if (v < 0 || v > 1) return ValueFault(kind, "Color value out of range [0..1]");
+        // Truncated, not rounded: 1.0 gives 255, 0.5 gives 127.
         rgb = rgb * 256 + (unsigned)(v * 255);
     }
     *result = rgb;
@@ -47,6 +51,8 @@ static int ReadDecimalRgb(char** cursor, int kind, unsigned* result) {
 }
 
 int ReadColorValue(char** cursor, int kind, unsigned* result) {
+    // The forms of a value: #RRGGBB, 0xRRGGBB, three decimals 0..1 ("0.5 0.5 1.0"), three integers
+    // 0..255, and for EDGE also a single colour number.
     GetNextToken(cursor, 0);
     if (Token[0] == '#') return ReadHexValue(Token + 1, kind, result);
     if (Token[0] == '0' && (Token[1] == 'x' || Token[1] == 'X'))
@@ -60,6 +66,8 @@ int ReadColorValue(char** cursor, int kind, unsigned* result) {
         if (!IsNumber(tok)) {
             if (n == 0) return ValueFault(kind, "Color value expected");
             if (n == 1 && kind == kColourEdge) {
+                // Clamped before narrowing: a huge number must stay huge and fail the range check
+                // of the caller, not wrap round to a small colour number.
                 *result = (unsigned)(numbers[0] > 0xFFFFFFFFul ? 0xFFFFFFFFul : numbers[0]);
                 return 1;
             }
@@ -80,6 +88,7 @@ static int LineFault(const char* message) {
     return -1;
 }
 
+// Keywords may be written in any letter case; the word is compared in lower case.
 static bool NextKeywordIs(char** cursor, const char* keyword) {
     return strcmp(Tqstrlwr(GetNextToken(cursor, 0)), keyword) == 0;
 }
@@ -87,6 +96,8 @@ static bool NextKeywordIs(char** cursor, const char* keyword) {
 // ALPHA or LUMINANCE followed by 0..255; 0 when the keyword is absent, 1 read, -1 fault.
 static int ReadOptionalByte(char** cursor, const char* keyword, const char* name,
                             unsigned char* value) {
+    // Peeked, so that a line without the keyword loses nothing. ALPHA is looked for before
+    // LUMINANCE, so they are read only in that order.
     GetNextToken(cursor, kTokenPeek);
     if (strcmp(Tqstrlwr(Token), keyword) != 0) return 0;
     GetNextToken(cursor, 0);
@@ -127,6 +138,8 @@ static void ReadFinishTags(char** cursor, ColourEntry* entry) {
 int ReadColourLine(char* text, ColourEntry* entry) {
     memset(entry, 0, sizeof(*entry));
     char* cursor = text;
+    // "!COLOUR" itself is matched exactly, in capitals; any other comment line is no colour line
+    // and is passed over without a word.
     if (strcmp(GetNextToken(&cursor, 0), "!COLOUR") != 0) return 0;
     GetNextToken(&cursor, 0);
     if (!Token[0]) return LineFault("Color name expected");
@@ -149,6 +162,8 @@ int ReadColourLine(char* text, ColourEntry* entry) {
     if (edgeForm < 0) return -1;
     if (edgeForm == 1 && entry->Edge > (unsigned)kMaxColourCode)
         return LineFault("Edge color code out of range [0..511]");
+    // An edge given as RGB becomes the direct colour 0x2RRGGBB, so that Edge is always a colour
+    // number.
     if (edgeForm == 0) entry->Edge += kDirectColourBase;
     int r = ReadOptionalByte(&cursor, "alpha", "ALPHA", &entry->Alpha);
     if (r < 0) return -1;
@@ -161,6 +176,7 @@ int ReadColourLine(char* text, ColourEntry* entry) {
 }
 
 int ReadLdconfig(const char* path) {
+    // A private copy: fopeni rewrites the path in place to the spelling it found on disk.
     char openPath[kPathSize];
     if (strlen(path) >= sizeof(openPath)) return 0;
     strncpy0(openPath, path, sizeof(openPath));
@@ -179,6 +195,8 @@ void ReadLdconfigStream(FILE* fp, const char* name) {
     while (ReadInputLine(fp, kColourFaultLevel)) {
         char* s = FirstNonBlank(IInfo.Line);
         if (!*s) continue;
+        // A colour file holds only "0" lines; a line of any other type is a fault, and a bare "0"
+        // is passed over.
         if (*s != '0') {
             ErrorInInput(kColourFaultLevel, kSkipping, "Bad line");
             continue;
@@ -195,6 +213,7 @@ void ReadLdconfigStream(FILE* fp, const char* name) {
             continue;
         }
         entry.Flags |= kColourFromFile;
+        // A code defined twice keeps its first definition.
         r = AddColour(&entry);
         if (r < 0) {
             free(entry.Name);

@@ -29,7 +29,10 @@ constexpr int kDirectColourBase = 0x2000000;
 constexpr int kMaxColourCode = 511;
 
 /// ReadColorValue kinds.
-enum ColourValueKind : int { kColourValue = 0, kColourEdge = 1 };
+enum ColourValueKind : int {
+    kColourValue = 0,  ///< a VALUE: RGB only
+    kColourEdge = 1    ///< an EDGE: RGB or a single colour number
+};
 
 /// The colour table, sorted by Code.
 extern ColourEntry* TqColours;

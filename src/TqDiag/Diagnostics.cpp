@@ -1,4 +1,5 @@
-// The one channel through which faults in input files are reported, with file, line and level.
+// The one channel through which faults in input files are reported, with file, line and level,
+// and the reading of the input lines those reports point at.
 #include <cstdarg>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ namespace {
 
 __attribute__((format(printf, 2, 0))) void CountForSummary(int kind, const char* format,
                                                            va_list ap) {
+    // Only the formatted message is compared, without file, line number and line text, so that one
+    // fault on many lines is one entry. The colour file's messages are short; 512 bytes hold any of
+    // them with the word they quote.
     char message[512];
     vsnprintf(message, sizeof(message), format, ap);
     for (SummaryLine& line : Tally.summary) {
@@ -27,6 +31,7 @@ __attribute__((format(printf, 2, 0))) void CountForSummary(int kind, const char*
 
 void BeginDiagnosticSummary() {
     Tally.summary.clear();
+    // From -w2 on every line is shown on its own, as anywhere else.
     Tally.summarising = WarningLevel < 2;
 }
 
@@ -52,6 +57,8 @@ void PromptUser(const char* /*title*/, const char* format, ...) {
 
 void ErrorInInput(int level, int kind, const char* format, ...) {
     if (level > WarningLevel) return;
+    // A summed-up message is not added to the shown errors and warnings below: the summary line
+    // stands for it.
     if (Tally.summarising) {
         va_list ap;
         va_start(ap, format);
@@ -59,6 +66,8 @@ void ErrorInInput(int level, int kind, const char* format, ...) {
         va_end(ap);
         return;
     }
+    // Messages that carry their own "WARNING" word (with a file name but no line) count as warnings
+    // too.
     if (kind == kSkipping || kind == kFailure) Tally.nErrors++;
     if (kind == kWarning || (kind == kPlain && StrBeginsWith(format, "WARNING"))) Tally.nWarnings++;
     // Written piece by piece straight to the stream: however long the line and the file name,
@@ -86,6 +95,8 @@ bool ReadInputLine(FILE* fp, int reportLevel) {
     LineRead read;
     if (!TqReadLine(IInfo.Line, kLineSize, fp, &read)) return false;
     IInfo.LineNo++;
+    // Physical lines are counted, as an editor numbers them; a byte-order mark can only stand at
+    // the very start of the file.
     if (IInfo.LineNo == 1) SkipUtf8Bom(IInfo.Line);
     TqTrimRight(IInfo.Line, 1);
     if (read.cut)

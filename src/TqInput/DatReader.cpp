@@ -14,6 +14,7 @@ int InternID = 0;
 
 namespace {
 
+// Bit n of a BFC statement's options is keyword n of this list.
 const char* const BfcKeywords[] = {"CERTIFY", "NOCERTIFY", "CLIP",       "NOCLIP",
                                    "CW",      "CCW",       "INVERTNEXT", nullptr};
 enum BfcOption : int {
@@ -25,10 +26,14 @@ enum BfcOption : int {
     kCcw = 0x20,
     kInvertNext = 0x40
 };
+// Index 0 is empty so that the keywords count from 1 and 0 means no block; kTransformNumbers holds
+// how many numbers each keyword takes.
 const char* const TransformKeywords[] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM", nullptr};
 const int kTransformNumbers[] = {0, 3, 4, 1, 12};
 const char* const IfPovKws[] = {"ENDPOV", "IFPOV", "IFNOTPOV", "ELSEPOV", nullptr};
 const char* const MetaTextures[] = {"END", "SLOPE", nullptr};
+// Items a line of each type converts: type, colour and the coordinates, for type 1 the file name as
+// well. Type 5 has four points: the two ends of the line and two control points.
 const int nArgumentsExpected[] = {0, 15, 8, 11, 14, 14};
 
 // Reading state of one file: the current section, block and back-face culling state.
@@ -77,6 +82,8 @@ void StartSection(ReaderState* st, PartEntry* entry) {
 int ParseLinePattern(const char* s, int* type, int* colour, float* numbers, const char** rest) {
     char* end;
     errno = 0;
+    // The type is clamped rather than wrapped, so that an absurd type is reported as unknown
+    // instead of passing for a valid one. A colour outside the int range makes the line invalid.
     long t = strtol(s, &end, 10);
     if (end == s) return 0;
     *type = t > INT_MAX ? INT_MAX : t < INT_MIN ? INT_MIN : (int)t;
@@ -107,7 +114,12 @@ void FillMatrixFromNumbers(float* m, const float* n) {
     m[15] = 1;
 }
 
-// Returns false when the line is to be dropped.
+// Back-face culling rules per section. NOCERTIFY must come before any operational line and any
+// other BFC statement, and no BFC statement counts after it. CERTIFY must also come before the
+// first operational line, unless an earlier statement certified the section implicitly. Any other
+// statement (CLIP, NOCLIP, CW, CCW, INVERTNEXT) certifies implicitly when it comes first, and is
+// ignored after operational lines of an uncertified section. Returns false when the line is to be
+// dropped.
 bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
     *isInvertNext = false;
     if (st->noCertifyMet) {
@@ -157,6 +169,9 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
     return true;
 }
 
+// A renamed library file is left behind as a stub titled "~Moved to <new name>". It still works,
+// but the user is told, with the line of the model or the file that referenced it, so that the
+// model can be brought up to date.
 void ReportMovedTo(const ReaderState* st, const char* meta) {
     if (st->isMainModel) {
         ErrorInInput(0, kPlain, "NOTABENE \"%s\" Line %u: %s", IInfo.FileName, IInfo.LineNo,
@@ -167,6 +182,8 @@ void ReportMovedTo(const ReaderState* st, const char* meta) {
     }
 }
 
+// The title is the first plain comment of the main model; "Author:" is taken wherever it stands.
+// Lines of this program's own meta commands (TQR) and ROTATION lines are never taken for the title.
 void TakeTitleOrAuthor(const char* meta) {
     if (StrBeginsWith(meta, "Author:")) {
         if (!ModelAuthor[0]) {
@@ -188,6 +205,7 @@ bool HandleMeta(ReaderState* st, char* meta, LineEntry* line) {
     st->ldrawSeen = true;
     if (StrBeginsWith(meta, "~Moved to ")) ReportMovedTo(st, meta);
     if (IsIfpovKeyword(meta) >= 0) ErrorInInput(0, kWarning, "This keyword is deprecated");
+    // The header line tells parts from primitives; a contradicting second one is dropped.
     if (UpdateFromPARTS(meta, st->cur) < 0) return false;
     char* cursor = meta;
     char keyword[kTokenMax + 1];
@@ -202,6 +220,8 @@ bool HandleMeta(ReaderState* st, char* meta, LineEntry* line) {
         st->categoryMet = true;
         strncpy0(st->category, FirstNonBlank(cursor), sizeof(st->category));
     } else if (strcmp(keyword, "TEXTURE") == 0) {
+        // TEXTURE SLOPE ... TEXTURE END: the index in MetaTextures goes into the line's Colour
+        // field.
         const char* word = GetNextToken(&cursor, 0);
         int texture = *word ? IsInList(word, MetaTextures) : 0;
         if (texture < 0) {
@@ -228,6 +248,7 @@ bool OutOfMemory(ReaderState* st) {
 // Opens a transform block: a generated reference to a new internal entry that collects the lines
 // up to its END. Returns false when memory ran out.
 bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
+    // Unique in the process: the generated name is also the block's name in the scene.
     snprintf(SubPartDatName, sizeof(SubPartDatName), "TqTransf%d", InternID++);
     PartEntry* block = RegisterPart(1, SubPartDatName);
     if (!block) {
@@ -236,6 +257,8 @@ bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
     }
     LineEntry reference = {};
     reference.Type = 1;
+    // Colour 16: the block's lines take the colour of wherever the block is used, like any
+    // sub-file.
     reference.Colour = 16;
     memcpy(reference.Data, matrix, sizeof(reference.Data));
     reference.Part = block;
@@ -243,6 +266,7 @@ bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
         FreePart(block);
         return OutOfMemory(st);
     }
+    // The block remembers where reading stood, so that its END resumes there.
     InternalPartEntry* internal = reinterpret_cast<InternalPartEntry*>(block);
     internal->SavedKeyword = st->openKeyword;
     internal->SavedTail = st->tail;
@@ -269,6 +293,8 @@ void CloseTransformBlock(ReaderState* st) {
 // Closes what is still open at the end of a section (end of file or a later FILE line).
 void EndSection(ReaderState* st, bool atEndOfFile) {
     if (st->cur->LoadFlags.Read) return;
+    // Blocks left open are closed with a warning, so that their lines are still placed; an open
+    // TEXTURE is only reported.
     while (st->cur->AttrFlags.Internal) {
         if (atEndOfFile)
             ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, %s END expected", IInfo.FileName,
@@ -306,6 +332,7 @@ int ReadBfcLine(char* meta) {
         ErrorInInput(0, kSkipping, "No BFC options specified");
         return -1;
     }
+    // NOCERTIFY with other options is reported but kept; opposing options in one statement are not.
     if ((options & kNoCertify) && options != kNoCertify)
         ErrorInInput(0, kWarning, "NOCERTIFY must appear alone");
     if (((options & kClip) && (options & kNoClip)) || ((options & kCw) && (options & kCcw))) {
@@ -359,6 +386,9 @@ int UpdateFromPARTS(char* meta, PartEntry* part) {
     char* cursor = meta;
     char first[kTokenMax + 1];
     strncpy0(first, GetNextToken(&cursor, kTokenFixName), sizeof(first));
+    // The header forms of official and unofficial library files, new and old, compared in lower
+    // case: !LDRAW_ORG, LDRAW_ORG, Unofficial, Un-official, Official LCAD, Original LDraw. The word
+    // that follows says part or primitive.
     bool header = IsInVaList(first, "!ldraw_org", "ldraw_org", "unofficial", "un-official",
                              (const char*)nullptr) >= 0;
     if (!header && strcmp(first, "official") == 0)
@@ -385,6 +415,8 @@ int UpdateFromPARTS(char* meta, PartEntry* part) {
 
 void GetExtendedFilename(const char* text) {
     const char* s = FirstNonBlank(text);
+    // Unquoted, the name is the rest of the line, blanks included (trailing blanks were trimmed
+    // when the line was read). Quotes set a name apart from any text after it.
     if (*s != '"') {
         strncpy0(SubPartDatName, s, sizeof(SubPartDatName));
         return;
@@ -430,6 +462,9 @@ LineOutcome ParseCommentLine(ReaderState* st, char* s, ParsedLine* p) {
     }
     p->meta = FirstNonBlank(p->text);
     char* meta = p->meta;
+    // A FILE line with a name starts a section of a multi-part file. The first section is the
+    // file's own entry, so the first FILE line opens no new entry and stays as a comment; every
+    // later one ends the section before it and starts an entry of its own name.
     if (!StrBeginsWith(meta, "FILE") || (meta[4] != ' ' && meta[4] != '\t') ||
         !*FirstNonBlank(meta + 4)) {
         return LineOutcome::kKeep;
@@ -439,6 +474,8 @@ LineOutcome ParseCommentLine(ReaderState* st, char* s, ParsedLine* p) {
     if (st->firstFileMet) return LineOutcome::kEndSection;
     st->firstFileMet = true;
     if (st->operationalSeen) ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
+    // In a multi-part file the title follows the first FILE line; whatever was taken before was
+    // none.
     if (st->isMainModel) ModelTitle[0] = '\0';
     p->meta = nullptr;  // the first FILE line stays as a comment, not examined further
     return LineOutcome::kKeep;
@@ -447,6 +484,9 @@ LineOutcome ParseCommentLine(ReaderState* st, char* s, ParsedLine* p) {
 // A numbered line: the line pattern. Text before the first LDraw line is kept as it is.
 LineOutcome ParseNumberedLine(ReaderState* st, char* s, LineEntry* line, ParsedLine* p) {
     p->count = ParseLinePattern(s, &p->type, &line->Colour, p->numbers, &p->rest);
+    // Until the first LDraw line, text that is no LDraw line is taken for a free-text header and
+    // kept as a comment. After it, such a line is a fault, and a blank line is dropped without a
+    // word.
     if (p->count > 0) return LineOutcome::kKeep;
     if (st->ldrawSeen) {
         if (*s) ErrorInInput(0, kSkipping, "Bad line");
@@ -461,6 +501,8 @@ void TakeSubFileReference(LineEntry* line, const ParsedLine* p) {
     FillMatrixFromNumbers(line->Data, p->numbers);
     GetExtendedFilename(p->rest);
     FixDatName(SubPartDatName);
+    // With -l a reference to light.dat becomes a light source of the line's colour, which must then
+    // be a colour this program knows.
     if (strcmp(SubPartDatName, "light.dat") == 0 && TqPov.LightDatLights) {
         line->LineFlags.IsLight = 1;
         TqPov.LightDatFound = 1;
@@ -496,6 +538,8 @@ LineOutcome FinishNumberedLine(ReaderState* st, LineEntry* line, ParsedLine* p) 
         TakeSubFileReference(line, p);
         return LineOutcome::kKeep;
     }
+    // Points are stored as (x, y, z, 1), ready for a 4x4 matrix; the points a short line type lacks
+    // stay at the origin.
     for (int point = 0, n = 0; point < 4; point++) {
         for (int k = 0; k < 3; k++, n++) line->Data[4 * point + k] = n < 12 ? p->numbers[n] : 0;
         line->Data[4 * point + 3] = 1;
@@ -516,6 +560,7 @@ LineOutcome HandleTransformLine(ReaderState* st, int keyword, const LineEntry& b
         ErrorInInput(0, kSkipping, "END not expected");
         return LineOutcome::kDrop;
     }
+    // An END closes only the innermost block, and must name its keyword.
     if (-keyword != st->openKeyword) {
         ErrorInInput(0, kSkipping, "%s END expected", TransformName(st->openKeyword));
         return LineOutcome::kDrop;
@@ -526,6 +571,7 @@ LineOutcome HandleTransformLine(ReaderState* st, int keyword, const LineEntry& b
 
 // The meta commands of a "0" line: back-face culling, transform blocks, then the plain ones.
 LineOutcome HandleMetaText(ReaderState* st, LineEntry* line, ParsedLine* p) {
+    // A BFC statement counts as an operational line itself.
     int bfc = ReadBfcLine(p->meta);
     if (bfc < 0) return LineOutcome::kDrop;
     if (bfc > 0) {
@@ -547,8 +593,11 @@ LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, ParsedLine* p, bool p
     LineOutcome outcome =
         *s == '0' ? ParseCommentLine(st, s, p) : ParseNumberedLine(st, s, line, p);
     if (outcome != LineOutcome::kKeep) return outcome;
+    // INVERTNEXT concerns the very next line, which must reference a sub-file.
     if (prevInvertNext && p->type != 1)
         ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
+    // A section of a name already read (a FILE name given twice) was stored before; its new lines
+    // are refused.
     if (st->cur->LoadFlags.Read) {
         ErrorInInput(0, kSkipping, "Subfile %s already read", st->cur->DatName);
         return LineOutcome::kDrop;
@@ -567,6 +616,8 @@ bool IsPlainEmptyComment(const LineEntry* line, const char* text) {
 // Stores a checked line; false when memory ran out (the file is closed then).
 bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
     if (!(LineTypeSaveMask & (1u << line->Type))) return true;
+    // 16 and 24 name no colour of their own: they stand for the colour of the reference and its
+    // edge colour, so only real colour numbers are recorded.
     if (line->Type >= 1 && line->Colour != 16 && line->Colour != 24 &&
         AddUsedColor(line->Colour) != 0) {
         fclose(st->fp);
@@ -599,6 +650,7 @@ bool StartNextSection(ReaderState* st) {
         return false;
     }
     if (section->LoadFlags.Read) ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
+    // Sections of a library file are library entries too, and outlive the model like the file.
     section->LoadFlags.IsLibrary = st->file->LoadFlags.IsLibrary;
     StartSection(st, section);
     return true;
@@ -644,6 +696,7 @@ int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel)
     IInfo.FileName = part->DatName;
     IInfo.LineNo = 0;
     for (;;) {
+        // The end of the file ends the last section the way a FILE line ends the one before it.
         bool atEndOfFile = !ReadInputLine(fp, 0);
         LineOutcome outcome = LineOutcome::kEndSection;
         LineEntry line = {};

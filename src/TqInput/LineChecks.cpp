@@ -11,6 +11,8 @@
 double CosThreshold = 0;
 static bool CosThresholdSet = false;
 
+// Primitives that lie flat in the XZ plane (every y is 0), so that a zero y scale in their
+// placement loses nothing; see CheckPlacement.
 static const char* const xzParts[] = {"axleend.dat",  "axlehol2.dat", "axlehol3.dat",
                                       "axlehol9.dat", "axleho10.dat", "rect.dat",
                                       nullptr};
@@ -45,6 +47,8 @@ float PointsOnLine(const float* a, const float* b, const float* c) {
     V3Sub(v, c, a);
     V3Sub(w, c, b);
     double uu = V3Dot(u, u), vv = V3Dot(v, v), ww = V3Dot(w, w), uv = V3Dot(u, v);
+    // Twice the triangle's area over the square of its longest side: independent of scale, and 0
+    // for points on one line. Written as !(x > 0), a NaN gives 0 as well.
     double longest = std::max(uu, std::max(vv, ww));
     double area2 = uu * vv - uv * uv;
     if (!(longest > 0) || !(area2 > 0)) return 0;
@@ -77,12 +81,18 @@ static bool AnyTwoEqual(const LineEntry* line, int n) {
 
 static int CheckPlacement(LineEntry* line, const char* subName) {
     float* m = line->Data;
+    // Exactly zero on purpose: a placement that is merely tiny still has an inverse; only a matrix
+    // without one is refused or repaired.
     if (M3Det(m) != 0) return 0;
     if (!IsXzPart(subName)) {
         ErrorInInput(0, kSkipping, "Singular matrix");
         return 1;
     }
     // Flat primitives are often placed with a zero Y scale; give them a unit one.
+    // Their y never leaves 0, so the y column of the matrix does not matter, and a unit y makes the
+    // matrix invertible, as POV-Ray requires of a transform. First an all-zero row gets a 1 in the
+    // y column, then an all-zero y column gets 1s from the top down until the determinant is no
+    // longer zero.
     double det = 0;
     for (int r = 0; r < 3 && det == 0; r++) {
         if (m[4 * r] == 0 && m[4 * r + 1] == 0 && m[4 * r + 2] == 0) {
@@ -153,6 +163,10 @@ struct QuadEdges {
 // its other diagonal.
 static void FixVertexOrder(LineEntry* line) {
     QuadEdges e(line);
+    // The triangles 012 and 023 turn alike: the diagonal 0-2 lies inside and the order is good.
+    // Otherwise b and c tell which way a crossed quadrilateral is uncrossed; when neither or both
+    // hold, it is concave at corner 1 or 3, and turning the corners by one makes the inner diagonal
+    // 1-3 the new 0-2.
     if (TurnAlike(e.d01, e.d02, e.d02, e.d03) > 0) return;
     bool b = TurnAlike(e.d12, e.d01, e.d01, e.d13) > 0;
     bool c = -TurnAlike(e.d02, e.d12, e.d12, e.d23) > 0;
@@ -171,6 +185,8 @@ static void FixVertexOrder(LineEntry* line) {
 static void CheckCoplanarity(const LineEntry* line) {
     QuadEdges e(line);
     double cos1, cos2;
+    // Both ways of splitting are measured: triangles 013 and 123 (diagonal 1-3), then 012 and 023
+    // (diagonal 0-2); the worse one is reported.
     if (!NormalCosine(e.d01, e.d03, e.d12, e.d23, &cos1)) {
         ErrorInInput(1, kWarning, "Zero normals (1) Cannot check angle");
         return;
@@ -207,6 +223,9 @@ static void CheckQuad(LineEntry* line) {
 static void CheckColour(LineEntry* line) {
     int colour = line->Colour;
     bool isLine = line->Type == 2 || line->Type == 5;
+    // 16 is the colour of the reference and 24 its edge colour. Edge lines (types 2 and 5) should
+    // not take the surface colour 16; a surface cannot take 24 and gets 16 instead. Any other
+    // number must be a known colour.
     if (colour == 16) {
         if (isLine) ErrorInInput(1, kWarning, "Lines should not use color 16");
     } else if (colour == 24) {
@@ -223,6 +242,8 @@ static void CheckColour(LineEntry* line) {
 // Same n points in any order (points may repeat only as often as in the other line).
 static bool SamePointSet(const float* a, const float* b, int n) {
     int order[4] = {0, 1, 2, 3};
+    // All n! orders are tried (at most 24); each point of one line pairs with a different point of
+    // the other.
     do {
         bool all = true;
         for (int i = 0; i < n && all; i++) all = SamePoint(a + 4 * i, b + 4 * order[i]);
@@ -234,6 +255,8 @@ static bool SamePointSet(const float* a, const float* b, int n) {
 static bool IdenticalLines(const LineEntry* earlier, const LineEntry* line, const char* subName) {
     switch (line->Type) {
         case 1:
+            // Exact comparisons on purpose: only placements equal to the last bit count as
+            // duplicates.
             for (int i = 0; i < 12; i++) {
                 if (earlier->Data[i] != line->Data[i]) return false;
             }
@@ -256,6 +279,8 @@ static bool IdenticalLines(const LineEntry* earlier, const LineEntry* line, cons
 int CheckLine(LineEntry* line, const char* subName, PartEntry* part) {
     if (line->Type == 0) return 0;
     if (!CosThresholdSet) {
+        // The tolerance is fixed at the first check, until ResetLineChecks: 3 degrees, 1 in check
+        // mode, or what -cpa gives.
         double angle = CoPlanarAngle != 0 ? CoPlanarAngle : DoCheck ? 1 : 3;
         CosThreshold = std::cos(angle / 180 * 3.141592653589793);
         CosThresholdSet = true;
@@ -281,6 +306,8 @@ int CheckLine(LineEntry* line, const char* subName, PartEntry* part) {
             break;
     }
     CheckColour(line);
+    // Every earlier line of the entry is compared: quadratic in the size of a file, so only done
+    // when the warning could be shown.
     if (WarningLevel >= 1 && part) {
         for (const LineEntry* earlier = part->FirstLine; earlier; earlier = earlier->Next) {
             if (earlier->Type == line->Type && IdenticalLines(earlier, line, subName))

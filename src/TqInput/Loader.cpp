@@ -20,6 +20,8 @@ int loadDepth = 0;
 
 }  // namespace
 
+// Primitives made of edge lines only: when no edges are drawn (-ee not given) they add nothing to
+// the scene and are not even read.
 static const char* const LineType2Primitives[] = {"axlehol2.dat", "axlehol3.dat", "studline.dat",
                                                   nullptr};
 
@@ -37,6 +39,8 @@ int LoadModelPre(const char* modelPath) {
     ErrorInInputInit();
     ModelIncomplete = 0;
     if (!LDrawIni) return -1;
+    // The search directories depend on the model's directory (<MODELDIR>); the entries of the last
+    // model go, the library entries stay.
     strncpy0(TqInput.ModelPath, modelPath, sizeof(TqInput.ModelPath));
     if (!LDrawIniComputeRealDirs(LDrawIni, 1, 1, modelPath)) return -1;
     FreeModel();
@@ -45,10 +49,12 @@ int LoadModelPre(const char* modelPath) {
     for (const char* p = modelPath; *p; p++) {
         if (*p == '/' || *p == '\\') name = p + 1;
     }
+    // Slot 0 is named by the file name alone, without its directory.
     if (SetMainModelName(name) != 0) {
         PromptUser("Error during input", "Out of memory for model name");
         return -1;
     }
+    // The model is placed in the default colour (-c), so that colour is the first one used.
     return AddUsedColor(TqPov.DefaultColor) == 0 ? 0 : -1;
 }
 
@@ -62,6 +68,9 @@ static void OfferCameraPoint(const float* point) {
 }
 
 void CalcPartBBox(PartEntry* part, int feedCamera) {
+    // The box is in the entry's own coordinates (LDraw units, y pointing down). A sub-file's box
+    // enters as its eight transformed corners. Only the main model feeds the camera, as its
+    // coordinates are the scene's; light sources shape the box but are no points to be seen.
     TqEmptyBBox(part->BBox);
     part->LoadFlags.BBoxValid = 0;
     for (LineEntry* line = part->FirstLine; line; line = line->Next) {
@@ -111,6 +120,8 @@ void CalcPartBBox(PartEntry* part, int feedCamera) {
 // sub-files, or -1 when the entry needs no further loading at all.
 static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
     PartLoadFlags& flags = part->LoadFlags;
+    // Marked read and loaded without opening the file; without a box, it never enlarges its
+    // parent's.
     if (TqPov.EdgeWidth == 0 && IsLineType2Primitive(part->DatName)) {
         flags.Read = flags.Loaded = flags.IsPrimitive = 1;
         flags.Loading = 0;
@@ -126,6 +137,7 @@ static int ChooseReplacement(PartEntry* part, int writeDeclarations) {
     }
     const float* box =
         TheLoaderHooks.EquivalentBox ? TheLoaderHooks.EquivalentBox(part->DatName) : nullptr;
+    // A primitive drawn as an exact POV-Ray solid takes the solid's box; its file is never read.
     if (box) {
         memcpy(part->BBox, box, sizeof(part->BBox));
         flags.BBoxValid = flags.Read = flags.Loaded = flags.IsPrimitive = 1;
@@ -145,6 +157,7 @@ static bool IsLDrawText(FILE* fp, const char* path) {
         case FileKind::kBinary:
             PromptUser("Error during input", "%s is not a text file", path);
             return false;
+        // Text with a NUL byte passes: the reader reports each line concerned.
         default:
             return true;
     }
@@ -155,6 +168,8 @@ static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
     FILE* fp;
     int flags = LDrawSearchFlag::MODELDIR;
     char path[kPathSize];
+    // The main model is opened by its path; every other entry by name through the search
+    // directories, whose flags say what it is (a header line read later may still mark it).
     if (isMainModel) {
         strncpy0(path, TqInput.ModelPath, sizeof(path));
         fp = fopeni(path, "rb");
@@ -169,6 +184,8 @@ static int ReadPartFile(PartEntry* part, int isMainModel, const char* refName) {
         load.Loading = 0;
         return 1;
     }
+    // Marked read and loaded, so that a missing file is reported once; references to it stay and
+    // place nothing.
     if (!fp) {
         Tally.nFilesNotFound++;
         PromptUser("Error during input", "Could not find %s Referenced by %s", part->DatName,
@@ -203,6 +220,8 @@ static int LoadChild(PartEntry* part, const LineEntry* line, int isMainModel, in
         return kTooDeep;
     }
     loadDepth++;
+    // A transform block belongs to the file it was read from: inside the main model it is part of
+    // the main model, and feeds the camera.
     int r = LoadPart(child, child->AttrFlags.Internal ? isMainModel : 0, part->DatName, childWrite);
     loadDepth--;
     return r;
@@ -215,6 +234,8 @@ static void AddChild(PartEntry* part, const LineEntry* line) {
     const PartLoadFlags& load = part->LoadFlags;
     if (child) {
         part->nStuds += child->nStuds;
+        // Parts are counted in models only: inside a part or primitive a sub-part is a piece of one
+        // part.
         if (!load.IsPart && !load.IsPrimitive) {
             if (child->LoadFlags.IsPart)
                 part->nContainedParts++;
@@ -248,12 +269,16 @@ static int LoadChildren(PartEntry* part, int isMainModel, int childWrite) {
 
 int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDeclarations) {
     PartLoadFlags& load = part->LoadFlags;
+    // Loading marks the entries on the path of the walk from the main model: meeting one again is a
+    // cycle.
     if (load.Loading) {
         ErrorInInput(0, kFailure, "Recursive references: %s", part->DatName);
         return 2;
     }
     load.Loading = 1;
     int childWrite = writeDeclarations;
+    // In check mode nothing is replaced, nothing declared and no box computed: every file is read
+    // and checked as it is.
     if (!DoCheck) {
         childWrite = ChooseReplacement(part, writeDeclarations);
         if (childWrite < 0) return 0;
@@ -267,6 +292,9 @@ int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDec
     CheckMemoryUsage();
     if (!DoCheck && writeDeclarations && TheLoaderHooks.Declare)
         TheLoaderHooks.Declare(part, isMainModel);
+    // Once declared, the lines are no longer needed: the scene holds the geometry, and the entry
+    // keeps its box and counts. An entry loaded below a ready-made model keeps its lines, since
+    // another file may still have to declare it.
     if (part->PovState) FreeLines(part);
     load.Loaded = 1;
     load.Loading = 0;

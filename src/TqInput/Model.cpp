@@ -19,6 +19,8 @@ unsigned LineTypeSaveMask = 0x3F;
 char ModelTitle[100];
 char ModelAuthor[100];
 
+// An entry of one of these names counts as one stud; the scene declares studs apart from the rest
+// of a part, so that they can be switched off (-studs0).
 const char* const StudPrimitives[] = {"stud.dat",   "studp01.dat", "studel.dat", "stud2.dat",
                                       "stud2a.dat", "stud3.dat",   "stud3a.dat", "stud4.dat",
                                       "stud4a.dat", "stud5.dat",   "stud6.dat",  "stud6a.dat",
@@ -63,6 +65,7 @@ PartEntry* PartTable::Find(const char* name) const {
 }
 
 int PartTable::TakeSlot() {
+    // Freed slots are taken again, lowest first, before the table grows.
     if (!freeSlots_.empty()) {
         int slot = *freeSlots_.begin();
         freeSlots_.erase(freeSlots_.begin());
@@ -86,6 +89,7 @@ void PartTable::Clear() {
 
 int PartTable::SlotOf(const PartEntry* part) const {
     if (part >= first_ && part < first_ + kChunkSize) return (int)(part - first_);
+    // Records outside the table (transform blocks) are found in no chunk and give -1.
     for (int k = 0; k < nChunks_; k++) {
         if (part >= chunks_[k] && part < chunks_[k] + kChunkSize)
             return (k + 1) * kChunkSize + (int)(part - chunks_[k]);
@@ -94,6 +98,8 @@ int PartTable::SlotOf(const PartEntry* part) const {
 }
 
 bool PartTable::Grow(int slots) {
+    // Only the array of chunk pointers is reallocated; the chunks themselves never move, so the
+    // pointers that stored lines hold stay valid.
     while ((nChunks_ + 1) * kChunkSize < slots) {
         auto** grown =
             static_cast<PartEntry**>(realloc(chunks_, (size_t)(nChunks_ + 1) * sizeof(PartEntry*)));
@@ -106,6 +112,8 @@ bool PartTable::Grow(int slots) {
     return true;
 }
 
+// Low-detail stud primitives, meant for use inside other primitives only; a direct reference is
+// reported by the reader.
 const char* const SpeedPrimitives[] = {"stu2.dat",    "stu22.dat", "stu22a.dat", "stu23.dat",
                                        "stu23a.dat",  "stu24.dat", "stu24a.dat", "studline.dat",
                                        "stu2p01.dat", nullptr};
@@ -124,6 +132,7 @@ PartEntry* FindPart(const char* name) {
 
 int SetMainModelName(const char* name) {
     FreePart(&Parts[0]);
+    // Slot 0 always counts as used; when the name cannot be stored it is marked free again.
     if (nParts < 1) nParts = 1;
     char* copy = FarStrdup(name);
     if (!copy) {
@@ -141,6 +150,9 @@ PartEntry* RegisterPart(int internal, const char* name) {
     PartEntry* part;
     int slot = -1;
     if (!internal) {
+        // One entry per name: a file referenced a thousand times is read and declared once.
+        // Transform blocks instead get a record of their own outside the table; their generated
+        // names are unique and never indexed.
         if (PartEntry* found = FindPart(name)) return found;
         slot = Parts.TakeSlot();
         if (slot < 0) {
@@ -184,6 +196,8 @@ int SaveLine(LineEntry*** tail, const LineEntry* line, const char* text) {
     record->Text = nullptr;
     if (line->Type == 0) {
         size_t length = strlen(text);
+        // Short comment text lives in Data, whose 64 bytes a type 0 line does not use otherwise;
+        // only longer text takes an allocation of its own.
         if (length < (size_t)kInlineTextSize) {
             char* inlineText = reinterpret_cast<char*>(record->Data);
             memcpy(inlineText, text, length + 1);
@@ -196,6 +210,7 @@ int SaveLine(LineEntry*** tail, const LineEntry* line, const char* text) {
             }
         }
     }
+    // tail points at the Next field to fill, so appending never walks the list.
     **tail = record;
     *tail = &record->Next;
     return 0;
@@ -233,6 +248,7 @@ void FreeLines(PartEntry* part) {
 void FreePart(PartEntry* part) {
     if (!part->DatName) return;
     bool internal = part->AttrFlags.Internal;
+    // Out of the index before the name is freed: the index keys point into DatName.
     Parts.Unindex(part);
     free(part->DatName);
     part->DatName = nullptr;
@@ -248,11 +264,13 @@ void FreePart(PartEntry* part) {
 void FreeModel() {
     if (nParts > 0) FreePart(&Parts[0]);
     for (int i = 1; i < nParts; i++) {
+        // Library entries stay, already read, for the next model loaded by the same process.
         if (Parts[i].DatName && !Parts[i].LoadFlags.IsLibrary) FreePart(&Parts[i]);
     }
 }
 
 int AddUsedColor(int colour) {
+    // Kept in order of first use, the order in which the scene declares the colours.
     for (int i = nUsedColors - 1; i >= 0; i--) {
         if (UsedColors[i].Colour == colour) return 0;
     }

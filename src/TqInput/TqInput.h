@@ -16,8 +16,9 @@
 #include "TqSettings/TqSettings.h"
 #include "TqText/TqText.h"
 
-// ---------------------------------------------------------------- model
+// The model: the part table and the lines of its entries.
 
+/// One stored line; declared ahead because part entries point at their lines.
 struct LineEntry;
 
 /// Content state of a part.
@@ -49,7 +50,9 @@ struct PartEntry {
     int nContainedParts;     ///< library parts inside, through sub-models
     ::BBox BBox;             ///< box in the part's own coordinates
     unsigned char PovState;  ///< 0 until declared; then a PovStateValue
+    /// How far loading has got.
     PartLoadFlags LoadFlags;
+    /// What kind of entry this is.
     PartAttrFlags AttrFlags;
 };
 
@@ -79,6 +82,7 @@ struct LineEntry {
     LineEntry* Next;    ///< next line of the part
     PartEntry* Part;    ///< type 1: the referenced entry
     char* Text;         ///< type 0: the comment text, inline or owned
+    /// What the line is beyond its type.
     LineFlagBits LineFlags;
 };
 
@@ -123,15 +127,19 @@ public:
     void Clear();
 
 private:
+    /// Slots 0..kChunkSize-1.
     PartEntry first_[kChunkSize] = {};
-    // Zero-filled chunks after the first. Like the first they live as long as the process: kept
-    // in plain storage, what the entries own stays reachable to the very end.
+    /// Zero-filled chunks after the first. Like the first they live as long as the process: kept
+    /// in plain storage, what the entries own stays reachable to the very end.
     PartEntry** chunks_ = nullptr;
+    /// Chunks in chunks_.
     int nChunks_ = 0;
-    // Name -> entry: a model references the same few hundred names tens of thousands of times.
+    /// Name -> entry: a model references the same few hundred names tens of thousands of times.
     std::unordered_map<std::string_view, PartEntry*> index_;
-    std::unordered_map<std::string_view, PartEntry*> hiddenBySlot0_;  // see Index
-    std::set<int> freeSlots_;  // slots below nParts whose entry was freed
+    /// Entries whose name slot 0 took over (see Index), indexed again when slot 0 lets it go.
+    std::unordered_map<std::string_view, PartEntry*> hiddenBySlot0_;
+    /// Slots below nParts whose entry was freed.
+    std::set<int> freeSlots_;
 };
 /// The part table.
 extern PartTable Parts;
@@ -177,7 +185,7 @@ int AddUsedColor(int colour);
 /// 1 when the comment text of a type 0 line is a heap copy.
 int LineOwnsText(const LineEntry* line);
 
-// ---------------------------------------------------------------- reader
+// The reader: LDraw files into entries and their lines.
 
 /// Deepest nesting of transform blocks in a file and of references below the main model: deeper
 /// input is refused, so that no file can exhaust the stack of the recursive walks.
@@ -192,7 +200,8 @@ extern char SubPartDatName[kPathSize];
 extern int InternID;
 
 /// Reads an opened LDraw file into part (and further entries for FILE sections); closes fp.
-/// 1 when read, 0 when memory ran out, -1 when transform blocks nest too deep (reported).
+/// 1 when read (ModelIncomplete tells whether completely), 0 when memory for a line ran out, -1
+/// when transform blocks nest too deep (reported).
 int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel);
 /// BFC statement: 0 not BFC, -1 bad (reported), else the option bits.
 int ReadBfcLine(char* meta);
@@ -205,7 +214,7 @@ int UpdateFromPARTS(char* meta, PartEntry* part);
 /// Puts the possibly quoted file name starting at text into SubPartDatName.
 void GetExtendedFilename(const char* text);
 
-// ---------------------------------------------------------------- line checks
+// The line checks.
 
 /// Cosine of the co-planarity tolerance, fixed at the first check.
 extern double CosThreshold;
@@ -220,7 +229,7 @@ float PointsOnLine(const float* a, const float* b, const float* c);
 /// Reorders the four points of data so that new 0..3 are old i, j, k, l.
 void Resequence(float* data, int i, int j, int k, int l);
 
-// ---------------------------------------------------------------- loader
+// The loader.
 
 /// What the loader needs from the writer of the scene. The scene writer sits above the loader and
 /// registers these (ConnectSceneWriter); a null member does nothing, so that the loader also
@@ -245,7 +254,8 @@ void CheckMemoryUsage();
 int LoadModelPre(const char* modelPath);
 /// Loads the prepared model; 0 ok, -1 on failure.
 int LoadModel();
-/// Loads one entry depth first; 0 loaded, 1 not found or out of memory, 2 recursion.
+/// Loads one entry depth first; 0 loaded, 1 not found or out of memory, 2 recursion, 3 references
+/// or blocks nested too deep.
 int LoadPart(PartEntry* part, int isMainModel, const char* refName, int writeDeclarations);
 /// Recomputes part's box from its lines; with feedCamera the points go to the camera.
 void CalcPartBBox(PartEntry* part, int feedCamera);

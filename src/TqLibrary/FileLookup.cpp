@@ -1,4 +1,5 @@
-// Opening LDraw files by name whatever the letter case on disk, through the search directories.
+// Opening LDraw files by name whatever the letter case on disk, through the search directories;
+// finding the LGEO directory.
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -32,6 +33,8 @@ std::string DirectoryOf(const char* path, const char* slash) {
 bool ExistsAsWritten(const char* path) {
     const char* slash = strrchr(path, '/');
     const char* name = slash ? slash + 1 : path;
+    // A listing can only say no for sure; a yes is confirmed by access (a dangling link is listed
+    // too). A path that ends in '/' has no last name to look for.
     if (*name) {
         LDrawDirListing scratch;
         const LDrawDirListing& listing =
@@ -57,6 +60,9 @@ int FindMatchingPath(char* path, int mustBeDir) {
     LDrawDirListing scratch;
     const LDrawDirListing& listing = LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
     if (!listing.listed) return 0;
+    // Several entries may differ from name only in letter case; the first in listing order that
+    // meets mustBeDir wins. The spelling on disk has the same length, so it is copied over name in
+    // place and the path keeps its size.
     std::string lower = name;
     for (char& c : lower) c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     auto candidates = listing.byLower.find(lower);
@@ -106,6 +112,7 @@ FILE* fopeni(char* path, [[maybe_unused]] const char* mode) {
     if (strcmp(before, name) != 0 && worthTrying()) {
         if (FILE* fp = OpenFile(path)) return fp;
     }
+    // Last, the search that ignores letter case; path is left spelt as on disk when it succeeds.
     if (FindMatchingPath(path, 0)) return OpenFile(path);
     return nullptr;
 }
@@ -120,6 +127,8 @@ static bool HasModelExtension(const char* name) {
 }
 
 FILE* OpenDatFile2(const char* dir, const char* name, int isModel) {
+    // A model name without .ldr, .dat or .mpd (in any letter case) is tried as typed, then with
+    // each of them; a reference from a file is tried exactly as written.
     int nTries = isModel && !HasModelExtension(name) ? 4 : 1;
     FILE* fp = nullptr;
     for (int i = 0; i < nTries && !fp; i++) {
@@ -133,6 +142,9 @@ FILE* OpenDatFile2(const char* dir, const char* name, int isModel) {
 }
 
 FILE* OpenDatFile(const char* name, int isModel, int* flags) {
+    // A model is first looked for as typed, relative to the current directory, and only then in the
+    // search directories. It always counts as a file of the user's (MODELDIR), never of the
+    // library.
     if (isModel) {
         if (flags) *flags = LDrawSearchFlag::MODELDIR;
         if (TqVerboseOption) fprintf(StdErr, "Trying cur dir '%s'", name);
@@ -165,7 +177,10 @@ static bool SetLgeoDirIfExists(const char* base, const char* sub, const char* so
 
 int InitLgeoDir(const LDrawIniS* ini) {
     if (!TqInput.LgeoDir[0]) {
-        // An empty -lgd leaves its source text in place: as the ini path below it names no file,
+        // Order: -lgd, LGEODIR (ignored when too long to be a path), LgeoDirectory of [LDraw] in an
+        // ini file, then lgeo below the library and the typical place on disk. LgeoDirSource
+        // serves as the ini path: empty, every ini file is searched and the one holding the key
+        // stays as the source. An empty -lgd leaves its option text there, which names no file,
         // so that no ini file is searched.
         const char* env = getenv("LGEODIR");
         if (env && strlen(env) < (size_t)kPathSize) {

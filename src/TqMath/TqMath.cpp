@@ -4,6 +4,8 @@
 #include <cmath>
 
 namespace {
+// Degrees to radians is spelt two ways below (angle * kPi / 180 and angle * kDegToRad). The two can
+// differ in the last bit of a double, so one is not swapped for the other without comparing scenes.
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegToRad = 0.017453292519943295;
 }  // namespace
@@ -15,6 +17,8 @@ void V3Assign(float* dst, const float* src) {
 }
 
 double V3Dot(const float* a, const float* b) {
+    // Each product of two floats is exact in double (24 + 24 significant bits fit into 53); only
+    // the two additions round.
     return (double)a[0] * b[0] + (double)a[1] * b[1] + (double)a[2] * b[2];
 }
 
@@ -24,6 +28,8 @@ double V3Length(const float* a) {
 
 int V3Unit(float* dst, const float* src) {
     double len = V3Length(src);
+    // Exactly 0 on purpose: in double even the smallest float squared is above zero, so every
+    // other vector can be divided by its length. A zero vector leaves dst alone.
     if (len == 0) return 1;
     double r = 1.0 / len;
     dst[0] = (float)(src[0] * r);
@@ -68,6 +74,7 @@ void M4V4Mul(float* dst, const float* m, const float* v) {
     }
 }
 
+// The bottom row is taken to be (0 0 0 1), as it is in every placement an LDraw line can state.
 void M4V3Mul(float* dst, const float* m, const float* p) {
     double x = p[0], y = p[1], z = p[2];
     dst[0] = (float)(m[0] * x + m[1] * y + m[2] * z + m[3]);
@@ -97,6 +104,9 @@ void M4M4Mul(float* dst, const float* a, const float* b) {
 int M4Inv(float* dst, const float* m) {
     double a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9],
            i = m[10];
+    // Rule of Sarrus on the 3x3 part only (a placement's rotation and scale); dst's translation
+    // column and bottom row are left as they were. Only an exactly zero determinant is refused: a
+    // nearly singular matrix still gives its large inverse.
     double det = a * e * i + b * f * g + c * d * h - g * e * c - h * f * a - i * d * b;
     if (det == 0) return -1;
     double r = 1.0 / det;
@@ -113,6 +123,8 @@ int M4Inv(float* dst, const float* m) {
 }
 
 int TqSetupRotMat(float* m, double angle, const float* axis) {
+    // Rotation about a unit axis u by the right-hand rule: cos * I + sin * [u]x + (1 - cos) * uu^T.
+    // The matrix is cleared first, so its translation is zero.
     for (int i = 0; i < 16; i++) m[i] = 0;
     double theta = angle * kPi / 180;
     double cs = std::cos(theta), sn = std::sin(theta), t = 1 - cs;
@@ -136,6 +148,9 @@ int TqSetupRotMat(float* m, double angle, const float* axis) {
 }
 
 void TqGlobeToDir(float latitude, float longitude, float* dst) {
+    // Latitude is measured from the horizontal plane, positive above the model: LDraw's y axis
+    // points down, so a viewer above the model looks along +y. The viewer stands at centre -
+    // radius * dir: longitude 0 in front of the model (its -z side), longitude 90 on its +x side.
     double phi = latitude * kDegToRad, lambda = longitude * kDegToRad;
     dst[0] = (float)(-std::sin(lambda) * std::cos(phi));
     dst[1] = (float)std::sin(phi);
@@ -151,6 +166,8 @@ void TqCheckPointAgainstBBox(const float* p, float* box) {
 }
 
 void TqEmptyBBox(float* box) {
+    // Finite values rather than infinities: the centre of an empty box comes out as 0 and its size
+    // as negative, never as NaN.
     box[0] = box[1] = box[2] = kEmptyBoxValue;
     box[3] = box[4] = box[5] = -kEmptyBoxValue;
 }
@@ -169,6 +186,9 @@ void TqTransformBBox(float* dst, const float* m, const float* box, int projectiv
     float corners[8][3];
     TqEmptyBBox(dst);
     TqCalcBBoxCorners(corners, m, box, projective);
+    // The box of a transformed box is the box of its eight transformed corners: a rotated part gets
+    // the smallest axis-aligned box that holds its own box, not the smallest that holds its
+    // geometry.
     for (int i = 0; i < 8; i++) TqCheckPointAgainstBBox(corners[i], dst);
 }
 
@@ -177,10 +197,14 @@ int TqSolve6(float* x, const float* a, const float* b) {
     float lu[6][6];
     int indx[6];
     for (int i = 0; i < 6; i++) {
+        // indx records the row swaps: row i of lu holds row indx[i] of a.
         indx[i] = i;
         for (int j = 0; j < 6; j++) lu[i][j] = a[6 * i + j];
     }
     for (int j = 0; j < 6; j++) {
+        // Column j: each entry loses the products of the finished L entries of its row with the
+        // finished U entries above it in this column (summed in double, stored in float). Entries
+        // above the diagonal are then U; those on and below it are the candidate pivots.
         float col[6];
         for (int i = 0; i < 6; i++) col[i] = lu[i][j];
         for (int i = 0; i < 6; i++) {
@@ -190,6 +214,8 @@ int TqSolve6(float* x, const float* a, const float* b) {
             col[i] = (float)(col[i] - sum);
             lu[i][j] = col[i];
         }
+        // Partial pivoting: the largest candidate in magnitude goes onto the diagonal, with its
+        // whole row (the finished L part included) and its place in indx.
         int p = j;
         for (int i = j + 1; i < 6; i++) {
             if (std::fabs(col[i]) > std::fabs(col[p])) p = i;
@@ -204,13 +230,18 @@ int TqSolve6(float* x, const float* a, const float* b) {
             indx[p] = indx[j];
             indx[j] = t;
         }
+        // A zero pivot is not divided by; the matrix is refused below, once every column is done.
         if (lu[j][j] != 0) {
             for (int i = j + 1; i < 6; i++) lu[i][j] = (float)((double)lu[i][j] / lu[j][j]);
         }
     }
+    // Only exactly zero pivots are refused: a nearly singular system gives large values, which the
+    // camera fit checks for finiteness itself.
     for (int j = 0; j < 6; j++) {
         if (lu[j][j] == 0) return 0;
     }
+    // Forward substitution through the unit lower triangle L with b in pivot order, then back
+    // substitution through U.
     for (int i = 0; i < 6; i++) x[i] = b[indx[i]];
     for (int k = 0; k < 6; k++) {
         for (int i = k + 1; i < 6; i++) x[i] = (float)(x[i] - (double)x[k] * lu[i][k]);

@@ -14,7 +14,8 @@ float Location[3];
 
 namespace {
 
-// 67.38 degrees, the default horizontal viewing angle, exactly as a float (0x4286C2A1).
+// 67.38 degrees, the default horizontal viewing angle, exactly as a float (0x4286C2A1): what
+// POV-Ray's own default camera sees, 2 atan(2/3) with right 4/3 and direction 1.
 constexpr float kDefaultViewingAngle = 67.380135f;
 // A latitude of exactly +-90 would make the viewing direction parallel to the default sky.
 constexpr float kPoleLatitude = 89.999f;
@@ -38,7 +39,8 @@ int CameraFailure(const char* what) {
 }
 
 // Unknowns (P1, P2): rows 0-1 hold P1 on the two planes along VerAxis, rows 2-3 P2 on the two
-// planes along HorAxis, rows 4-5 make P2 - P1 parallel to the viewing direction.
+// planes along HorAxis, rows 4-5 make P2 - P1 parallel to the viewing direction. So P1 is where
+// the model just fits the height of the view, P2 where it just fits the width, on one line.
 bool SolveFitLocations(float* p1, float* p2) {
     float a[36] = {}, b[6] = {}, x[6];
     const CameraDataS& c = CameraData;
@@ -51,6 +53,7 @@ bool SolveFitLocations(float* p1, float* p2) {
     for (int i = 0; i < 4; i++) b[i] = c.PlaneMin[i];
     float dx = c.Direction[0], dy = c.Direction[1], dz = c.Direction[2];
     // Components of (P2 - P1) x D; each row carries +coefficients on P2 and -coefficients on P1.
+    // Only two of the three are independent; the two taken stay independent for this direction.
     const float rowX[3] = {0, dz, -dy}, rowY[3] = {dz, 0, -dx}, rowZ[3] = {dy, -dx, 0};
     const float *row4, *row5;
     if (dx != 0) {
@@ -72,6 +75,7 @@ bool SolveFitLocations(float* p1, float* p2) {
     return true;
 }
 
+// -d: the three axes from a fixed point, x red, y green, z blue.
 void PrintDebugAxes(FILE* fp) {
     fputs(
         "cylinder { <50,0,-50>,<50+50,0,-50>,4 texture { pigment { color rgb <1,0,0> } } }\n"
@@ -84,6 +88,8 @@ void PrintDebugAxes(FILE* fp) {
 // is none (reported).
 int FitLocation(FILE* fp, float* eh, float* ev) {
     CameraDataS& c = CameraData;
+    // The extents, the width over the aspect ratio: the orthographic branch of a scene without
+    // -co sizes its view by the larger one.
     float aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333334f;
     *eh = (c.HorMax - c.HorMin) / aspect;
     *ev = c.VerMax - c.VerMin;
@@ -104,10 +110,13 @@ int FitLocation(FILE* fp, float* eh, float* ev) {
     float p1[3], p2[3], delta[3];
     if (!SolveFitLocations(p1, p2))
         return CameraFailure("Singular matrix when calculating camera position.\n");
+    // The one further back holds the model both ways; the direction points towards the model.
     V3Sub(delta, p2, p1);
     bool firstIsFurther = V3Dot(c.Direction, delta) > 0;
     V3Assign(Location, firstIsFurther ? p1 : p2);
     if (TqPov.Debug > 1) fprintf(fp, "//OTHER location %s\n", PovGGG(firstIsFurther ? p2 : p1));
+    // The camera keeps the direction asked for: it looks at the foot of the box centre on its
+    // line of sight rather than at the centre itself.
     float toCentre[3];
     V3Sub(toCentre, BBoxCenter, Location);
     V3AddScaled(LookAt, Location, V3Dot(c.Direction, toCentre), c.Direction);
@@ -172,6 +181,8 @@ void PrintOrthographicView(FILE* fp, bool lookAtGiven) {
     double halfWidth, halfHeight;
     OrthographicExtent(aim, hor, ver, &halfWidth, &halfHeight);
     double aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 4.0 / 3.0;
+    // A margin of 2% on each side; TqPercentageBack widens the view as it moves a perspective
+    // camera back.
     double height = 2 * std::max(halfHeight, halfWidth / aspect) * 1.04;
     if (TqPov.OrthoScale != 0) height *= TqPov.OrthoScale;
     float size[3];
@@ -201,6 +212,8 @@ void PrintCameraSettings(FILE* fp, const float* view) {
             TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(view), TqPov.ViewingAngle,
             TqPov.RollAngle, aspect);
     }
+    // A negative -cg radius asks for the fitted camera that many per cent further back. LDraw's y
+    // axis points down, so the default sky is -y; 4/3 stays an exact POV-Ray expression.
     float percentage = c.Mode == 3 && c.Radius < 0 ? -c.Radius : TqPov.PercentageBack;
     char sky[96] = "-y";
     if (TqPov.SkyGiven) strncpy0(sky, PovGGG(TqPov.CameraSky), sizeof(sky));
@@ -209,6 +222,8 @@ void PrintCameraSettings(FILE* fp, const float* view) {
         "camera {\n\t#declare TqPercentageBack = %g; // Percentage of radius\n\t#declare TqOrthographic = %d; // Set to 1 for orthographic view\n\t#declare TqViewingAngle = %g; // degrees\n\t#declare TqRollAngle = %g; // degrees\n\t#declare TqAspectRatio = %s;\n\t#declare TqSky = %s;\n\t#declare TqStereoAngle = %g; // degrees\n\t//5 degrees corresponds to a distance between eyes (stereo cameras)\n\t//of 1/12 of distance to model.\n\t#declare TqStereoView = 0; // Normal view\n\t//Uncomment either two lines below to make stereo images:\n\t%s#declare TqStereoView = -TqStereoAngle/2; // Left view\n\t%s#declare TqStereoView =  TqStereoAngle/2; // Right view\n\n",
         percentage, TqPov.Orthographic ? 1 : 0, TqPov.ViewingAngle, TqPov.RollAngle, aspect, sky,
         TqPov.StereoAngle, TqPov.StereoLeft ? "" : "//", TqPov.StereoRight ? "" : "//");
+    // The view was fitted for one aspect ratio: the scene refuses an image of another shape
+    // (image_width and image_height exist from POV-Ray 3.5 on).
     fputs(
         "\t#if (version >= 3.5)\n\t\t#if (abs(TqAspectRatio-image_width/image_height) > 0.01)\n\t\t\t#error \"TqAspectRatio does not match image size. Select a correct image size or use option -car<ar>.\"\n\t\t#end\n\t#end\n\n",
         fp);
@@ -231,7 +246,8 @@ void PrintUnusedOrthographicBranch(FILE* fp, bool lookAtGiven, float eh, float e
     fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
 }
 
-// The perspective branch; stereo is the rotation about the axis wText.
+// The perspective branch; stereo is the rotation about the axis wText. TqPercentageBack moves the
+// location away from the look-at point along the line of sight.
 void PrintPerspectiveView(FILE* fp, bool lookAtGiven, const char* wText) {
     fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt),
             lookAtGiven ? "-cla" : "Calculated (not -cla)");
@@ -244,7 +260,9 @@ void PrintPerspectiveView(FILE* fp, bool lookAtGiven, const char* wText) {
         wText);
 }
 
-// The aiming, the roll, the stereo turn and the end of the camera.
+// The aiming, the roll, the stereo turn and the end of the camera. The roll turns the camera
+// about its line of sight; the stereo view turns it about the screen's vertical axis, around the
+// look-at point.
 void PrintCameraClosing(FILE* fp, const char* wText) {
     fputs(
         "\tlook_at  TqLookAt\n\trotate   <0,1e-5,0> // Prevent gap between adjacent quads\n\n#declare Closer = TqLookAt+0.1*(TqLocation-TqLookAt);\n\n",
@@ -267,6 +285,8 @@ void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
     PrintCameraSettings(fp, v);
     // POV-Ray wants the camera type before every other item of the camera.
     if (TqPov.Orthographic) fputs("\t#if (TqOrthographic) orthographic #end\n", fp);
+    // POV-Ray's coordinates are left-handed and LDraw's right-handed: the negative right vector
+    // mirrors the picture back. The angle is the horizontal one, measured along right.
     fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
     if (TqPov.Orthographic)
         PrintOrthographicView(fp, lookAtGiven);
@@ -315,6 +335,10 @@ void PreCalcCamera() {
     V3Unit(c.HorAxis, side);
     V3Cross(up, side, c.Direction);
     V3Unit(c.VerAxis, up);
+    // Each side plane of the view passes through the camera with its normal pointing into the
+    // view: a point is in view when normal . (point - camera) >= 0. The smallest normal . point
+    // over the model thus fixes how far forward the camera may come. k is the cotangent of half
+    // the horizontal angle (pi/360 per degree); the vertical one follows from the aspect ratio.
     double k = 1 / std::tan(TqPov.ViewingAngle * 0.008726646259971648);
     double kVertical = k * (TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333333333333333);
     V3AddScaled(c.PlaneNormal[0], c.Direction, -kVertical, c.VerAxis);
@@ -326,6 +350,7 @@ void PreCalcCamera() {
     c.HorMax = c.VerMax = -1e6f;
 }
 
+// Only the extremes are kept: per side plane the smallest dot product, per screen axis the extent.
 void CalcCameraAddPoint(const float* point) {
     CameraDataS& c = CameraData;
     if (c.Mode != 3) return;
@@ -371,6 +396,7 @@ int CalcCamera(FILE* fp) {
             break;
         case 3:
             if (FitLocation(fp, &eh, &ev) != 0) return -1;
+            // The fit chose the look-at point (the scan refuses -cla with an automatic fit).
             lookAtGiven = false;
             break;
     }

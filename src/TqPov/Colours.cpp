@@ -25,7 +25,8 @@ const char* ClearSuffix(int clear) {
     return clear ? "_clear" : "";
 }
 
-// The scene name of a colour number: "%ld" below 0x1000000, else "0x%08lX".
+// The scene name of a colour number: "%ld" below 0x1000000, else "0x%08lX", so that a direct
+// colour (0x2RRGGBB and the like) shows its form and its RGB digits.
 template <size_t N>
 static TextBuffer<N>& AddColourName(TextBuffer<N>& text, unsigned u) {
     if (u < 0x1000000) return text.AddUnsigned(u);
@@ -52,6 +53,9 @@ const char* PovFinishTag(int finish) {
     return tag.c_str();
 }
 
+// The plainest macro that can express the colour: RGB with its finish; RGBA for a transparent
+// colour without a finish of its own; the general macro once luminance, or alpha together with a
+// finish, must go in. A result of 1 makes the colour's materials TqMaterialT, with an interior.
 int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {
     int finish = (int)(attributes & kColourFinishMask);
     bool alphaGiven = attributes & kColourHasAlpha,
@@ -70,6 +74,9 @@ int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {
     return 1;
 }
 
+// A colour's texture, slope texture and both materials, each under its own #ifndef so that an
+// include file read earlier can replace any one of them. The bookmark names the file the colour
+// came from, if any: LGEO's colour file or the library's.
 void PrintPovColor(FILE* fp, int colour) {
     const ColourEntry* entry =
         colour >= 0 && colour <= kMaxColourCode ? FindColour(colour) : nullptr;
@@ -85,6 +92,8 @@ void PrintPovColor(FILE* fp, int colour) {
     PrintPovBookmark(fp, "Color %s%s%s%s", name, entry ? " " : "", entry ? entry->Name : "",
                      source);
     fprintf(fp, "#ifndef (TqTexture%s)\n", name);
+    // A colour LGEO lacks keeps its LDraw texture; direct colours are never in LGEO's list, so
+    // they draw no note.
     if (TqPov.LgeoColors && !lgeoName && colour <= kMaxColourCode) {
         fputs("// Color not in lg_color.inc; however use same texture\n", fp);
         printf("*** Color %s not defined in lg_color.inc\n", name);
@@ -92,6 +101,7 @@ void PrintPovColor(FILE* fp, int colour) {
     fprintf(fp, "#declare TqTexture%s = ", name);
     int transparent;
     if (lgeoName) {
+        // LGEO's texture brings its own transparency; the LDraw colour's alpha picks the material.
         fprintf(fp, "texture { %s }\n", lgeoName);
         transparent = (attributes & kColourHasAlpha) != 0;
     } else {
@@ -111,6 +121,8 @@ void PrintPovColor(FILE* fp, int colour) {
     fputc('\n', fp);
 }
 
+// Every colour met so far that is not declared yet: called before each part's declaration, so a
+// colour is declared once, ahead of its first use.
 void PrintUsedColors(FILE* fp) {
     for (int i = 0; i < nUsedColors; i++) {
         if (UsedColors[i].Flags & kUsedColorPrinted) continue;

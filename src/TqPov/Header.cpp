@@ -20,12 +20,16 @@ const char kIncludeTqEnd[] = "TqEnd.inc";
 
 namespace {
 
+// Every colour declaration calls a macro, and #macro came with POV-Ray 3.1: an older version stops
+// at once with a message instead of with a parse error further down.
 const char kVersionGuard[] = R"(
 #if (version < 3.1)
 	#error "This POV code requires at least version 3.1\n"
 #end
 )";
 
+// Constants the finishes and textures share, and the seam of transparent bricks: never 0, so that
+// the touching faces of two transparent bricks cannot coincide.
 const char kLighting[] = R"(#declare TqAmbient = 0.4;
 #declare TqDiffuse = 0.4;
 #declare TqIor     = 1.25;
@@ -37,7 +41,8 @@ const char kLighting[] = R"(#declare TqAmbient = 0.4;
 
 )";
 
-// The stud lettering: spheres, open cylinders and clipped tori in the plane y = 0.
+// The stud lettering: spheres, open cylinders and clipped tori in the plane y = 0, scaled to fit
+// the top of a stud (radius 6). The stud equivalents add it from quality 3 on (hollow studs at 4).
 const char kLogo[] = R"(#declare TqLogo = union {
 	sphere {<-59,0,-96>,6}
 	cylinder {<-59,0,-96>,<59,0,-122>,6 open}
@@ -83,12 +88,16 @@ const char kLgeoVersionSave[] = "#declare TqVersionBeforeLgeo = version;\n";
 const char kLgeoVersionRestore[] =
     "#version (TqVersionBeforeLgeo < 3.7 ? TqVersionBeforeLgeo : 3.62);\n";
 
+// LGEO models stand with z up and measure LG_BRICK_WIDTH per stud pitch (20 LDraw units) and
+// LG_BRICK_HEIGHT per brick (24); LDraw's y axis points down. These swap the axes and scale.
 const char kLgeoTransforms[] = R"(
 #declare TqLDrawToLgeo = transform { matrix <0,-LG_BRICK_WIDTH/20,0, 0,0,-LG_BRICK_HEIGHT/24, -LG_BRICK_WIDTH/20,0,0, 0,0,4*LG_BRICK_HEIGHT/24> }
 #declare TqLgeoToLDraw = transform { matrix <0,0,-20/LG_BRICK_WIDTH, -20/LG_BRICK_WIDTH,0,0, 0,-24/LG_BRICK_HEIGHT,0, 0,0,0> }
 
 )";
 
+// Filter only above quality 1: quality 1 renders transparent colours opaque and so saves the
+// cost of rays through them.
 const char kTransparentMacro[] = R"(#ifndef (TqTextureTransparentRGBA)
 #macro TqTextureTransparentRGBA(r,g,b,a)
 // Alpha -> Filter: 255 -> 1.00, 128 -> 0.85, 0 -> 0
@@ -129,6 +138,9 @@ texture {
 
 )";
 
+// The slope texture roughens the slanted faces of slope bricks; TqMaterialT gives transparent
+// colours an interior that refracts. Both only above quality 1. The text stops where the index of
+// refraction goes in: LGEO's own when its finishes are used.
 const char kSlopeAndMaterialMacros[] = R"(#ifndef (TqTextureSlope)
 #macro TqTextureSlope(tex)
 texture {
@@ -162,6 +174,7 @@ const char kMaterialMacroEnd[] = R"( }
 
 )";
 
+// How one finish is written without LGEO finishes, and the LGEO finish that stands for it.
 struct FinishForm {
     const char* ambientDiffuse;  // replaces the two default lines; null for the defaults
     const char* quality;         // lines of the "#if (TqQuality >= 2)" block; null = unsupported
@@ -182,6 +195,7 @@ const FinishForm kFinishes[7] = {
     {nullptr, "phong 0.5\nphong_size 40\nreflection 0.2\n", "lg_transparent_finish"},
 };
 
+// Each line of lines indented by depth tabs; every line, the last one too, ends in '\n'.
 void PrintIndentedLines(FILE* fp, const char* lines, int depth) {
     while (*lines) {
         const char* end = strchr(lines, '\n');
@@ -190,6 +204,9 @@ void PrintIndentedLines(FILE* fp, const char* lines, int depth) {
     }
 }
 
+// One finish, guarded by #ifndef like every declaration, so that an include file read earlier can
+// define its own. Highlights and reflection come only at quality 2 and above, keeping draft renders
+// quick. A finish without a look of its own (or, with LGEO finishes, one LGEO lacks) is Opaque.
 void PrintFinish(FILE* fp, int index) {
     const FinishForm& form = kFinishes[index];
     const char* name = PovFinishTag(index);
@@ -216,6 +233,8 @@ void PrintFinish(FILE* fp, int index) {
 
 }  // namespace
 
+// A view into the end of one fixed run of tabs: no buffer to overwrite, however many calls share
+// one printf.
 const char* Tabs(int n) {
     static const char kTabs[] = "\t\t\t\t\t\t\t\t";
     if (n < 0) n = 0;
@@ -236,6 +255,8 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name) {
     fprintf(fp, "%s#include \"%s.inc\"\n", Tabs(depth), name);
 }
 
+// The TQRPARTS begin and end files are known by address, so that no label can pass for them, and
+// are included only when they exist; a path too long to compose counts as absent.
 void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
     if (label == kIncludeTqBegin || label == kIncludeTqEnd) {
         char found[kPathSize];
@@ -265,6 +286,8 @@ void PrintSettingsDefines(FILE* fp) {
             "// not just the main POV file.\n\n",
             fp);
     }
+    // Quality, seam width, studs and bumps are scene variables, not baked into the parts: editing
+    // these lines renders the same scene another way without converting again.
     PrintPovBookmark(fp, "Defines");
     fprintf(
         fp,
@@ -278,6 +301,9 @@ void PrintSettingsDefines(FILE* fp) {
 }
 
 // LGEO's own declarations and the transforms between its coordinates and LDraw's.
+// LGEO takes its quality and studs from lg_quality and lg_studs, so they follow the scene's.
+// lg_color.inc holds LGEO's finishes as well as its colours, and its colours are never used
+// without its finishes.
 void PrintLgeoBlock(FILE* fp) {
     fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
     fputs(kLgeoVersionSave, fp);
@@ -288,6 +314,7 @@ void PrintLgeoBlock(FILE* fp) {
 }
 
 // The texture and material macros every colour declaration calls.
+// One RGB macro per finish but Transparent, which takes an alpha and has a macro of its own.
 void PrintMacros(FILE* fp) {
     PrintPovBookmark(fp, "Macros");
     for (int i = 0; i < 6; i++) {
@@ -320,6 +347,8 @@ void PrintLgeoColourTextures(FILE* fp) {
 
 }  // namespace
 
+// The declarations start here, and so does the banner of a failed scene: it keeps the comment
+// header, which tells how the scene was made.
 void PrintPovDefines(FILE* fp) {
     PovEndOfHeaderPosition = ftell(fp);
     fputs(kVersionGuard, fp);
@@ -337,6 +366,8 @@ void PrintPovDefines(FILE* fp) {
     if (strchr(TqPov.ReplaceOrder, 'L') && !TqPov.LgeoColors) PrintLgeoColourTextures(fp);
 }
 
+// Everything that decided the scene's content (input, library, search directories, LGEO, the
+// command line) goes into its comments, so that a scene can be traced back and made again.
 void PrintPovHeader(FILE* fp) {
     if (PovHeaderPrinted) return;
     PovHeaderPrinted = 1;
@@ -344,7 +375,7 @@ void PrintPovHeader(FILE* fp) {
     fprintf(fp, "// Tqr website:  %s\n", TQ_WEBSITE);
     fprintf(fp, "// LDraw site:   %s\n", TQ_LDRAW_WEBSITE);
     time_t now = time(nullptr);
-    fprintf(fp, "// Date:         %s", asctime(localtime(&now)));
+    fprintf(fp, "// Date:         %s", asctime(localtime(&now)));  // ends in its own '\n'
     fprintf(fp, "// Input file:   %s\n", PrintPovHeaderInputFullPath);
     if (ModelTitle[0]) fprintf(fp, "// Title:        %s\n", ModelTitle);
     if (ModelAuthor[0]) fprintf(fp, "// Author:       %s\n", ModelAuthor);

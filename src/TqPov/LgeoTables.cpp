@@ -20,7 +20,8 @@ namespace {
 // Paths of the two lists, kept for the diagnostics that name them.
 char LgeoListPaths[2][kPathSize];
 
-// The number a name starts with; names without one all sort first.
+// The number a name starts with; names without one all sort first. Once the value reaches 1e12
+// it stays, so a long run of digits cannot overflow; such names fall back to the text order.
 long long LeadingNumber(const char* s) {
     if (!IsDigit((unsigned char)*s)) return -1;
     long long v = 0;
@@ -30,6 +31,8 @@ long long LeadingNumber(const char* s) {
     return v;
 }
 
+// One element with its flag letters: L an LGEO model, S its slope model, B a Brenholt model. An
+// entry that cannot be completed is undone, so the table never holds half an element.
 bool AppendElement(const char* datName, const char* lgeoName, const char* flagText) {
     if (CheckAlloc(&LgeoElmts, nLgeoElmts, &nLgeoElmtsAlloc, 100, 100)) {
         fprintf(StdErr, "Out of memory for more Lgeo Elmts\n");
@@ -77,6 +80,8 @@ bool AppendColour(int code, const char* name) {
 
 }  // namespace
 
+// Lines starting with '#' or ';' are comments. Only the first three words count: the element list
+// needs three (name, model, flags), the colour list two (number, name).
 int ReadLgeoListStream(int index, FILE* fp) {
     IInfo.FileName = LgeoListPaths[index];
     IInfo.LineNo = 0;
@@ -92,10 +97,12 @@ int ReadLgeoListStream(int index, FILE* fp) {
             continue;
         }
         if (index == 0) {
+            // The loader's names are in LDraw's normal form; the list's names must match them.
             FixDatName(words[0]);
             if (!AppendElement(words[0], words[1], words[2])) return -1;
             continue;
         }
+        // A number beyond int is a bad line, not a colour number wrapped around.
         char* end;
         long code = strtol(words[0], &end, 10);
         if (end == words[0] || code > INT_MAX || code < INT_MIN) {
@@ -107,6 +114,8 @@ int ReadLgeoListStream(int index, FILE* fp) {
     return 0;
 }
 
+// By leading number first, so 973p01 sorts before 3001. The same order sorts the table and guides
+// the search in FindLgeoElmt, so it must be total.
 int cmpLgeoElmts(const void* a, const void* b) {
     const char* na = static_cast<const LgeoElmt*>(a)->DatName;
     const char* nb = static_cast<const LgeoElmt*>(b)->DatName;
@@ -142,11 +151,15 @@ int ReadLgeoTabs() {
         fclose(fp);
         if (r != 0) return -1;
     }
+    // An element list without elements is as good as missing: -lgeo would do nothing.
     if (nLgeoElmts == 0) return -1;
     qsort(LgeoElmts, (size_t)nLgeoElmts, sizeof(LgeoElmt), cmpLgeoElmts);
     return 0;
 }
 
+// The list's names are words without extension, so a name longer than a word cannot be in it and
+// the key always fits. The source is chosen again at every lookup: the first of L and B in
+// ReplaceOrder that the element has.
 LgeoElmt* FindLgeoElmt(const char* name, int wanted) {
     if (nLgeoElmts == 0 || strlen(name) > (size_t)kTokenMax) return nullptr;
     const char* dot = strrchr(name, '.');
@@ -174,6 +187,7 @@ const char* GetLgeoName(const LgeoElmt* elmt) {
     return name.Add(elmt->Source == 'L' ? "lg_" : "kv_").Add(elmt->LgeoName).c_str();
 }
 
+// Searched from the end, so that a later line of the colour list overrides an earlier one.
 const char* FindLgeoColr(int colour) {
     for (int i = nLgeoColrs - 1; i >= 0; i--) {
         if (LgeoColrs[i].Code == colour) return LgeoColrs[i].Name;
@@ -181,6 +195,7 @@ const char* FindLgeoColr(int colour) {
     return nullptr;
 }
 
+// -d: both tables as read, the elements in their sorted order.
 void PrintLgeoTabs() {
     printf("%s  %d\n", LgeoFilenames[0], nLgeoElmts);
     for (int i = 0; i < nLgeoElmts; i++) {
@@ -213,6 +228,9 @@ void FreeLgeoTabs() {
     nLgeoColrs = nLgeoColrsAlloc = 0;
 }
 
+// -test -lgeo part.dat: the part as converted from its LDraw lines (L was taken out of the order),
+// placed in transparent yellow (46); then the same part from its LGEO model, which the trailer
+// places in the default colour.
 int PrintPovLgeoTest(FILE* fp) {
     int savedColour = TqPov.DefaultColor;
     TqPov.DefaultColor = 46;

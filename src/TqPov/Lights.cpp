@@ -8,6 +8,7 @@ LightEntry* Lights = nullptr;
 int nLights = 0;
 int nLightsAlloc = 0;
 
+// Room for five lights at first, five more each time; CheckAlloc zero-fills the new ones.
 LightEntry* AddLight() {
     if (CheckAlloc(&Lights, nLights, &nLightsAlloc, 5, 5)) {
         PromptUser("Error during input", "Out of memory for more lights");
@@ -16,6 +17,8 @@ LightEntry* AddLight() {
     return &Lights[nLights++];
 }
 
+// The default lights are due when the user placed none (no -lg, -lc, nor a light.dat light with
+// -l), or with -ld on top of them: three white lights spread around the model at camera distance.
 int AddDefaultLights() {
     bool due = TqPov.LightsOn && ((nLights == 0 && !TqPov.LightDatFound) || TqPov.DefaultLightsToo);
     if (!due) return 0;
@@ -53,8 +56,10 @@ void LightPosition(const LightEntry* light, float distance, float* position, flo
 int CalcLights(FILE* fp) {
     float toCamera[3];
     V3Sub(toCamera, LookAt, Location);
+    // Without a camera (-ic) the distance is 0, and globe lights of radius 0 sit at the centre.
     float distance = (float)V3Length(toCamera);
     // A model spanning most of the float range puts lights at infinity; POV-Ray cannot read that.
+    // Every position is checked before the first light is written: a failure writes none.
     for (int i = 0; i < nLights; i++) {
         float position[3], radius = 0;
         LightPosition(&Lights[i], distance, position, &radius);

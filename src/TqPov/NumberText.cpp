@@ -10,6 +10,7 @@ long nNonFiniteNumbers = 0;
 
 namespace {
 
+// Powers of ten, exact in double, up to the 1e7 that the fast path scales by.
 constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
 
 }  // namespace
@@ -20,6 +21,7 @@ void ReportNonFiniteSceneValue() {
         "The model is too large to frame: a camera, light or floor value is not a finite number");
 }
 
+// The digits come out lowest first; 24 places hold the 20 digits of any unsigned long.
 char* FormatUnsigned(char* out, unsigned long value) {
     char reversed[24];
     int count = 0;
@@ -42,6 +44,8 @@ char* FormatG(char* out, double value) {
     // they need at most 24 + 17 significant bits, so the scaling below is exact in double and
     // nearbyint rounds exactly as printf does (to nearest, ties to even).
     if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value) {
+        // Exponent form, doubles that are no floats, infinities and NaN go the slow way; the last
+        // two are counted, since the scene would hold "inf" or "nan".
         if (!std::isfinite(value)) nNonFiniteNumbers++;
         return out + snprintf(out, 32, "%g", value);
     }
@@ -49,6 +53,8 @@ char* FormatG(char* out, double value) {
     while (exponent > -2 && a < kPow10[exponent + 2] / 100) exponent--;
     double scaled = std::nearbyint(a * kPow10[5 - exponent]);
     if (scaled >= 1e6) return out + snprintf(out, 32, "%g", value);  // rounding carried a digit
+    // Six significant digits, the precision of "%g". From 1 up, exponent + 1 of them stand before
+    // the point; below 1 they follow "0." and -exponent - 1 zeros.
     char digits[7];
     long n = (long)scaled;
     for (int i = 5; i >= 0; i--, n /= 10) digits[i] = (char)('0' + n % 10);

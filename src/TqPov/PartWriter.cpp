@@ -19,6 +19,8 @@ char PovNameSuffix[8] = "";
 
 namespace {
 
+// Characters a POV-Ray identifier cannot hold, and the words that stand for them. "_" becomes
+// "__", so that "a.b" (a_dot_b) and "a_dot_b" (a__dot__b) stay apart.
 struct BadChar {
     char c;
     const char* word;
@@ -29,6 +31,7 @@ const BadChar PovBadChars[] = {{'-', "dash"},  {'.', "dot"},    {'&', "and"},   
 // Directive per block meta command, indexed by IsIfpovKeyword.
 const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
 
+// Longer identifiers are cut to this length and kept unique by UniqueCutName.
 constexpr int kMaxPovName = 125;
 
 // The writer's hot paths put out many short texts; these skip the parsing of a printf format.
@@ -41,14 +44,18 @@ void Put(FILE* fp, const char* text, More... more) {
     Put(fp, more...);
 }
 
+// STEP lines become clock conditions only with -sc, or with -scm in the main model.
 bool IsStepBoundary(const LineEntry* line, int isModel) {
     return line->LineFlags.IsStep && (TqPov.StepClock || (TqPov.StepClockModelOnly && isModel));
 }
 
+// IFPOV, IFNOTPOV and ENDPOV set the block state (1, 2, 0); ELSEPOV swaps 1 and 2.
 int NextBlockState(int block, int keyword) {
     return keyword == 3 ? 3 - block : keyword;
 }
 
+// A TEXTURE meta line splits meshes like a change of colour; its key is the line's colour field,
+// -1 when that is 0.
 int TextureKey(const LineEntry* line) {
     return line->Colour ? line->Colour : -1;
 }
@@ -107,20 +114,21 @@ bool SurfaceIsDegenerate(const LineEntry* line) {
 struct OutputPass {
     FILE* fp;
     PartEntry* part;
-    bool isModelOrSubModel;
+    bool isModelOrSubModel;  // echo each LDraw line as a comment: models only, not library files
     // The run of surfaces of one colour and texture that forms a mesh. Its mesh is opened only
     // at its first triangle that POV-Ray accepts; degenerate ones before it wait in pending.
     bool groupOpen = false;
     bool meshOpen = false;
     int meshColour = 0, meshTexture = -1;
     std::vector<const LineEntry*> pending;
-    bool studsOpen = false;
-    int slopeCopies = 0;  // l: colour 16 references to parts with a slope variant
+    bool studsOpen = false;  // an "#if (TqStuds)" block is open
+    int slopeCopies = 0;     // l: colour 16 references to parts with a slope variant
 
     void CloseMesh() {
         groupOpen = false;
         pending.clear();  // a run of degenerate triangles only: POV-Ray refuses such a mesh
         if (!meshOpen) return;
+        // A mesh in colour 16 gets no material: it takes the colour of whatever places the part.
         if (meshColour != 16) Put(fp, "\t\t", PovColorRef(meshColour, 0), "\n");
         Put(fp, "\t}\n");
         meshOpen = false;
@@ -132,6 +140,7 @@ struct OutputPass {
     }
 };
 
+// With -l a light.dat reference becomes a light at its position, in its colour.
 void PrintLightSource(FILE* fp, const LineEntry* line) {
     float rgb[3];
     Color2rgb(line->Colour, rgb, nullptr);
@@ -146,6 +155,8 @@ void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt*
     const PartEntry* child = line->Part;
     char id[160];
     strncpy0(id, PovName(child->DatName), sizeof(id));
+    // In a colour of its own, a part with a slope variant is placed twice: as itself, and above
+    // quality 0 as its "_slope" object in the colour's slope material.
     int copies = 1, depth = 1;
     if (child->AttrFlags.PovMark) {
         if (line->Colour == 16) {
@@ -160,6 +171,9 @@ void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt*
     Color2rgb(line->Colour, nullptr, &attributes);
     bool transparent = (attributes & kColourHasAlpha) != 0;
     bool lgeo = element && element->Source == 'L';
+    // A transparent LGEO part with a slope model is merged with its slope copy: a union would show
+    // the faces where the two meet through the clear material. LGEO's "_clear" models are made for
+    // transparent colours.
     bool merge = transparent && lgeo && (element->Flags & kLgeoSlope);
     if (merge) {
         fputs("\t#if (TqQuality > 0) merge #else object #end {\n", fp);
@@ -169,6 +183,10 @@ void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt*
         if (i > 0) Put(fp, Tabs(depth++), "#if (TqQuality > 0)\n");
         const char* suffix = i > 0 ? "_slope" : (lgeo && transparent ? "_clear" : "");
         Put(fp, Tabs(depth), "object {\n", Tabs(depth), "\t", id, suffix, "\n");
+        // The seam width stays a scene variable (TqSW, TqSWT). LGEO models keep their size, but a
+        // transparent one shrinks by a fixed 0.01 so that faces of touching clear bricks do not
+        // coincide. Only a reference that keeps the part's size (UnitDet) gets a seam: the seam is
+        // measured in the part's own units.
         const char* seam =
             lgeo ? (transparent ? "0.01" : nullptr)
                  : (line->LineFlags.UnitDet ? (transparent ? "TqSWT" : "TqSW") : nullptr);
@@ -178,6 +196,8 @@ void PrintLongReference(OutputPass* pass, const LineEntry* line, const LgeoElmt*
         }
         Put(fp, Tabs(depth), "\t");
         PrintPovMatrix(fp, line);
+        // A material only where the part has colour 16 surfaces for it to colour; colour 16 itself
+        // leaves the choice to whatever places this part.
         if (line->Colour != 16 && child->AttrFlags.UsesColour16)
             Put(fp, "\n", Tabs(depth), "\t", PovColorRef(line->Colour, i > 0));
         Put(fp, "\n", Tabs(depth), "}\n");
@@ -192,7 +212,8 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
     bool light = line->LineFlags.IsLight;
     pass->CloseMesh();
     if (pass->part->nPovNonStudObjects != 0) {
-        // Stud primitives, and sub-files made of studs only, go inside "#if (TqStuds)".
+        // Stud primitives, and sub-files made of studs only, go inside "#if (TqStuds)". A part
+        // of studs only has no switch inside: its parent switches it as a whole.
         if (!child->AttrFlags.IsStud && (child->nPovNonStudObjects != 0 || light)) {
             pass->CloseStuds();
         } else if (!pass->studsOpen) {
@@ -201,6 +222,7 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
         }
     }
     if (pass->studsOpen) fputc('\t', fp);
+    // The echo lets a reader of the scene find each line of the model file.
     if (pass->isModelOrSubModel) {
         fputs("\t//", fp);
         PrintDatLine(fp, line);
@@ -210,6 +232,7 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
         PrintLightSource(fp, line);
         return;
     }
+    // Most references need only the object, its matrix and perhaps a material.
     const LgeoElmt* element = FindLgeoElmt(child->DatName, 0);
     if (!element && !line->LineFlags.UnitDet && !child->AttrFlags.PovMark) {
         Put(fp, "\tobject { ", PovName(child->DatName), " ");
@@ -222,6 +245,7 @@ void PrintReference(OutputPass* pass, const LineEntry* line) {
     PrintLongReference(pass, line, element);
 }
 
+// A quadrilateral becomes two triangles, corners 0 1 2 and 2 3 0.
 void PrintTriangles(OutputPass* pass, const LineEntry* line) {
     FILE* fp = pass->fp;
     if (pass->isModelOrSubModel) {
@@ -232,6 +256,8 @@ void PrintTriangles(OutputPass* pass, const LineEntry* line) {
     if (line->Type == 4) PrintPovPartTriangle(fp, line, 2);
 }
 
+// Surfaces of one colour and texture in a row share one mesh, not one object per triangle.
+// Degenerate triangles that waited go into the mesh once it opens, as the file has them.
 void PrintSurface(OutputPass* pass, const LineEntry* line, int texture) {
     pass->CloseStuds();
     if (pass->groupOpen && (line->Colour != pass->meshColour || texture != pass->meshTexture))
@@ -268,7 +294,8 @@ void PrintCommentLine(FILE* fp, const LineEntry* line, int block) {
     }
 }
 
-// Replacement by a ready-made model, in the priority order the user gave.
+// Replacement by a ready-made model, in the priority order the user gave. A replacement is one
+// member, which counts as a stud when the file is one.
 bool TryReplacements(FILE* fp, PartEntry* part, int isModel) {
     for (const char* letter = TqPov.ReplaceOrder; *letter; letter++) {
         int done = 0;
@@ -299,7 +326,6 @@ bool TryReplacements(FILE* fp, PartEntry* part, int isModel) {
     return false;
 }
 
-// Counts the members of the declaration (declaring sub-files that are not written yet).
 // The members a declaration will have, counted the way the output pass groups them.
 struct MemberCount {
     int members = 0;    // meshes, sub-file objects and light sources
@@ -342,7 +368,9 @@ struct MemberCount {
     }
 };
 
-// Counts the members of the declaration (declaring sub-files that are not written yet).
+// Counts the members of the declaration (declaring sub-files that are not written yet). The
+// container (object or union, with or without a switch) must be chosen before the first member
+// is written, and sub-files must be declared before this declaration opens: hence a first pass.
 MemberCount CountMembers(FILE* fp, PartEntry* part) {
     MemberCount count;
     int block = 0, texture = -1;
@@ -368,6 +396,8 @@ MemberCount CountMembers(FILE* fp, PartEntry* part) {
     return count;
 }
 
+// The "_slope" declaration of a part that places slope parts in colour 16: their "_slope"
+// objects, placed as in the part and following its steps, for the part's parent to colour.
 void PrintSlopeDeclaration(FILE* fp, PartEntry* part, int isModel, const char* id, int slopeCopies,
                            int steps) {
     fprintf(fp, "\n#if (TqQuality > 0)\n#declare %s_slope = %s {\n", id,
@@ -423,6 +453,9 @@ void ResetSceneWriter() {
 }
 
 const char* PovName(const char* name) {
+    // A digit cannot start an identifier; a character without a word becomes its hex code. The
+    // text is cut as soon as it passes 125 characters, so it never grows beyond 125 plus one
+    // replaced character ("_crosshatch_", 12), well within the buffer.
     TextBuffer<160>& id = SceneWriter.povName.Clear();
     const unsigned char* s = reinterpret_cast<const unsigned char*>(name);
     if (IsDigit(*s)) id.Add('_');
@@ -450,6 +483,8 @@ const char* PovName(const char* name) {
     return id.Add(PovNameSuffix).c_str();
 }
 
+// POV-Ray multiplies a point as a row from the left, LDraw as a column from the right: the matrix
+// goes in transposed, a d g, b e h, c f i, then the position x y z.
 void PrintPovMatrix(FILE* fp, const LineEntry* line) {
     const float* m = line->Data;
     TextBuffer<12 * 32 + 16> text;
@@ -460,6 +495,10 @@ void PrintPovMatrix(FILE* fp, const LineEntry* line) {
     fputs(text.c_str(), fp);
 }
 
+// A seam shrinks a placed part by the seam width about the centre of its own box, so that
+// neighbouring bricks show a thin gap. The shift width/(size/centre) = centre * width / size keeps
+// the centre in place. An axis no wider than the seam stays as it is; a centre of 0 needs no shift
+// (and size/centre would be infinite). Size and centre are rounded to float once, from double.
 void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
     float size[3], centre[3];
     for (int i = 0; i < 3; i++) {
@@ -495,11 +534,14 @@ void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
     fputs(text.c_str(), fp);
 }
 
+// What follows the n-th STEP shows once the animation clock passes n; what comes before the first
+// STEP is always there.
 void PrintPovPartStep(FILE* fp, int* counter, int open) {
     if (*counter) fprintf(fp, "#end // if (clock > %d)\n", *counter);
     if (open) fprintf(fp, "// STEP\n#if (clock > %d)\n", ++*counter);
 }
 
+// The #ifndef lets an include file read earlier replace any declaration by defining its name.
 void PrintPovPartXxtro(FILE* fp, const PartEntry* part, int isModel, int intro) {
     if (!intro) {
         fprintf(fp, "#end // ifndef (%s)\n\n", PovName(part->DatName));
@@ -513,6 +555,7 @@ void PrintPovPartXxtro(FILE* fp, const PartEntry* part, int isModel, int intro) 
     fprintf(fp, "#ifndef (%s)\n", PovName(part->DatName));
 }
 
+// An LDraw comment may start with "//" and a blank; the scene writes its own "// ".
 const char* GetDatComment(const LineEntry* line) {
     if (!line || line->Type != 0 || !line->Text) return "";
     const char* text = line->Text;
@@ -528,6 +571,7 @@ void PrintPovPartFirstLineComment(FILE* fp, const PartEntry* part) {
     if (*text) fprintf(fp, "// %s\n", text);
 }
 
+// Type, colour, then the numbers in LDraw's order: a reference gives its position first.
 void PrintDatLine(FILE* fp, const LineEntry* line) {
     if (line->Type == 0) {
         Put(fp, " 0 ", line->Text ? line->Text : "", "\n");
@@ -574,6 +618,9 @@ namespace {
 // parts, a union when there are several members (or, for stud switches, may be).
 void PrintDeclarationOpening(FILE* fp, const PartEntry* part, const char* id, int members,
                              int nonStud, int slopeRefs) {
+    // At quality 0 a part is its box: a quick preview of where everything goes. An object holds
+    // one member and a union should hold two (POV-Ray warns otherwise), so where the count
+    // depends on the quality (slope copies) or on the studs switch, the container does too.
     fprintf(fp, "#declare %s = ", id);
     if (part->LoadFlags.IsPart) {
         fprintf(fp, "#if (TqQuality = 0) box { %s,", PovGGG(part->BBox));
@@ -593,6 +640,7 @@ void PrintMetaLine(OutputPass* pass, const LineEntry* line, int isModel, int* bl
         *texture = TextureKey(line);
         return;
     }
+    // A directive must not cut through an open mesh or stud switch, so both close first.
     bool boundary = IsStepBoundary(line, isModel);
     int keyword = IsIfpovKeyword(line->Text);
     if (boundary || keyword >= 0) {
@@ -613,6 +661,7 @@ void PrintMetaLine(OutputPass* pass, const LineEntry* line, int isModel, int* bl
 int PrintMembers(OutputPass* pass, int isModel) {
     int block = 0, texture = -1, steps = 0;
     for (const LineEntry* line = pass->part->FirstLine; line; line = line->Next) {
+        // With -enp the LDraw lines inside blocks are left out; only the POV-Ray code stays.
         bool excluded = TqPov.ExcludeNonPov && block != 0;
         if (line->Type == 0) {
             PrintMetaLine(pass, line, isModel, &block, &texture, &steps);
@@ -630,18 +679,21 @@ int PrintMembers(OutputPass* pass, int isModel) {
 }
 
 void DeclarePart(FILE* fp, PartEntry* part, int isModel) {
+    // Marked at once, so that a reference back to this part while it is written does not start
+    // it again.
     part->PovState = kPovEmpty;
     PrintPovHeader(fp);
     if (part->LoadFlags.IsPart) nPovTotalFromPARTS++;
     if (part->LoadFlags.IsPrimitive) nPovTotalFromP++;
     PrintUsedColors(fp);
+    // Only library files are replaced; models and sub-models are always converted.
     if ((part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) &&
         TryReplacements(fp, part, isModel))
         return;
     MemberCount count = CountMembers(fp, part);
     part->nPovObjects = count.members;
     part->nPovNonStudObjects = count.nonStud;
-    if (count.members == 0) return;
+    if (count.members == 0) return;  // nothing to draw: references to the part are left out
 
     char id[160];
     strncpy0(id, PovName(part->DatName), sizeof(id));
@@ -657,6 +709,7 @@ void DeclarePart(FILE* fp, PartEntry* part, int isModel) {
         PrintSlopeDeclaration(fp, part, isModel, id, pass.slopeCopies, steps);
     PrintPovPartXxtro(fp, part, isModel, 0);
     part->PovState = kPovNormal;
+    // What comes before the first STEP is a step too.
     if (steps != 0) fprintf(StdErr, "Number of steps: %d\n", steps + 1);
 }
 

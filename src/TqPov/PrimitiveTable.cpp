@@ -9,10 +9,13 @@ PovEquivEntry DynPovEquiv;
 
 namespace {
 
-// Generated texts live here until the next lookup.
+// Generated texts live here until the next lookup. The longest, an outer torus, takes about 130
+// characters; snprintf cuts anything longer.
 char PovData[416];
 char DynName[kPathSize];
 
+// Primitives that have an LGEO counterpart, written in place of the POV-Ray equivalent with -lgeo
+// (in LGEO's coordinates: the declaration adds the transform back to LDraw's).
 struct LgeoEquivEntry {
     const char* Name;
     const char* Text;
@@ -26,6 +29,7 @@ const LgeoEquivEntry LgeoEquivs[] = {
 // Ring, cone and torus numbers beyond this are no real primitives; such names get no equivalent.
 constexpr int kMaxFamilyNumber = 99999;
 
+// The clips that cut a whole ring down to 1-8, 3-8, 1-4, 2-4 or 3-4 of the circle.
 const char kClipR18[] = "clipped_by { plane { -z, 0 } plane { <-1,0,1>, 0 } }";
 const char kClipR38[] = "clipped_by { plane { -z, 0 } plane { <-1,0,-1>, 0 } }";
 const char kClipR14[] = "clipped_by { plane { -x, 0 } plane { -z, 0 } }";
@@ -37,10 +41,14 @@ void SetBox(float x0, float y0, float z0, float x1, float y1, float z1) {
     b[0] = x0, b[1] = y0, b[2] = z0, b[3] = x1, b[4] = y1, b[5] = z1;
 }
 
+// factor * n in double, rounded to float once. The factor 0.7071 is that decimal, not the square
+// root of one half.
 float Scaled(double factor, int n) {
     return (float)(factor * n);
 }
 
+// ringN.dat: a flat ring from radius N to N + 1 in the plane y = 0. Every pattern ends in
+// ".da%[t]", which needs at least one t after ".da": ring10.dat matches, ring10.ldr does not.
 bool FullRing(const char* name) {
     static const char* const kPatterns[] = {"ring%d.da%[t]", "rin%d.da%[t]", "4-4ring%d.da%[t]",
                                             "4-4rin%d.da%[t]"};
@@ -56,6 +64,7 @@ bool FullRing(const char* name) {
     return false;
 }
 
+// A fraction of a ring; fractions other than the five clips have no equivalent.
 bool PartialRing(const char* name) {
     for (const char* pattern : {"%d-%dring%d.da%[t]", "%d-%drin%d.da%[t]"}) {
         int n[3];
@@ -89,6 +98,7 @@ bool PartialRing(const char* name) {
     return false;
 }
 
+// A cone from radius N + 1 at y = 0 to N at y = 1, whole or a quarter.
 bool Cone(const char* name) {
     int n[3];
     if (ScanNamePattern(name, "%d-%dcon%d.da%[t]", n, nullptr) != 4 || n[2] < 0 ||
@@ -112,6 +122,9 @@ bool Cone(const char* name) {
     return false;
 }
 
+// Quarter tori of major radius 1: where y >= 0, the part inside (i) or outside (o) the circle of
+// radius 1; or the whole tube (q). The minor radius is written as the expression F/9999, so that
+// POV-Ray computes it in full precision.
 bool QuarterTorus(const char* name) {
     int n[2];
     char letter[2];  // one letter per "%[...]" of the pattern
@@ -147,7 +160,9 @@ bool QuarterTorus(const char* name) {
 
 }  // namespace
 
-// Texts: line breaks and one tab per level of indentation, exactly as written into the scene.
+// Texts: line breaks and one tab per level of indentation, exactly as written into the scene. The
+// studs add the logo from quality 3 on (hollow ones from 4); "=name" makes an entry stand for
+// another one.
 const PovEquivEntry PovEquivs[kPovEquivCount] = {
     {"stud.dat", {-6, -4, -6, 6, 0, 6}, R"(
 #if (TqQuality >= 3)
@@ -417,6 +432,8 @@ union {
 })"},
 };
 
+// Names compare exactly: the reader keeps them in lower case. An alias returns the entry it
+// stands for, so that the result's Name is the one FindLgeoEquiv knows.
 const PovEquivEntry* FindPovEquiv(const char* name) {
     for (const PovEquivEntry& e : PovEquivs) {
         if (strcmp(name, e.Name) != 0) continue;
@@ -441,6 +458,8 @@ const char* FindLgeoEquiv(const char* name) {
     return nullptr;
 }
 
+// -pp: the table's names, then the generated families as patterns (N a number, FFFF the torus's
+// minor radius).
 void PrintPovEquivsList(FILE* fp) {
     for (const PovEquivEntry& e : PovEquivs) fprintf(fp, "%s\n", e.Name);
     fputs(
@@ -449,6 +468,10 @@ void PrintPovEquivsList(FILE* fp) {
         fp);
 }
 
+// -test part.dat: the primitive was loaded with substitution off, so the model object shows its
+// own triangles. Over them goes the equivalent in transparent yellow (46), shrunk by a hair so
+// that both show, a flat one lifted just off the triangles; the floor goes a tenth of the height
+// below.
 int PrintPovEquivTest(FILE* fp, const char* name) {
     const PovEquivEntry* equiv = FindPovEquiv(name);
     if (!equiv) return -1;
@@ -470,6 +493,7 @@ int PrintPovEquivTest(FILE* fp, const char* name) {
     return 0;
 }
 
+// The test of all equivalents has no content yet: the run ends as an empty model.
 int MakePovEquivPovfile() {
     return 0;
 }

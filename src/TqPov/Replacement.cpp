@@ -4,6 +4,7 @@
 
 #include "TqPov/TqPov.h"
 
+// Closes every object made from an LGEO model: from LGEO's coordinates into LDraw's.
 const char MatrixLgeo2LDraw[] = "\ttransform TqLgeoToLDraw\n";
 
 namespace {
@@ -22,7 +23,7 @@ const char* TqrDataArgument(const char* line, const char* keyword) {
     return SkipWhiteSpace(s + n);
 }
 
-// The word that "%s" would read.
+// The word that "%s" would read, cut to fit word.
 void ReadWord(const char* s, char* word, size_t size) {
     size_t n = 0;
     while (*s && !IsWhiteSpace((unsigned char)*s) && n + 1 < size) word[n++] = *s++;
@@ -31,6 +32,9 @@ void ReadWord(const char* s, char* word, size_t size) {
 
 }  // namespace
 
+// TQRPARTS mirrors the library's names with the extension .inc, sub-directories included
+// (s/3001s01.dat is TQRPARTS/s/3001s01.inc). Only .dat and .ldr names have one; ".inc" then takes
+// the place of an extension of the same length, so the copy stays within the path.
 FILE* FindTqrPart(const char* name) {
     if (!LDrawIni || !LDrawIni->LDrawDir) return nullptr;
     char path[kPathSize];
@@ -48,6 +52,8 @@ namespace {
 // Acts on one data line of a TQRPARTS file named (n characters, then "inc") like name; false
 // when the file is of a version too new to be used.
 bool HandleTqrDataLine(FILE* fp, const char* line, const char* name, int n) {
+    // Version 1.4 is the newest format this converter reads; a newer file is not used, and the
+    // part falls through to the next source.
     if (const char* s = TqrDataArgument(line, "version")) {
         int major, minor;
         if (ScanInt(&s, &major) && *s == '.' && (s++, ScanInt(&s, &minor)) &&
@@ -102,6 +108,8 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
         }
     }
     fclose(inc);
+    // The file is included, not copied, as the part's name with .inc; POV-Ray finds it on its
+    // library path. Counted only now: a file too new for us counts for nothing.
     if (part->LoadFlags.IsPart) nPovTqrFromPARTS++;
     if (part->LoadFlags.IsPrimitive) nPovTqrFromP++;
     PrintPovPartXxtro(fp, part, isModel, 1);
@@ -110,6 +118,8 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     return 1;
 }
 
+// With -lgeo a primitive whose LGEO counterpart is known gets that, turned into LDraw's
+// coordinates, instead of the POV-Ray solid.
 int PrintPovPartPovEquiv(FILE* fp, PartEntry* part, int isModel) {
     const PovEquivEntry* equiv = FindPovEquiv(part->DatName);
     if (!equiv) return 0;
@@ -131,6 +141,7 @@ int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source) {
     const LgeoElmt* element = FindLgeoElmt(part->DatName, source);
     bool isPart = part->LoadFlags.IsPart;
     if (!element) {
+        // The parts LGEO lacks are listed, so that the user knows which ones are converted.
         if (source == 'L' && isPart)
             printf("Not in LGEO: %s %s\n", part->DatName, GetDatComment(part->FirstLine));
         return 0;
@@ -156,6 +167,8 @@ int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source) {
         fprintf(fp, "\t%s%s\n%s}\n", lgName, ClearSuffix(i), MatrixLgeo2LDraw);
         if (isPart) fputs("#end\n", fp);
     }
+    // A slope model becomes a second declaration, "_slope", that the parts placing this one add
+    // above quality 0; PovMark tells them.
     if (source == 'L' && (element->Flags & kLgeoSlope)) {
         part->AttrFlags.PovMark = 1;
         fprintf(fp, "#if (TqQuality > 0)\n#declare %s_slope = object {\n", id);

@@ -1,5 +1,6 @@
 // The scene writer: header and declarations, colours, primitive equivalents, LGEO tables, part and
-// replacement declarations, trailer with statistics, automatic camera and lights.
+// replacement declarations, trailer with statistics, automatic camera and lights, and the checked
+// text buffer and exact "%g" through which all of them write numbers.
 #pragma once
 
 #include <cstdio>
@@ -10,7 +11,7 @@
 
 #include "TqInput/TqInput.h"
 
-/// The scene file while it is being written; null otherwise.
+/// The scene file while it is being written (the loader's hooks write into it); null otherwise.
 extern FILE* PovFp;
 /// Registers the scene writer with the loader: declarations, replacements, camera points.
 void ConnectSceneWriter();
@@ -102,9 +103,9 @@ public:
     bool Overflowed() const { return overflowed_; }
 
 private:
-    char data_[N];
-    size_t used_ = 0;
-    bool overflowed_ = false;
+    char data_[N];             ///< the text: at most N - 1 characters and room for the terminator
+    size_t used_ = 0;          ///< characters in data_
+    bool overflowed_ = false;  ///< an append was cut short since the last Clear
 };
 
 /// Identifiers of file names cut to POV-Ray's length limit, kept unique within a scene.
@@ -138,18 +139,23 @@ void ResetSceneWriter();
 /// Writer of extra header lines, with its user data.
 typedef void (*PrintPovHeaderExtraFuncT)(FILE* fp, void* userData);
 
-/// Set once the header is written; cleared by PrintPovInit.
+/// Set once the header is written, so that only the first declaration writes it; cleared by
+/// PrintPovInit; 0.
 extern int PovHeaderPrinted;
-/// Output offset just after the comment header.
+/// Output offset just after the comment header, where PrintPovErrFile starts its banner; 0.
 extern long PovEndOfHeaderPosition;
-/// Full path of the model file shown in the header.
+/// Full path of the model file shown in the header; set by PrintPovInit; "".
 extern const char* PrintPovHeaderInputFullPath;
-/// Optional writer of further header lines.
+/// Optional writer of further header lines (the run's colour file and command line); set by
+/// PrintPovInit; null.
 extern PrintPovHeaderExtraFuncT PrintPovHeaderExtraFunc;
-/// Its argument.
+/// Its argument; null.
 extern void* PrintPovHeaderExtraUserData;
-/// Special include kinds: the TQRPARTS begin and end files.
+/// Include kind of PrintPovIncludeFile, recognised by its address, not its text: TqBegin.inc of
+/// the TQRPARTS directory, included before the guarded declarations unless -i3b- is given.
 extern const char kIncludeTqBegin[];
+/// Include kind of PrintPovIncludeFile, recognised by its address: TqEnd.inc of the TQRPARTS
+/// directory, included at the end of the scene unless -i3e- is given.
 extern const char kIncludeTqEnd[];
 
 /// Writes the comment header and the declarations, once per conversion.
@@ -168,7 +174,7 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name);
 // ---------------------------------------------------------------- colours
 
 /// Numbers that FormatG was given although they were infinite or not a number: POV-Ray cannot
-/// read them, so a scene that got one must not count as written.
+/// read them, so a scene that got one must not count as written. Reset by PrintPovInit; 0.
 extern long nNonFiniteNumbers;
 /// Reports a scene value that is not a finite number ("The model is too large to frame: …").
 void ReportNonFiniteSceneValue();
@@ -205,7 +211,7 @@ struct PovEquivEntry {
 constexpr int kPovEquivCount = 53;
 /// The fixed table.
 extern const PovEquivEntry PovEquivs[kPovEquivCount];
-/// Overwritten by every generated equivalent.
+/// Overwritten by every generated equivalent (ring, cone, torus); valid until the next lookup.
 extern PovEquivEntry DynPovEquiv;
 
 /// Equivalent of a primitive name (lower case), or null.
@@ -221,10 +227,10 @@ int MakePovEquivPovfile();
 
 // ---------------------------------------------------------------- LGEO tables
 
-/// Element flags.
-constexpr unsigned char kLgeoSlope = 0x01;
-constexpr unsigned char kLgeoL = 0x02;
-constexpr unsigned char kLgeoB = 0x04;
+/// Element flags, from the letters of the element list's third column.
+constexpr unsigned char kLgeoSlope = 0x01;  ///< S: LGEO also has a "_slope" model of the part
+constexpr unsigned char kLgeoL = 0x02;      ///< L: an LGEO model exists
+constexpr unsigned char kLgeoB = 0x04;      ///< B: a Brenholt model exists
 
 /// One line of the element list.
 struct LgeoElmt {
@@ -239,11 +245,17 @@ struct LgeoColr {
     char* Name;  ///< LGEO colour identifier
 };
 
+/// The element list, sorted by cmpLgeoElmts; read once with -lgeo or -kv; null.
 extern LgeoElmt* LgeoElmts;
+/// Elements in the list; 0.
 extern int nLgeoElmts;
+/// Elements allocated; 0.
 extern int nLgeoElmtsAlloc;
+/// The colour list in file order; read once with -lgeo or -kv; null.
 extern LgeoColr* LgeoColrs;
+/// Colours in the list; 0.
 extern int nLgeoColrs;
+/// Colours allocated; 0.
 extern int nLgeoColrsAlloc;
 /// "lg_elements.lst", "lg_colors.lst".
 extern const char* const LgeoFilenames[2];
@@ -275,18 +287,21 @@ int PrintPovLgeoTest(FILE* fp);
 
 /// What was written for a part.
 enum PovStateValue : unsigned char {
-    kPovNotWritten = 0,
-    kPovEmpty,
-    kPovNormal,
-    kPovEquiv,
-    kPovTqrParts,
-    kPovLgeo,
-    kPovKv
+    kPovNotWritten = 0,  ///< not visited yet
+    kPovEmpty,           ///< being written, or written without members: nothing is declared
+    kPovNormal,          ///< converted from its LDraw lines
+    kPovEquiv,           ///< a POV-Ray equivalent of a primitive
+    kPovTqrParts,        ///< a TQRPARTS include file
+    kPovLgeo,            ///< an LGEO model
+    kPovKv               ///< a Brenholt model
 };
 
+/// Declarations started for parts (files of PARTS); reset by PrintPovInit; 0.
 extern int nPovTotalFromPARTS;
+/// Declarations started for primitives (files of P); reset by PrintPovInit; 0.
 extern int nPovTotalFromP;
-/// Appended to every PovName ("_lgeo" in the LGEO test scene).
+/// Appended to every identifier PovName makes, except a cut one: "", and "_lgeo" in the scene of
+/// -test -lgeo.
 extern char PovNameSuffix[8];
 
 /// Writes part's declaration (and those of sub-files not yet declared).
@@ -312,16 +327,25 @@ void PrintDatLine(FILE* fp, const LineEntry* line);
 
 // ---------------------------------------------------------------- trailer
 
+/// Primitives declared as their POV-Ray equivalent; reset by PrintPovInit; 0.
 extern int nPovEquivFromP;
+/// Primitives declared as the LGEO counterpart of their equivalent (-lgeo); reset by
+/// PrintPovInit; 0.
 extern int nPovLgeoFromP;
+/// Parts declared as LGEO models (-lgeo); reset by PrintPovInit; 0.
 extern int nPovLgeoFromPARTS;
+/// Parts declared as Brenholt models (-kv); 0, not reset by PrintPovInit.
 extern int nPovKvFromPARTS;
+/// Primitives declared as Brenholt models: there are none, so it stays 0 (a column of the
+/// statistics).
 extern int nPovKvFromP;
+/// Parts declared through TQRPARTS files; reset by PrintPovInit; 0.
 extern int nPovTqrFromPARTS;
+/// Primitives declared through TQRPARTS files; reset by PrintPovInit; 0.
 extern int nPovTqrFromP;
-/// The LGEO tables have been read in this process.
+/// 1 once the LGEO tables have been read: they are read once per process; 0.
 extern int LgeoTabsRead;
-/// Centre of the main model's box.
+/// Centre of the main model's box, set by the trailer before the camera and lights use it.
 extern float BBoxCenter[3];
 
 /// Prepares the scene writer; 0, or -1 when the LGEO tables could not be read.
@@ -353,10 +377,11 @@ struct CameraDataS {
     float HorMin, HorMax;     ///< extent along HorAxis
     float VerMin, VerMax;     ///< extent along VerAxis
 };
+/// The automatic camera: set up by PreCalcCamera, widened by CalcCameraAddPoint.
 extern CameraDataS CameraData;
-/// Look-at point computed by CalcCamera.
+/// Look-at point computed by CalcCamera; stays 0,0,0 without a camera (-ic).
 extern float LookAt[3];
-/// Camera location computed by CalcCamera.
+/// Camera location computed by CalcCamera; stays 0,0,0 without a camera (-ic).
 extern float Location[3];
 
 /// Fills CameraData from the settings.
@@ -376,10 +401,14 @@ struct LightEntry {
     float Rgb[4];         ///< colour 0..1
     unsigned char Flags;  ///< kLightGlobe
 };
+/// LightEntry flag: Position holds latitude, longitude and radius (-lg and the default lights).
 constexpr unsigned char kLightGlobe = 0x01;
 
+/// The light list: the -lg and -lc options in their order, then the default lights; null.
 extern LightEntry* Lights;
+/// Lights in the list; 0.
 extern int nLights;
+/// Lights allocated; 0.
 extern int nLightsAlloc;
 
 /// New zero-filled light at the end of the list, or null (reported).

@@ -18,11 +18,13 @@ float BBoxCenter[3];
 
 namespace {
 
+// -f: a checkered floor (c) with squares of one stud pitch (20), or a grey one, at TqFloorY.
 const char kCheckeredFloor[] =
     "object {\n\tplane { y, TqFloorY hollow }\n\ttexture { pigment { checker color rgb <0.9,0.1,0.1> color rgb <0.8,0.8,0.8> scale 20 } }\n}\n\n";
 const char kGreyFloor[] =
     "object {\n\tplane { y, TqFloorY hollow }\n\ttexture {\n\t\tpigment { color rgb <0.8,0.8,0.8> }\n\t\tfinish { ambient 0.4 diffuse 0.4 }\n\t}\n}\n\n";
 
+// The word the -v file list shows for what was written; none for a file not written.
 const char* PovStateWord(unsigned char state) {
     switch (state) {
         case kPovEmpty:
@@ -42,6 +44,7 @@ const char* PovStateWord(unsigned char state) {
     }
 }
 
+// One statistics line: the count among parts and among primitives, each with its share.
 void PrintSourceLine(FILE* fp, const char* prefix, const char* label, int fromParts, int fromP) {
     fprintf(fp, "%s%s%5d %-6s", prefix, label, fromParts,
             PovStatPct(fromParts, nPovTotalFromPARTS));
@@ -59,6 +62,7 @@ bool PrintModelData(FILE* fp, const PartEntry* model) {
         ReportNonFiniteSceneValue();
         return false;
     }
+    // Centre and size are derived in the scene from Min and Max; their values follow as comments.
     PrintPovBookmark(fp, "ModelData");
     fprintf(fp, "#declare TqModelBBoxMin = %s;\n", PovGGG(model->BBox));
     fprintf(fp, "#declare TqModelBBoxMax = %s;\n", PovGGG(model->BBox + 3));
@@ -74,6 +78,9 @@ bool PrintModelData(FILE* fp, const PartEntry* model) {
 
 }  // namespace
 
+// Everything a scene starts from, before loading: the header's inputs, the counters, the cut
+// names, the LGEO tables (read once per process) and the camera's directions, which must be ready
+// when the loader offers the first point of the model.
 int PrintPovInit(const char* modelPath, PrintPovHeaderExtraFuncT extra, void* userData) {
     PrintPovHeaderInputFullPath = modelPath;
     PrintPovHeaderExtraFunc = extra;
@@ -94,6 +101,9 @@ int PrintPovInit(const char* modelPath, PrintPovHeaderExtraFuncT extra, void* us
 }
 
 int PrintPovTrailer(FILE* fp, int loadResult) {
+    // A failed load or an empty model gets the banner over the scene instead. After that the
+    // order matters: the box variables come first (the floor uses TqFloorY), the camera before
+    // the lights (they are placed at the camera's distance), the end files last.
     PartEntry* model = &Parts[0];
     if (loadResult != 0) return PrintPovErrFile(fp, -1);
     if (model->nPovObjects == 0 || !model->LoadFlags.BBoxValid) return PrintPovErrFile(fp, -2);
@@ -118,6 +128,7 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
         PrintPovIncludeFile(fp, "Lights", TqPov.IncludeLights);
     }
     PrintPovModel(fp);
+    // The statistics, and the files that were not handled, go into the scene as comments.
     PrintPovBookmark(fp, "Statistics");
     PrintPovStatistics(fp, "// ");
     for (int i = 0; i < nParts; i++) {
@@ -128,6 +139,7 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
         if (part->PovState == kPovNotWritten)
             fprintf(fp, "// WARNING: %s not written to POV file\n", part->DatName);
     }
+    // The scene refuses an image of another shape; this tells the user before rendering.
     if (TqPov.AspectRatio != 0)
         fprintf(StdErr, "Remember to use aspect ratio %g for size of rendering.\n",
                 TqPov.AspectRatio);
@@ -142,6 +154,8 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
     return 0;
 }
 
+// The model object, in the default colour (-c) where the model has colour 16 surfaces for it; the
+// LGEO "_clear" model in a transparent default colour; and the slope copy above quality 0.
 void PrintPovModel(FILE* fp) {
     const PartEntry* model = &Parts[0];
     const LgeoElmt* element = FindLgeoElmt(model->DatName, 0);
@@ -167,6 +181,9 @@ int PrintPovErrFile(FILE* fp, int code) {
     // A scene that failed before any declaration still gets its header, so that the banner
     // below it tells why the file does not render.
     if (!PovHeaderPrinted) PrintPovHeader(fp);
+    // Comment lines of 79 characters overwrite every byte after the header. A stdio stream cannot
+    // be shortened, so the last line may reach past the old end. POV-Ray then renders an empty
+    // scene, and whoever opens the file reads why.
     long end = ftell(fp);
     fseek(fp, PovEndOfHeaderPosition, SEEK_SET);
     const char* text = code == -2 ? "Empty model" : "Error occurred";
@@ -176,6 +193,7 @@ int PrintPovErrFile(FILE* fp, int code) {
     return code;
 }
 
+// Rounded half up, in 64 bits so that a * 100 cannot overflow.
 const char* PovStatPct(int a, int b) {
     int p = b != 0 ? (int)(((long long)a * 100 + b / 2) / b) : 0;
     char text[24];
@@ -238,6 +256,7 @@ void PrintDebugTable(FILE* fp, const char* prefix) {
 
 }  // namespace
 
+// The same statistics end the scene as comments (prefix "// ") and the run on the console.
 int PrintPovStatistics(FILE* fp, const char* prefix) {
     const PartEntry* model = &Parts[0];
     if (TqVerboseOption) PrintFileList(fp, prefix);

@@ -24,6 +24,7 @@ constexpr double kDefaultLongitude = 45;
 // lies inside its box, so its pixels keep well clear of the 3% border.
 constexpr double kTurntableFill = 0.88;
 
+// This program never links the converter, so the little vector arithmetic it needs is its own.
 struct Vec {
     double x, y, z;
 };
@@ -44,12 +45,14 @@ Vec GlobeDirection(double latitude, double longitude) {
     return {-std::sin(lambda) * std::cos(phi), std::sin(phi), std::cos(lambda) * std::cos(phi)};
 }
 
+// Seven significant digits, about what tqr's single-precision numbers hold.
 std::string FormatNumber(double v) {
     char text[32];
     snprintf(text, sizeof(text), "%.7g", v);
     return text;
 }
 
+// Every frame and the GIF are checked before the first render, so that a refusal costs nothing.
 bool CheckFrameOverwrite(const Tools& tools, const RenderOptions& o, int frames) {
     std::vector<std::string> paths;
     for (int i = 1; i <= frames; i++) paths.push_back(FramePath(o.out, i));
@@ -74,6 +77,7 @@ bool PrepareStepJobs(const Tools& tools, const RenderOptions& o, const std::stri
         job.label = "frame " + std::to_string(i) + "/" + std::to_string(frames);
         job.call.scene = scene;
         job.call.clockGiven = true;
+        // Halfway between two step numbers, clear of the comparison's edge.
         job.call.clock = i - 0.5;
         job.call.libraryDirs = dirs;
         jobs->push_back(job);
@@ -81,6 +85,8 @@ bool PrepareStepJobs(const Tools& tools, const RenderOptions& o, const std::stri
     return true;
 }
 
+// Turntable frames differ in their camera, which is part of the scene: each frame converts its
+// own scene just before its render.
 bool PrepareTurntableJobs(const Tools& tools, const RenderOptions& o, const std::string& workDir,
                           const std::string& sceneDir, std::vector<RenderJob>* jobs) {
     std::vector<std::vector<std::string>> frameOptions;
@@ -107,6 +113,8 @@ bool AssembleAnimation(const Tools& tools, const RenderOptions& o, int frames) {
         ProgressForward("  " + ShellCommand(AnimationCommand("ffmpeg", o, frames)));
         return true;
     }
+    // The GIF, too, is written under a partial name and renamed when complete; the output is
+    // ffmpeg's last argument.
     std::string partial = PartialPath(gif);
     RegisterTemporary(partial);
     std::vector<std::string> args = AnimationCommand(tools.ffmpeg, o, frames);
@@ -125,6 +133,8 @@ bool AssembleAnimation(const Tools& tools, const RenderOptions& o, int frames) {
 
 }  // namespace
 
+// One distance for every frame, the largest any of them needs, so that the model keeps its size
+// as it turns. The camera looks at the box's centre, so the corners are taken relative to it.
 double TurntableRadius(const double box[6], double latitude, double longitude0, int frames,
                        double viewingAngle, double aspect, double fill) {
     // tqr turns an exact pole into 89.999 degrees for the same reason: the sky must not be
@@ -135,6 +145,7 @@ double TurntableRadius(const double box[6], double latitude, double longitude0, 
     double radius = 0;
     for (int k = 0; k < frames; k++) {
         Vec f = GlobeDirection(latitude, longitude0 + 360.0 * k / frames);
+        // The picture's axes as tqr builds them from its default sky, -y (up in LDraw).
         Vec side = Unit(Cross(f, Vec{0, -1, 0})), up = Unit(Cross(side, f));
         for (int corner = 0; corner < 8; corner++) {
             Vec c = {corner & 1 ? half[0] : -half[0], corner & 2 ? half[1] : -half[1],
@@ -156,6 +167,8 @@ void CameraFromOptions(const std::vector<std::string>& tqrOptions, double* latit
     *viewingAngle = kDefaultViewingAngle;
     for (const std::string& o : tqrOptions) {
         double la, lo, a;
+        // The last setting wins, as in tqr. A digit must follow "-ca", which keeps -car (the
+        // aspect ratio) out; an angle tqr would refuse leaves the default.
         if (sscanf(o.c_str(), "-cg%lf,%lf", &la, &lo) == 2) {
             *latitude = la;
             *longitude = lo;
@@ -168,6 +181,7 @@ void CameraFromOptions(const std::vector<std::string>& tqrOptions, double* latit
 
 bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const std::string& workDir,
                       std::vector<std::vector<std::string>>* frameOptions) {
+    // A probe conversion: only the bounding box it writes is used, and the scene goes at once.
     std::string probe = JoinPath(workDir, "probe.pov");
     ProgressNote("converting %s", options.model.c_str());
     if (!RunConversion(tools, ConversionArguments(options, probe, {}), workDir, false).ok)
@@ -185,6 +199,7 @@ bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const st
                                     (double)options.width / options.height, kTurntableFill);
     for (int k = 0; k < options.turntable; k++) {
         double lon = longitude + 360.0 * k / options.turntable;
+        // A radius of 0 would ask tqr for its automatic fit, frame by frame: at least 1.
         frameOptions->push_back({"-cg" + FormatNumber(latitude) + "," + FormatNumber(lon) + "," +
                                  FormatNumber(std::max(radius, 1.0))});
     }
@@ -215,6 +230,7 @@ int RunAnimation(const Tools& tools, const RenderOptions& options, const std::st
                                   : PrepareTurntableJobs(tools, options, workDir, sceneDir, &jobs);
     if (!prepared || InterruptSignal()) return 1;
     std::vector<std::string> look = LookLibraryDirs(tools, options);
+    // The look's directory goes first, as for a still.
     for (RenderJob& job : jobs) {
         job.call.libraryDirs.insert(job.call.libraryDirs.begin(), look.begin(), look.end());
         job.finalPath = FramePath(options.out, (int)(&job - jobs.data()) + 1);

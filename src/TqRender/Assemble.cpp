@@ -21,6 +21,8 @@ std::string AddBand(const Raster& band, int index, int count, Raster* joined) {
         band.channels != joined->channels)
         return "the bands differ in size or channels";
     if (count > band.height) return "more bands than rows";
+    // Each band's rows follow from its place and the number of bands, as in the plan, so the
+    // bands must come all of them and in order.
     int first, last;
     BandRows(band.height, count, index, &first, &last);
     size_t stride = (size_t)band.width * band.channels;
@@ -45,6 +47,7 @@ int RunAssemble(const RenderOptions& options) {
         }
         if (InterruptSignal()) return 1;
     }
+    // Like every picture: written under a partial name, renamed when complete.
     std::string partial = PartialPath(options.out);
     RegisterTemporary(partial);
     if (!WritePng(partial, joined)) {

@@ -19,12 +19,18 @@ namespace tqrender {
 namespace {
 
 // Read by the signal handler: only lock-free scalars. A slot holds a running child or 0.
+// --jobs allows at most 256 renders at once, so the table does not fill up.
 constexpr int kMaxChildren = 512;
 volatile sig_atomic_t gInterrupt = 0;
 volatile pid_t gChildren[kMaxChildren];
 
+// Touched by the main flow only: the handler removes no files, the run does that after its
+// children have ended.
 std::vector<std::string> gTemporaries;
 
+// Only async-signal-safe work: note the first signal (it makes the exit status) and pass
+// SIGTERM on to the children; the run then sees them end and removes its partial files. Ctrl-C
+// on a terminal reaches the children anyway, a SIGTERM or SIGHUP sent to this process would not.
 void OnStopSignal(int signalNumber) {
     if (!gInterrupt) gInterrupt = signalNumber;
     for (int i = 0; i < kMaxChildren; i++) {
@@ -65,19 +71,26 @@ int InterruptSignal() {
     return gInterrupt;
 }
 
+// posix_spawn with an argument vector: no shell sees the arguments, so a model or directory name
+// with blanks, quotes or '$' needs no quoting, and this process is not copied before the exec.
+// The program is a path found beforehand, so there is no PATH search here.
 pid_t StartChild(const std::string& program, const std::vector<std::string>& argv, int outFd,
                  int errFd) {
+    // The copies made by dup2 lose close-on-exec; the originals (O_CLOEXEC) reach no child.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
     if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
+    // An ignored signal stays ignored across exec: started from nohup or a background shell, a
+    // child would otherwise shrug off our SIGTERM, or SIGPIPE once its reader has gone.
     sigset_t defaults;
     sigemptyset(&defaults);
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, s);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    // posix_spawn wants char* const[] but does not write to the strings.
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -85,6 +98,7 @@ pid_t StartChild(const std::string& program, const std::vector<std::string>& arg
     int status = posix_spawn(&pid, program.c_str(), &actions, &attributes, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    // glibc reports a program that cannot be executed here, not as a child that exits 127.
     if (status != 0) return -1;
     Remember(pid);
     return pid;
@@ -92,6 +106,7 @@ pid_t StartChild(const std::string& program, const std::vector<std::string>& arg
 
 int WaitChild(pid_t pid) {
     int status = 0;
+    // EINTR comes from our own handler, which has already told the child to stop: wait on.
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) {
             Forget(pid);
@@ -99,6 +114,7 @@ int WaitChild(pid_t pid) {
         }
     }
     Forget(pid);
+    // A child killed by a signal counts as 128 + signal, as a shell reports it.
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
@@ -112,6 +128,8 @@ void StopChildren() {
 
 int RunChildToFiles(const std::string& program, const std::vector<std::string>& argv,
                     const std::string& outPath, const std::string& errPath) {
+    // Files rather than a pipe: the output is read once the child has ended, and a file, unlike
+    // an unread pipe, never fills up and stalls the writer.
     int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     pid_t pid = outFd >= 0 && errFd >= 0 ? StartChild(program, argv, outFd, errFd) : -1;
@@ -137,6 +155,7 @@ void RemoveTemporaries() {
 }
 
 std::string MakeTemporaryDirectory() {
+    // mkdtemp creates the directory with mode 0700 under a name no other run can take.
     const char* base = getenv("TMPDIR");
     std::string pattern = JoinPath(base && *base ? base : "/tmp", "tqr-render-XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());

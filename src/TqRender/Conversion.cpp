@@ -31,6 +31,7 @@ bool IsRoutineLine(const std::string& line) {
     for (const char* prefix : kRoutinePrefixes) {
         if (line.rfind(prefix, 0) == 0) return true;
     }
+    // tqr's version line, and the indented column heads of its statistics table.
     if (line.find(" - LDraw to POV-Ray converter") != std::string::npos) return true;
     size_t first = line.find_first_not_of(' ');
     return first != std::string::npos && line.compare(first, 5, "PARTS") == 0;
@@ -40,12 +41,14 @@ std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
+        // A CR-LF line end would defeat the prefix tests and print a stray carriage return.
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
     }
     return lines;
 }
 
+// Both options take part models from an LGEO directory.
 bool UsesLgeo(const std::vector<std::string>& tqrOptions) {
     for (const std::string& o : tqrOptions) {
         if (o == "-lgeo" || o == "-kv") return true;
@@ -53,7 +56,8 @@ bool UsesLgeo(const std::vector<std::string>& tqrOptions) {
     return false;
 }
 
-// Value of a "// NAME: value (how it was found)" header line of a scene.
+// Value of a "// NAME: value (how it was found)" header line of a scene; the note in
+// parentheses is dropped, and "" stands for a line that is absent or empty.
 std::string HeaderValue(const std::string& head, const char* name) {
     std::string key = std::string("// ") + name + ":";
     size_t at = head.find("\n" + key);
@@ -67,6 +71,7 @@ std::string HeaderValue(const std::string& head, const char* name) {
     return value;
 }
 
+// The three numbers of "<x,y,z>" after the first occurrence of name.
 bool ReadVector(const std::string& text, const char* name, double* v) {
     size_t at = text.find(name);
     if (at == std::string::npos) return false;
@@ -101,6 +106,8 @@ std::vector<std::string> LookConversionOptions(const RenderOptions& options) {
 std::vector<std::string> ConversionArguments(const RenderOptions& options,
                                              const std::string& scenePath,
                                              const std::vector<std::string>& extra) {
+    // The camera is made for the picture's own shape; -o replaces a scene left in a kept or plan
+    // directory by an earlier run, where tqr would refuse.
     char aspect[32];
     snprintf(aspect, sizeof(aspect), "-car%.6g", (double)options.width / options.height);
     // "tqr" as the command name: the scene records its command line, and a kept scene should
@@ -131,6 +138,8 @@ std::string InterestingConverterLines(const std::string& out, const std::string&
     for (const std::string& line : outLines) {
         if (!line.empty() && !IsRoutineLine(line)) kept += line + "\n";
     }
+    // After a failure every line of standard error stays, routine ones too: they show how far
+    // tqr got.
     for (const std::string& line : SplitLines(err)) {
         if (!line.empty() && (!ok || !IsRoutineLine(line))) kept += line + "\n";
     }
@@ -138,6 +147,7 @@ std::string InterestingConverterLines(const std::string& out, const std::string&
 }
 
 int StepsReported(const std::string& messages) {
+    // tqr reports a count for every model and submodel with steps; the frames cover the largest.
     int steps = 0;
     const char kKey[] = "Number of steps: ";
     for (size_t at = messages.find(kKey); at != std::string::npos;
@@ -155,8 +165,10 @@ Conversion RunConversion(const Tools& tools, const std::vector<std::string>& arg
     std::string out, err;
     ReadWholeFile(outPath, &out);
     ReadWholeFile(errPath, &err);
+    // Status 0 alone is not enough: a listing option among the user's ends tqr without a scene.
     result.ok = status == 0 && PathExists(args.back());
     result.steps = StepsReported(err + out);
+    // Once interrupted, tqr's last words are only its reaction to our signal.
     if (InterruptSignal()) return result;
     result.output = InterestingConverterLines(out, err, result.ok);
     if (quiet && result.ok) return result;
@@ -181,12 +193,15 @@ std::vector<std::string> SceneLibraryDirs(const std::string& scene) {
     head.resize((size_t)in.gcount() + 1);
     std::vector<std::string> dirs;
     std::string ldraw = HeaderValue(head, "LDRAWDIR");
+    // The scene includes TQRPARTS files by bare name. tqr matches names regardless of case,
+    // POV-Ray does not, so either spelling of the directory may be the one on disk.
     if (!ldraw.empty()) {
         for (const char* name : {"TQRPARTS", "tqrparts"}) {
             if (IsDirectory(JoinPath(ldraw, name))) dirs.push_back(JoinPath(ldraw, name));
         }
     }
     std::string lgeo = HeaderValue(head, "LGEODIR");
+    // LGEO's include files lie in its directory or in its lg and ar subdirectories.
     if (!lgeo.empty()) {
         for (const char* sub : {"", "lg", "ar"}) {
             std::string dir = *sub ? JoinPath(lgeo, sub) : lgeo;

@@ -42,6 +42,8 @@ std::string DefaultOutputPath(const std::string& model) {
     return StemOf(model) + ".png";
 }
 
+// Three digits keep frames in name order up to 999; past that %03d simply prints more digits,
+// which ffmpeg still finds through the same %03d of FramePattern.
 std::string FramePath(const std::string& out, int index) {
     char number[16];
     snprintf(number, sizeof(number), "-%03d.png", index);
@@ -74,6 +76,8 @@ std::string RenderStatePath(const std::string& output) {
     return JoinPath(DirName(output), StemOf(output) + ".pov-state");
 }
 
+// lstat: a symbolic link counts even when it dangles, so replacing it needs --force; the rename
+// that publishes a picture replaces the link itself, never what it points to.
 bool PathExists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
@@ -85,6 +89,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectories(const std::string& path) {
+    // Judged by what is there afterwards: a directory that already existed is success too.
     std::error_code ec;
     fs::create_directories(path, ec);
     return IsDirectory(path);
@@ -102,6 +107,7 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
 bool WriteWholeFile(const std::string& path, std::string_view text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), (std::streamsize)text.size());
+    // Checked after close: a full disk often shows only when the last buffer is flushed.
     out.close();
     return !out.fail();
 }
@@ -115,9 +121,13 @@ bool CopyDirectoryFiles(const std::string& from, const std::string& to) {
                       fs::copy_options::overwrite_existing, ec);
         if (ec) ok = false;
     }
+    // ec still set here means the directory could not be listed at all.
     return ok && !ec;
 }
 
+// Plain words stay bare so that printed commands read naturally. Anything else goes in single
+// quotes, inside which a shell takes every character as it is except the quote itself, which
+// is written as '\'' (close, escaped quote, reopen).
 std::string ShellQuote(const std::string& arg) {
     const char kSafe[] = "@%+=:,./-_";
     bool plain = !arg.empty();

@@ -9,6 +9,7 @@ namespace tqrender {
 
 namespace {
 
+// A long option by its full name, and whether it takes a value (--name=value or --name value).
 struct OptionSpec {
     const char* name;
     bool needsValue;
@@ -56,7 +57,8 @@ const OptionSpec* FindOption(const std::string& name, std::string* error) {
     return nullptr;
 }
 
-// A whole decimal number in [low, high]; no sign, no trailing text.
+// A whole decimal number in [low, high]; no sign, no trailing text. At most six digits, so
+// that atoi cannot overflow before the range is checked.
 bool ParseCount(const std::string& text, int low, int high, int* value) {
     if (text.empty() || text.size() > 6) return false;
     for (char c : text) {
@@ -71,7 +73,7 @@ bool ParseCount(const std::string& text, int low, int high, int* value) {
 bool ParseSize(const std::string& text, int* width, int* height) {
     size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
-    // POV-Ray wants at least a few pixels each way; 16384 keeps the memory of a band sane.
+    // 16384 each way bounds a picture that --assemble holds whole: 1 GiB at 4 bytes a pixel.
     return ParseCount(text.substr(0, x), 1, 16384, width) &&
            ParseCount(text.substr(x + 1), 1, 16384, height);
 }
@@ -83,6 +85,7 @@ bool ApplyValueOption(const std::string& name, const std::string& value, RenderO
         ok = ParseSize(value, &o->width, &o->height);
         if (!ok) *error = "bad --size '" + value + "': expected WIDTHxHEIGHT, e.g. 800x600";
     } else if (name == "look") {
+        // A bad value is reported; what is stored then does not matter, the run stops.
         ok = value == "studio" || value == "plain";
         o->look = value == "plain" ? Look::kPlain : Look::kStudio;
         if (!ok) *error = "bad --look '" + value + "': expected studio or plain";
@@ -122,6 +125,7 @@ bool ScanLongOption(int argc, char** argv, int* index, RenderOptions* o, std::st
     std::string name = arg.substr(0, equals);
     const OptionSpec* spec = FindOption(name, error);
     if (!spec) return false;
+    // An abbreviation gives way to the full name from here on.
     name = spec->name;
     if (!spec->needsValue) {
         if (equals != std::string::npos) *error = "option '--" + name + "' takes no value";
@@ -155,6 +159,8 @@ bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& po
 
 }  // namespace
 
+// The record's scalar fields have no initialisers: the reset zeroes them, then every default is
+// set by name, so that this is the one place to read them.
 void SetRenderDefaults(RenderOptions* options) {
     *options = RenderOptions{};
     options->width = 800;
@@ -173,6 +179,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
     std::vector<std::string> positional;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
+        // The rest belongs to tqr, even what looks like our own options.
         if (arg == "--") {
             options->tqrOptions.assign(argv + i + 1, argv + argc);
             break;
@@ -185,6 +192,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
             *error = "unknown option '" + arg + "'";
             return false;
         } else {
+            // A lone "-" is a file name like any other (tqr gets it as "./-").
             positional.push_back(arg);
         }
     }

@@ -19,6 +19,7 @@ struct PlanFrame {
     std::vector<std::string> extra;  // tqr options of this frame; empty = shared scene
 };
 
+// Bands lie beside the plan, named after OUT and numbered from 01.
 std::string BandPath(const RenderOptions& o, int index) {
     char suffix[32];
     snprintf(suffix, sizeof(suffix), "-band-%02d.tga", index + 1);
@@ -39,6 +40,7 @@ bool StillCommands(const Tools& tools, const RenderOptions& o, const std::string
                    std::vector<std::string>* bands) {
     if (!ConvertInto(tools, o, workDir, base.scene, {}, false, nullptr)) return false;
     for (const std::string& dir : SceneLibraryDirs(base.scene)) base.libraryDirs.push_back(dir);
+    // --jobs N asks for N bands; never more bands than rows.
     int count = std::min(o.jobsGiven ? o.jobs : kDefaultBands, o.height);
     for (int i = 0; i < count; i++) {
         PovrayCall call = base;
@@ -51,7 +53,9 @@ bool StillCommands(const Tools& tools, const RenderOptions& o, const std::string
     return true;
 }
 
-// The commands of an animation: one per frame, straight to the frame's final name.
+// The commands of an animation: one per frame, straight to the frame's final name (nothing of
+// this program runs beside them to rename a partial file). Building steps share one scene and
+// differ in the clock; turntable frames get a scene each, beside the plan.
 bool FrameCommands(const Tools& tools, const RenderOptions& o, const std::string& workDir,
                    const PovrayCall& base, std::vector<std::string>* commands) {
     std::vector<std::vector<std::string>> turntable;
@@ -80,6 +84,8 @@ bool FrameCommands(const Tools& tools, const RenderOptions& o, const std::string
     return true;
 }
 
+// The look's include files go beside the plan, so that its directory holds what the commands
+// include; LGEO and TQRPARTS files are found at the paths the scenes record.
 bool PreparePlanDir(const Tools& tools, const RenderOptions& o, std::string* dir) {
     *dir = DirName(o.planFile);
     if (!dir->empty() && !MakeDirectories(*dir)) {
@@ -93,6 +99,8 @@ bool PreparePlanDir(const Tools& tools, const RenderOptions& o, std::string* dir
     return true;
 }
 
+// Frames are joined by ffmpeg, as after a render; the bands of a still by this program's
+// --assemble, which gets --force only when the user gave it here.
 std::string AssembleCommand(const Tools& tools, const RenderOptions& o,
                             const std::vector<std::string>& bands, int frames) {
     if (bands.empty()) return ShellCommand(AnimationCommand("ffmpeg", o, frames));
@@ -105,6 +113,8 @@ std::string AssembleCommand(const Tools& tools, const RenderOptions& o,
 
 }  // namespace
 
+// Nearly equal shares: each band starts on the row after the previous one's last, so together
+// they cover every row once.
 void BandRows(int height, int count, int index, int* firstRow, int* lastRow) {
     *firstRow = (int)((long)index * height / count) + 1;
     *lastRow = (int)((long)(index + 1) * height / count);
@@ -117,6 +127,7 @@ int WritePlan(const Tools& tools, const RenderOptions& o, const std::string& wor
     if (!PreparePlanDir(tools, o, &dir)) return 1;
     PovrayCall base;
     base.scene = JoinPath(dir, StemOf(o.out) + ".pov");
+    // The commands run unattended and side by side: progress output would only garble logs.
     base.quiet = true;
     if (o.look == Look::kStudio) base.libraryDirs.push_back(dir.empty() ? "." : dir);
     // A turntable says so itself, before its probe conversion.
@@ -134,6 +145,7 @@ int WritePlan(const Tools& tools, const RenderOptions& o, const std::string& wor
     ProgressNote("%zu commands in %s; run them with: parallel < %s", commands.size(),
                  o.planFile.c_str(), ShellQuote(o.planFile).c_str());
     ProgressNote("then assemble the result with the command printed on standard output");
+    // Standard output holds only that command, so it can be redirected into a script.
     printf("%s\n", AssembleCommand(tools, o, bands, (int)commands.size()).c_str());
     fflush(stdout);
     return 0;

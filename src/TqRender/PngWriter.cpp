@@ -22,6 +22,7 @@ const uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,    9,    13
 const uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
+// Deflate's limits: matches reach 32 KiB back and are 3 to 258 bytes long.
 constexpr int kWindow = 32768;
 constexpr int kHashBits = 15;
 constexpr int kMaxChain = 48;  // enough for pictures: long runs are found at once
@@ -30,7 +31,8 @@ constexpr int kMaxMatch = 258;
 class BitWriter {
 public:
     explicit BitWriter(std::string* out) : out_(out) {}
-    // Deflate packs values from the least significant bit up.
+    // Deflate packs values from the least significant bit up. At most 7 bits wait between
+    // calls, so a value of up to 25 bits fits the buffer.
     void Put(uint32_t value, int count) {
         bits_ |= value << used_;
         used_ += count;
@@ -46,6 +48,7 @@ public:
         for (int i = 0; i < length; i++) reversed |= ((code >> i) & 1) << (length - 1 - i);
         Put(reversed, length);
     }
+    // The last byte is padded with zero bits.
     void Flush() {
         if (used_ > 0) out_->push_back((char)(bits_ & 0xFF));
         bits_ = 0;
@@ -58,6 +61,8 @@ private:
     int used_ = 0;
 };
 
+// The fixed literal/length code: 0-143 in 8 bits from 0x30, 144-255 in 9 bits from 0x190,
+// 256-279 in 7 bits from 0, 280-287 in 8 bits from 0xC0.
 void PutLiteral(BitWriter* w, int value) {
     if (value < 144)
         w->PutCode(0x30 + value, 8);
@@ -69,6 +74,8 @@ void PutLiteral(BitWriter* w, int value) {
         w->PutCode(0xC0 + value - 280, 8);
 }
 
+// The largest length code whose base fits, then the rest in its extra bits; the distance the
+// same way, with the fixed five-bit distance codes.
 void PutMatch(BitWriter* w, int length, int distance) {
     int l = 28;
     while (kLengthBase[l] > length) l--;
@@ -80,11 +87,13 @@ void PutMatch(BitWriter* w, int length, int distance) {
     w->Put(distance - kDistanceBase[d], kDistanceExtra[d]);
 }
 
+// Three bytes: the shortest match deflate allows.
 uint32_t Hash3(const uint8_t* p) {
     return ((p[0] << 10) ^ (p[1] << 5) ^ p[2]) & ((1u << kHashBits) - 1);
 }
 
-// Longest earlier match at pos within the window, following the hash chain.
+// Longest earlier match at pos within the window, following the hash chain. prev is a ring
+// over the window; a slot is reused only after its position has fallen out of reach.
 int FindMatch(const std::vector<uint8_t>& data, size_t pos, const std::vector<int>& head,
               const std::vector<int>& prev, int* distance) {
     int best = 0;
@@ -104,13 +113,15 @@ int FindMatch(const std::vector<uint8_t>& data, size_t pos, const std::vector<in
     return best;
 }
 
-// One final block with the fixed codes.
+// One final block with the fixed codes: no code tables to build or store. Matching is greedy,
+// the longest match at each position; every position it covers enters the hash chains.
 std::string Deflate(const std::vector<uint8_t>& data) {
     std::string out;
     BitWriter w(&out);
     w.Put(1, 1);  // last block
     w.Put(1, 2);  // fixed Huffman codes
     std::vector<int> head(1u << kHashBits, -1), prev(kWindow, -1);
+    // A position without two more bytes after it cannot start a match.
     auto insert = [&](size_t p) {
         if (p + 2 >= data.size()) return;
         uint32_t h = Hash3(&data[p]);
@@ -130,11 +141,12 @@ std::string Deflate(const std::vector<uint8_t>& data) {
             insert(pos++);
         }
     }
-    PutLiteral(&w, 256);
+    PutLiteral(&w, 256);  // end of block
     w.Flush();
     return out;
 }
 
+// The zlib trailer: a checksum of the uncompressed data, modulo the largest prime below 65536.
 uint32_t Adler32(const std::vector<uint8_t>& data) {
     uint32_t a = 1, b = 0;
     for (uint8_t byte : data) {
@@ -144,6 +156,8 @@ uint32_t Adler32(const std::vector<uint8_t>& data) {
     return (b << 16) | a;
 }
 
+// The CRC-32 every PNG chunk ends with (the reflected polynomial 0xEDB88320), one table lookup
+// per byte; the table is built on first use.
 uint32_t Crc32(const std::string& bytes) {
     static const std::array<uint32_t, 256> kTable = [] {
         std::array<uint32_t, 256> t{};
@@ -159,10 +173,12 @@ uint32_t Crc32(const std::string& bytes) {
     return c ^ 0xFFFFFFFFu;
 }
 
+// PNG's numbers are big-endian.
 void AppendBig32(std::string* out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out->push_back((char)((v >> shift) & 0xFF));
 }
 
+// Length, type, data, then a CRC over the type and data (not the length).
 void AppendChunk(std::string* png, const char* type, const std::string& data) {
     AppendBig32(png, (uint32_t)data.size());
     std::string typed = std::string(type, 4) + data;
@@ -170,12 +186,15 @@ void AppendChunk(std::string* png, const char* type, const std::string& data) {
     AppendBig32(png, Crc32(typed));
 }
 
+// The neighbour (left a, above b, above-left c) closest to a + b - c; ties go to a, then b.
 int Paeth(int a, int b, int c) {
     int p = a + b - c, pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
     return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
 }
 
-// Filters one row five ways and keeps the one with the smallest sum of signed magnitudes.
+// Filters one row five ways and keeps the one with the smallest sum of signed magnitudes:
+// residues near zero either way compress best. Neighbours are one pixel (bpp bytes) apart, and
+// count as zero above the first row and left of the edge. The filter type byte leads the row.
 void AppendFilteredRow(const uint8_t* row, const uint8_t* above, size_t stride, int bpp,
                        std::vector<uint8_t>* out) {
     std::vector<uint8_t> best, trial(stride);
@@ -216,14 +235,16 @@ std::string EncodePng(const Raster& raster) {
     std::string header;
     AppendBig32(&header, (uint32_t)raster.width);
     AppendBig32(&header, (uint32_t)raster.height);
+    // 8 bits a channel; colour type 6 is RGBA, 2 is RGB.
     header += std::string("\x08", 1) + (raster.channels == 4 ? '\x06' : '\x02');
     header += std::string(3, '\0');  // deflate, adaptive filters, no interlace
     AppendChunk(&png, "IHDR", header);
     // POV-Ray's own PNGs say sRGB with the matching gamma; joined bands should look the same.
     std::string gamma;
-    AppendBig32(&gamma, 45455);
+    AppendBig32(&gamma, 45455);  // 1/2.2 in units of 1/100000
     AppendChunk(&png, "gAMA", gamma);
     AppendChunk(&png, "sRGB", std::string(1, '\0'));
+    // The zlib wrapper PNG wants: a header (deflate, 32 KiB window, check bits) and Adler-32.
     std::string zlib = "\x78\x9c" + Deflate(filtered);
     AppendBig32(&zlib, Adler32(filtered));
     AppendChunk(&png, "IDAT", zlib);

@@ -18,7 +18,8 @@ std::string Quoted(const std::string& path) {
 
 void AddQualityOptions(const RenderOptions& options, std::vector<std::string>* args) {
     // Without jitter the samples do not depend on where a band starts, so a picture joined
-    // from bands equals one rendered whole.
+    // from bands equals one rendered whole. More effort means adaptive antialiasing (+AM2) with
+    // a lower threshold and a deeper subdivision (+R).
     switch (options.quality) {
         case Quality::kDraft:
             args->push_back("-A");
@@ -35,6 +36,8 @@ void AddQualityOptions(const RenderOptions& options, std::vector<std::string>* a
         // tqr's scene declares its settings before the look's #version 3.7 can come; the
         // option says it up front, so POV-Ray does not warn that it came late.
         args->push_back("+MV3.7");
+        // The look reads its effort and background from these; a scene rendered by hand without
+        // them gets the look's defaults (normal effort, the backdrop).
         args->push_back("Declare=TqStudioQuality=" + std::to_string((int)options.quality));
         if (options.transparent) args->push_back("Declare=TqStudioTransparent=1");
     }
@@ -44,6 +47,8 @@ bool StartsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
 }
 
+// Any "... Error:" line but a "Possible ..." one, which is only a warning; the prefixes are
+// POV-Ray's fatal complaints about the command line and the scene.
 bool IsErrorLine(const std::string& line) {
     bool error =
         line.find("Error:") != std::string::npos && line.find("Possible ") == std::string::npos;
@@ -64,9 +69,12 @@ void HandleStatus(PovrayReport* r, const std::string& segment) {
     }
 }
 
-// True when the line is part of the banner or a stage marker; updates the stage.
+// True when the line is part of the banner or a stage marker; updates the stage. The banner
+// (names, copyrights, libraries) says nothing about this render and would bury what does, and
+// the note that the user has no configuration file of POV-Ray's own is harmless.
 bool IsBannerOrMarker(PovrayReport* r, const std::string& line) {
     if (StartsWith(line, "Persistence of Vision")) r->inBanner = true;
+    // A stage marker ends the banner even if its blank line never came.
     if (r->inBanner && !StartsWith(line, "==== [")) {
         if (StartsWith(line, "Support libraries used by POV-Ray")) r->bannerEnding = true;
         return true;
@@ -90,9 +98,12 @@ void HandleLine(PovrayReport* r, const std::string& line, std::vector<std::strin
         HandleStatus(r, line);
         return;
     }
+    // Everything else is a message for the user, passed on unchanged.
     forward->push_back(line);
     if (line.find("Timed out waiting for worker thread startup") != std::string::npos)
         r->startTimedOut = true;
+    // The first error and its indented continuation lines make the one-line reason printed when
+    // the render fails; later errors are usually its consequences.
     if (r->firstError.empty() && IsErrorLine(line)) {
         r->firstError = line;
         r->errorOpen = true;
@@ -110,6 +121,7 @@ bool PovQuotable(const std::string& path) {
 }
 
 std::vector<std::string> PovrayArguments(const RenderOptions& options, const PovrayCall& call) {
+    // Bands are Targa files, which --assemble reads without an inflater; pictures are PNG.
     std::vector<std::string> args = {"povray",
                                      "+I" + Quoted(call.scene),
                                      "+O" + Quoted(call.output),
@@ -119,6 +131,7 @@ std::vector<std::string> PovrayArguments(const RenderOptions& options, const Pov
     // No display window, no pause; progress on (+V) but no option listing or statistics.
     args.insert(args.end(), {"-D", "-P", call.quiet ? "-V" : "+V", "-GS", "-GR"});
     AddQualityOptions(options, &args);
+    // A band still makes a picture of full size; only its own rows are rendered.
     if (call.firstRow > 0) {
         args.push_back("+SR" + std::to_string(call.firstRow));
         args.push_back("+ER" + std::to_string(call.lastRow));
@@ -135,6 +148,8 @@ std::vector<std::string> PovrayArguments(const RenderOptions& options, const Pov
 
 void ScanPovrayOutput(PovrayReport* report, std::string_view chunk,
                       std::vector<std::string>* forward) {
+    // POV-Ray rewrites its progress line with carriage returns and ends every other line with a
+    // line feed. A chunk may stop in the middle of either; the rest waits in pending.
     for (char c : chunk) {
         if (c == '\r') {
             HandleStatus(report, report->pending);

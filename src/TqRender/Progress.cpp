@@ -9,10 +9,12 @@ namespace tqrender {
 
 namespace {
 
+// Whether progress goes to a terminal, and the status line now on it (empty when none).
 bool gTerminal = false;
 bool gStatusShown = false;
 std::string gStatusText;
 
+// Carriage return, then erase to the end of the line: the next line starts on a clean one.
 void ClearStatus() {
     if (gStatusShown) fputs("\r\033[K", stderr);
     gStatusShown = false;
@@ -49,6 +51,7 @@ void ProgressForward(const std::string& line) {
 }
 
 void ProgressStatus(const std::string& text) {
+    // The scheduler calls this on every round; unchanged text is not written again.
     if (!gTerminal || (gStatusShown && text == gStatusText)) return;
     gStatusText = text;
     fputs("\r\033[K", stderr);
@@ -63,6 +66,7 @@ void ProgressDone() {
 }
 
 double NowSeconds() {
+    // Monotonic: a timing is not thrown off when the wall clock is set.
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (double)ts.tv_sec + ts.tv_nsec / 1e9;

@@ -23,6 +23,8 @@ bool DecodePixels(const std::string& data, size_t at, bool rle, int bytesPerPixe
     for (size_t i = 0; i < count;) {
         size_t run = 1;
         bool repeat = false;
+        // A run-length packet: the high bit means one pixel repeated, else that many raw pixels
+        // follow; the low seven bits hold the count less one. Runs may go on past a row's end.
         if (rle) {
             if (at >= data.size()) return false;
             uint8_t packet = (uint8_t)data[at++];
@@ -31,6 +33,7 @@ bool DecodePixels(const std::string& data, size_t at, bool rle, int bytesPerPixe
         }
         for (size_t k = 0; k < run && i < count; k++, i++) {
             size_t source = repeat ? at : at + k * bytesPerPixel;
+            // A band cut short (a full disk, a stopped render) is reported, never read past.
             if (source + bytesPerPixel > data.size()) return false;
             store(i, &data[source]);
         }
@@ -39,6 +42,7 @@ bool DecodePixels(const std::string& data, size_t at, bool rle, int bytesPerPixe
     return true;
 }
 
+// Targa's default order is the bottom row first.
 void FlipRows(Raster* raster) {
     size_t stride = (size_t)raster->width * raster->channels;
     for (int top = 0, bottom = raster->height - 1; top < bottom; top++, bottom--) {
@@ -54,6 +58,8 @@ std::string ReadTarga(const std::string& path, Raster* raster) {
     std::string data;
     if (!ReadWholeFile(path, &data)) return "cannot read " + path;
     if (data.size() < 18) return path + " is not a Targa file";
+    // The 18-byte header: id length, colour-map type, image type (2 plain, 10 run-length true
+    // colour), then width and height little-endian at 12 and 14, bits a pixel, descriptor.
     auto byteAt = [&](size_t i) { return (unsigned)(uint8_t)data[i]; };
     unsigned type = byteAt(2), bits = byteAt(16), descriptor = byteAt(17);
     if (byteAt(1) != 0 || (type != 2 && type != 10) || (bits != 24 && bits != 32))

@@ -26,6 +26,7 @@ bool CheckPovrayNames(const RenderOptions& o) {
     return true;
 }
 
+// A missing program or look is reported before anything is converted, with how to fix it.
 bool CheckTools(const Tools& tools, const RenderOptions& o) {
     if (tools.tqr.empty()) {
         ProgressNote("cannot find the converter 'tqr' next to this program or on PATH");
@@ -61,6 +62,7 @@ bool PrepareKeptScene(const Tools& tools, const RenderOptions& o) {
     return true;
 }
 
+// One picture: convert, then one POV-Ray run into the partial name, then the rename.
 int RunStill(const Tools& tools, const RenderOptions& o, const std::string& workDir) {
     if (!CheckOverwrite(o, {o.out})) return 1;
     std::string sceneDir = o.keepSceneDir.empty() ? workDir : o.keepSceneDir;
@@ -71,11 +73,13 @@ int RunStill(const Tools& tools, const RenderOptions& o, const std::string& work
     if (!RunConversion(tools, ConversionArguments(o, job.call.scene, {}), workDir, false).ok)
         return 1;
     double converted = NowSeconds();
+    // The look's directory first, then those the scene's own includes need.
     job.call.libraryDirs = LookLibraryDirs(tools, o);
     for (const std::string& dir : SceneLibraryDirs(job.call.scene))
         job.call.libraryDirs.push_back(dir);
     job.call.output = PartialPath(o.out);
     job.finalPath = o.out;
+    // The command shown for a kept scene writes straight to OUT: by hand, no partial name.
     if (!o.keepSceneDir.empty()) {
         PovrayCall byHand = job.call;
         byHand.output = o.out;
@@ -86,6 +90,7 @@ int RunStill(const Tools& tools, const RenderOptions& o, const std::string& work
     if (RunRenderJobs(tools, o, &jobs, 1, workDir) != 1) return 1;
     ProgressNote("wrote %s (convert %.1f s, render %.1f s)", o.out.c_str(), converted - start,
                  NowSeconds() - converted);
+    // Standard output carries only the picture's path, for scripts; all else goes to stderr.
     printf("%s\n", o.out.c_str());
     fflush(stdout);
     return 0;
@@ -97,6 +102,7 @@ int RunModel(RenderOptions o) {
         o.out = JoinPath(o.out, DefaultOutputPath(o.model));
     Tools tools = LocateTools();
     if (!CheckTools(tools, o) || !CheckPovrayNames(o)) return 1;
+    // Private to this run: tqr's messages, scenes nobody keeps, probe conversions.
     std::string workDir = MakeTemporaryDirectory();
     if (workDir.empty()) {
         ProgressNote("cannot create a temporary directory");
@@ -115,6 +121,8 @@ std::vector<std::string> LookLibraryDirs(const Tools& tools, const RenderOptions
     return {options.keepSceneDir.empty() ? tools.povDir : options.keepSceneDir};
 }
 
+// The partial file lies beside the final one, so this is a rename within one file system:
+// atomic, and an older picture stays whole until the new one replaces it.
 bool PublishPicture(const std::string& partial, const std::string& finalPath) {
     if (rename(partial.c_str(), finalPath.c_str()) != 0) {
         ProgressNote("cannot rename %s to %s", partial.c_str(), finalPath.c_str());
@@ -142,16 +150,20 @@ int TqRenderMain(int argc, char** argv) {
     if (!ParseRenderOptions(argc, argv, &options, &error)) {
         fprintf(stderr, "tqr-render: %s\n", error.c_str());
         PrintRenderUsage(stderr);
+        // 2 for a command line error, the usual status for misuse; 1 for a failed run.
         return 2;
     }
     if (options.help) {
         PrintRenderUsage(stdout);
         return 0;
     }
+    // Only now: nothing existed before that would need cleaning up. From here an interruption
+    // stops the children, and the run still reaches the clean-up below.
     InstallSignalHandlers();
     int status = options.assemble ? RunAssemble(options) : RunModel(options);
     ProgressDone();
     RemoveTemporaries();
+    // An interrupted run says so and ends as a shell expects of a process killed by the signal.
     if (int signalNumber = InterruptSignal()) {
         ProgressNote("interrupted; nothing more was written");
         return 128 + signalNumber;

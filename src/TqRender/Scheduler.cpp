@@ -14,6 +14,7 @@ namespace tqrender {
 
 namespace {
 
+// A POV-Ray at work: the pipe its console output comes through, and what was shown of it.
 struct Running {
     size_t job = 0;
     pid_t pid = -1;
@@ -24,6 +25,7 @@ struct Running {
     double started = 0;
 };
 
+// The state of one RunRenderJobs call, shared by its helpers.
 struct Batch {
     const Tools& tools;
     const RenderOptions& options;
@@ -40,6 +42,7 @@ bool ConvertForJob(Batch* b, RenderJob* job) {
     Conversion c = RunConversion(b->tools, job->convertArgs, b->workDir, true);
     if (!c.ok && !InterruptSignal()) ProgressNote("%s: the conversion failed", job->label.c_str());
     if (!c.ok) return false;
+    // Known only now: the scene names the library and LGEO directories its includes come from.
     for (const std::string& dir : SceneLibraryDirs(job->call.scene))
         job->call.libraryDirs.push_back(dir);
     return true;
@@ -48,14 +51,19 @@ bool ConvertForJob(Batch* b, RenderJob* job) {
 bool StartJob(Batch* b, size_t index) {
     RenderJob& job = b->jobs[index];
     if (!ConvertForJob(b, &job)) return false;
+    // Close-on-exec: a POV-Ray that inherited another's write end would hold that pipe open, and
+    // its reader would see no end of file until both had ended.
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    // The partial picture and POV-Ray's state file go if the run stops before publishing.
     RegisterTemporary(job.call.output);
     RegisterTemporary(RenderStatePath(job.call.output));
     Running r;
     r.job = index;
     r.started = NowSeconds();
+    // Output and errors share the pipe, so that messages arrive in the order POV-Ray wrote them.
     r.pid = StartChild(b->tools.povray, PovrayArguments(b->options, job.call), fds[1], fds[1]);
+    // Only the child holds the write end now, so its exit ends the pipe.
     close(fds[1]);
     r.fd = fds[0];
     if (r.pid < 0) {
@@ -75,6 +83,7 @@ void ShowStillProgress(const RenderOptions& o, Running* r) {
         if (rep.stage == 2) ProgressNote("rendering %dx%d", o.width, o.height);
         r->shownStage = rep.stage;
     }
+    // One line per tenth: enough to see a log move without flooding it.
     if (rep.percent >= 0 && rep.percent / 10 > r->shownPercent / 10) {
         ProgressNote("render %d%%", rep.percent);
         r->shownPercent = rep.percent;
@@ -86,6 +95,7 @@ std::string StageText(const Running& r) {
     return r.report.stage == 2 ? "rendering" : r.report.stage == 1 ? "parsing" : "starting";
 }
 
+// The terminal's status line: frames done and each running frame's stage, or a still's stage.
 void ShowStatus(Batch* b) {
     std::string text = "tqr-render:";
     if (b->jobs.size() > 1) {
@@ -109,13 +119,18 @@ void FinishJob(Batch* b, Running* r) {
     int status = WaitChild(r->pid);
     RenderJob& job = b->jobs[r->job];
     // On a busy machine POV-Ray may fail to start its threads; that is no fault of the scene.
+    // The job goes back in the queue once, ahead of jobs not yet started; a second failure is
+    // reported like any other.
     if (status != 0 && r->report.startTimedOut && !job.retried && !InterruptSignal()) {
         job.retried = true;
         b->retries.push_back(r->job);
         return;
     }
     if (job.removeScene) unlink(job.call.scene.c_str());
+    // Interrupted: the registered partial files are removed at the end of the run.
     if (InterruptSignal()) return;
+    // The picture gets its name only now that it is complete, by a rename that puts it in place
+    // in one step: the final name never shows a half-written picture.
     if (status == 0 && PathExists(job.call.output) &&
         PublishPicture(job.call.output, job.finalPath)) {
         b->written++;
@@ -137,8 +152,10 @@ void FinishJob(Batch* b, Running* r) {
 void PollRunning(Batch* b) {
     std::vector<pollfd> fds;
     for (const Running& r : b->running) fds.push_back({r.fd, POLLIN, 0});
+    // A quarter second at most, so that an interruption is acted on and the status line moves.
     int ready = poll(fds.data(), fds.size(), 250);
     if (ready < 0 && errno != EINTR) return;
+    // Backwards, so that dropping a finished job leaves the indices still to visit in place.
     for (size_t i = fds.size(); i-- > 0;) {
         if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         Running& r = b->running[i];
@@ -152,6 +169,7 @@ void PollRunning(Batch* b) {
             if (b->jobs.size() == 1 && !ProgressOnTerminal()) ShowStillProgress(b->options, &r);
             continue;
         }
+        // End of file (or a read error): POV-Ray has closed its output; collect its status.
         FinishJob(b, &r);
         b->running.erase(b->running.begin() + (long)i);
     }
@@ -160,6 +178,7 @@ void PollRunning(Batch* b) {
 
 }  // namespace
 
+// Renders side by side share the cores instead of each starting a thread per core.
 int ThreadsPerJob(int concurrency) {
     if (concurrency <= 1) return 0;
     long cores = sysconf(_SC_NPROCESSORS_ONLN);
@@ -171,6 +190,7 @@ int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<
     Batch b{tools, options, *jobs, workDir, {}, {}, 0, false};
     size_t next = 0;
     for (;;) {
+        // Fill the free places: jobs to retry first, then the next in order.
         while (!b.failed && !InterruptSignal() && (int)b.running.size() < concurrency &&
                (!b.retries.empty() || next < jobs->size())) {
             size_t index = next;
@@ -183,6 +203,7 @@ int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<
             if (!StartJob(&b, index)) b.failed = true;
         }
         if (b.running.empty()) break;
+        // Told again on every round until their pipes close; a second SIGTERM does no harm.
         if (InterruptSignal()) StopChildren();
         PollRunning(&b);
     }

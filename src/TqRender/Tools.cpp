@@ -8,6 +8,8 @@
 
 #include "TqRender/TqRender.h"
 
+// The build names the source tree's pov/, so that a program run from its build tree finds the
+// look; without it that last place is simply not tried.
 #ifndef TQR_POV_SOURCE_DIR
 #define TQR_POV_SOURCE_DIR ""
 #endif
@@ -19,6 +21,7 @@ const char kStudioLightsInclude[] = "tqr-studio-lights.inc";
 
 namespace {
 
+// access(X_OK) also holds for a searchable directory, which is no program.
 bool IsExecutableFile(const std::string& path) {
     return !path.empty() && access(path.c_str(), X_OK) == 0 && !IsDirectory(path);
 }
@@ -37,6 +40,7 @@ bool HasStudioLook(const std::string& dir) {
 }
 
 std::string FindOnPath(const std::string& name) {
+    // A name with a slash is a path already, as for a shell; with no PATH, a usual default.
     if (name.find('/') != std::string::npos) return IsExecutableFile(name) ? name : "";
     const char* path = getenv("PATH");
     std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -53,6 +57,8 @@ std::string FindOnPath(const std::string& name) {
     return "";
 }
 
+// /proc/self/exe names the running binary however it was started: by a relative path, through
+// PATH, or through a symbolic link.
 std::string ExecutableDir() {
     char buffer[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
@@ -74,6 +80,7 @@ std::string FindPovDir() {
 Tools LocateTools() {
     Tools tools;
     std::string exeDir = ExecutableDir();
+    // The tqr beside this program belongs to the same build or installation: it comes first.
     std::string beside = exeDir.empty() ? "" : exeDir + "/tqr";
     tools.tqr = IsExecutableFile(beside) ? beside : FindOnPath("tqr");
     tools.povray = FindOnPath("povray");

@@ -11,12 +11,13 @@
 #include <string_view>
 #include <vector>
 
+/// Marks a printf-like function so that the compiler checks its format against its arguments.
 #ifndef TQ_PRINTF
 #define TQ_PRINTF(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
 #endif
 
-// Everything lives in a namespace: the test binary links this program's code next to the
-// converter's library, whose free functions use the same naming style.
+/// Everything lives in a namespace: the test binary links this program's code next to the
+/// converter's library, whose free functions use the same naming style.
 namespace tqrender {
 
 /// The picture style: the studio include files, or tqr's own camera, lights and colours.
@@ -282,10 +283,10 @@ int RunAssemble(const RenderOptions& options);
 
 /// A picture in memory: rows top first, 3 (RGB) or 4 (RGBA) bytes a pixel.
 struct Raster {
-    int width = 0;
-    int height = 0;
-    int channels = 3;
-    std::vector<uint8_t> pixels;
+    int width = 0;                ///< pixels a row
+    int height = 0;               ///< rows
+    int channels = 3;             ///< 3 (RGB) or 4 (RGBA)
+    std::vector<uint8_t> pixels;  ///< width * height * channels bytes, top row first
 };
 /// Reads an uncompressed or run-length Targa file as POV-Ray writes it; "" or the reason.
 std::string ReadTarga(const std::string& path, Raster* raster);

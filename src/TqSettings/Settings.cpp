@@ -16,17 +16,21 @@ const char* MyLDrawDir = nullptr;
 const char* MyLdconfigLdr = nullptr;
 char ModelFilename[kPathSize];
 char PovFilename[kPathSize];
+// All messages go through this stream, so that -stdout (the first argument) can redirect them.
 FILE* StdErr = stderr;
 
 void SetTqPovDefaults(TqPovRecord* pov) {
     memset(pov, 0, sizeof(*pov));
     pov->CameraPos[0] = 30;
     pov->CameraPos[1] = 45;
+    // LDraw's y axis points down, so "up" for the camera is -y.
     pov->CameraSky[1] = -1;
     pov->DefaultColor = 7;
     pov->StereoAngle = 5;
     pov->SeamWidth = 0.5f;
     pov->Quality = 2;
+    // Replacement sources by priority: P exact POV-Ray solids for primitives (-p takes it out), 3
+    // hand-made parts in TQRPARTS (-p3); L and B are added by -lgeo and -kv.
     strcpy(pov->ReplaceOrder, "P3");
     pov->CameraOn = 1;
     pov->CameraGlobe = 1;

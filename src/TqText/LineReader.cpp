@@ -12,6 +12,8 @@
 namespace {
 
 // After a CR or LF: CR LF and LF CR end one line; CR CR and LF LF end two.
+// getc_unlocked throughout: each stream is read by one thread only, so the lock that getc takes for
+// every character buys nothing.
 void ConsumeLineEnd(int c, FILE* fp) {
     int next = getc_unlocked(fp);
     if (next != EOF && (next == c || (next != '\r' && next != '\n'))) ungetc(next, fp);
@@ -29,6 +31,8 @@ int ReadPiece(char* buf, int size, FILE* fp, bool* ended) {
             break;
         }
         consumed++;
+        // 0x1A, the end-of-file mark of old DOS editors, is dropped wherever it stands (it still
+        // counts against the size of the piece).
         if (c == 0x1A) continue;
         if (c == '\r' || c == '\n') {
             buf[stored++] = '\n';
@@ -47,6 +51,8 @@ int ReadPiece(char* buf, int size, FILE* fp, bool* ended) {
 char* Tqfgets(char* buf, int size, FILE* fp) {
     bool ended;
     int stored = ReadPiece(buf, size, fp, &ended);
+    // Nothing stored is the end of the input (an empty line still stores its '\n'); a read error
+    // ends the file too, rather than passing off half a line.
     if (stored == 0 || ferror(fp)) return nullptr;
     return buf;
 }
@@ -56,6 +62,8 @@ char* TqReadLine(char* buf, int size, FILE* fp, LineRead* info) {
     bool ended;
     int stored = ReadPiece(buf, size, fp, &ended);
     if (stored == 0 || ferror(fp)) return nullptr;
+    // A NUL byte ends the text for every string function after this; the caller is told, so that
+    // the line is reported rather than silently shortened.
     info->hasNul = memchr(buf, '\0', (size_t)stored) != nullptr;
     info->length = (size_t)stored - (buf[stored - 1] == '\n' ? 1 : 0);
     if (ended) return buf;
@@ -80,6 +88,8 @@ void SkipUtf8Bom(char* line) {
 }
 
 FileKind SniffFile(FILE* fp) {
+    // One block is enough to tell the kinds apart. The flags are cleared and the stream rewound, so
+    // that reading starts at the first byte as if nothing had been read.
     unsigned char head[4096];
     size_t n = fread(head, 1, sizeof(head), fp);
     clearerr(fp);
@@ -95,6 +105,8 @@ FileKind SniffFile(FILE* fp) {
         }
         if (little == pairs || big == pairs) return FileKind::kUtf16;
     }
+    // Images, archives, compressed files and executables passed by mistake: their bytes would
+    // otherwise be read as LDraw lines, one fault after another.
     static const struct {
         const char* bytes;
         size_t length;
@@ -130,6 +142,7 @@ FILE* OpenRegularFile(const char* path) {
         errno = EINVAL;
         return nullptr;
     }
+    // Back to blocking reads for the regular file, so that stdio never sees EAGAIN.
     int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     FILE* fp = fdopen(fd, "r");

@@ -8,6 +8,8 @@
 
 #include "TqText/TqText.h"
 
+// One word buffer for every reader: GetNextToken returns it, so a word that must outlive the next
+// call is copied first.
 char Token[kTokenMax + 1];
 
 int IsNumber(const char* s) {
@@ -19,6 +21,8 @@ int IsNumber(const char* s) {
 }
 
 int IsDecimalNumber(const char* s) {
+    // The colour file's decimal form ("0.5", ".5", "1."): the '.' is what tells it from the integer
+    // form 0..255, and a lone "." is no number.
     if (strlen(s) < 2) return 0;
     while (IsDigit((unsigned char)*s)) s++;
     if (*s++ != '.') return 0;
@@ -43,6 +47,7 @@ int StrBeginsWith(const char* s, const char* prefix) {
     return strncmp(s, prefix, strlen(prefix)) == 0;
 }
 
+// ASCII only, whatever the locale: a byte above 127 in a name is never changed.
 char* Tqstrupr(char* s) {
     for (char* p = s; *p; p++) {
         if (*p >= 'a' && *p <= 'z') *p = (char)(*p - 'a' + 'A');
@@ -64,6 +69,8 @@ char* TqFixSlashes(char* s) {
     return s;
 }
 
+// LDraw file names ignore letter case (the libraries were made on Windows) and references may use
+// '\' as separator ("s\3001s01.dat"); one normal form makes names comparable as keys.
 char* FixDatName(char* s) {
     return TqFixSlashes(Tqstrlwr(s));
 }
@@ -93,6 +100,7 @@ char* strncpy0(char* dst, const char* src, int size) {
         return dst;
     }
     int i = 0;
+    // Unlike strncpy: always terminated, never padded, src never read beyond what fits.
     for (; i < size - 1 && src[i]; i++) dst[i] = src[i];
     dst[i] = '\0';
     return dst;
@@ -116,6 +124,7 @@ int IsInVaList(const char* s, ...) {
     va_list ap;
     va_start(ap, s);
     int index = -1;
+    // The list ends with (const char*)nullptr: va_arg reads the end mark as a const char*.
     for (int i = 0;; i++) {
         const char* entry = va_arg(ap, const char*);
         if (!entry) break;
@@ -134,6 +143,8 @@ char* GetNextToken(char** cursor, int flags) {
     s = const_cast<char*>(SkipWhiteSpace(s));
     if (!*s) return Token;
     int n = 0;
+    // A word longer than kTokenMax characters comes back in pieces: the cursor stops inside it, and
+    // the rest is the next word.
     while (*s && !IsWhiteSpace((unsigned char)*s) && n < kTokenMax) Token[n++] = *s++;
     Token[n] = '\0';
     if (!(flags & kTokenPeek)) *cursor = s;
@@ -148,6 +159,9 @@ int TqIsDir(const char* path) {
 
 int CheckAlloc(void** array, int count, int* capacity, size_t elementSize, int initial,
                int increment) {
+    // Grows only when full: to initial entries the first time, then by increment. The new entries
+    // are zeroed so that records start empty; when realloc fails, the old array stays valid and the
+    // caller can report and go on.
     if (count != *capacity) return 0;
     int newCapacity = *capacity == 0 ? initial : *capacity + increment;
     void* grown = realloc(*array, (size_t)newCapacity * elementSize);
@@ -158,5 +172,3 @@ int CheckAlloc(void** array, int count, int* capacity, size_t elementSize, int i
     *capacity = newCapacity;
     return 0;
 }
-
-// Reads an integer the way "%d" does: leading white space, optional sign, digits; clamped.

@@ -45,6 +45,8 @@ bool IsUncheckable(const char* path) {
 
 }  // namespace
 
+// The directory is recorded as walked before its entries, so that a link back to it is not
+// followed. The buffer keeps a trailing '/' for the entries to be appended to.
 void CheckDatDir(const char* dir, int (*action)(const char* path)) {
     char buffer[kPathSize];
     if (!*dir || strlen(dir) + 2 > sizeof(buffer)) return;
@@ -64,6 +66,7 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
         char path[kPathSize];
         if (snprintf(path, sizeof(path), "%s%s", buffer, entry->d_name) >= (int)sizeof(path))
             continue;
+        // stat follows links, so a link to a directory is walked (once); lstat tells it is one.
         struct stat st;
         if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
             struct stat link;
@@ -76,6 +79,8 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
     }
     closedir(d);
     buffer[length - 1] = '\0';
+    // The count belongs to the listing and shows progress on the console too, unless -stdout
+    // already sends both to one stream.
     printf("%d files in %s checked.\n", count, buffer);
     if (StdErr == stderr) fprintf(stderr, "%d files in %s checked.\n", count, buffer);
 }
@@ -83,10 +88,12 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
 int CheckDatFile(const char* path) {
     if (IsUncheckable(path)) return 0;
     TheRun.nCheckedFiles++;
+    // Every line with geometry (types 1 to 5) is kept to be checked; comments need no storing.
     SetLineTypeSaveMask(0x3E);
     printf("'%s'\n", path);
     if (LoadModelPre(path) == 0) LoadModel();
     if (TqPov.Debug) {
+        // -d: the files this one added to the part table.
         for (int i = lastN; i < nParts; i++) {
             if (Parts[i].DatName) printf("Cache#%d %s\n", i, Parts[i].DatName);
         }
@@ -97,6 +104,9 @@ int CheckDatFile(const char* path) {
     return 1;
 }
 
+// One line per file of P, named as a reference would name it: "irrelevant" for primitives of edge
+// lines only and for speed primitives (used only inside other primitives), else whether a POV-Ray
+// solid (TQR) or a TQRPARTS file stands in for it.
 int CheckPrimFile(const char* path) {
     LoadModelPre(path);
     char name[kPathSize] = "";
@@ -127,6 +137,7 @@ void PrintCheckSummary() {
            Tally.nFilesNotFound, s(Tally.nFilesNotFound));
 }
 
+// Any letter case of TQRPARTS will do.
 int CheckTqrPartsDir() {
     char dir[kPathSize];
     if (!LDrawIni ||

@@ -1,4 +1,5 @@
-// The settings records and the scan of the command line that fills them.
+// The scan of the command line: one handler per option filling the settings records, and the
+// colour and number arguments the options take.
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "TqPov/TqPov.h"
 #include "Tqr/Tqr.h"
 
+// ReplaceOrder has room for every source letter once, and no letter is added twice.
 int strappchr(char* s, int letter) {
     if (strchr(s, letter)) return 1;
     size_t n = strlen(s);
@@ -48,6 +50,8 @@ static int ReadFloatList(const char* s, float* values, int max, const char** end
     return n;
 }
 
+// A colour number, and its RGB when rgb is given: then the colour file is read first, since its
+// definition of a colour wins over the built-in one.
 static int LookUpColourNumber(int code, float* rgb) {
     float scratch[3];
     float* out = rgb ? rgb : scratch;
@@ -61,6 +65,9 @@ static int LookUpColourNumber(int code, float* rgb) {
     return Color2rgb(code, out, nullptr);
 }
 
+// Four forms: r,g,b from 0 to 1; #RRGGBB; a colour number; a colour name. The range of r,g,b is
+// checked only when a colour number is made of them (a direct colour, each channel truncated to
+// 0..255); an RGB alone (-b, lights) goes to POV-Ray as given.
 int ParseColor(const char* text, int* colour, float* rgb) {
     if (!*text) return 0;
     float c[3];
@@ -100,6 +107,7 @@ int ParseColor(const char* text, int* colour, float* rgb) {
         if (colour) *colour = code;
         return 1;
     }
+    // Only a word that can be a colour name is worth reading the colour file for.
     if (!IsIdentifier(text)) return -1;
     ReadColours();
     const ColourEntry* entry = FindColourByName(text);
@@ -109,6 +117,7 @@ int ParseColor(const char* text, int* colour, float* rgb) {
     return 1;
 }
 
+// Paths live in kPathSize buffers: a longer one is refused, not cut into another path.
 static void CopyFileArgument(char* dst, const char* arg) {
     if (strlen(arg) >= (size_t)kPathSize) {
         Exit("File name too long (%zu characters, at most %d allowed)", strlen(arg), kPathSize - 1);
@@ -124,6 +133,7 @@ namespace {
 // identifying letters. Characters there that an option does not read are ignored.
 using OptionHandler = void (*)(const char* arg, const char* value, RunSwitches* sw);
 
+// For letters that begin option names but complete none, each with the message it has always had.
 [[noreturn]] void UnknownOption(const char* arg, const char*, RunSwitches*) {
     Exit("Unknown option '%s'", arg);
 }
@@ -157,12 +167,14 @@ void CameraCoordinates(const char* arg, const char* value, RunSwitches*) {
     memcpy(TqPov.CameraPos, v, sizeof(v));
     TqPov.CameraGlobe = 0;
 }
+// The radius may be left out: 0, the automatic fit.
 void CameraGlobe(const char* arg, const char* value, RunSwitches*) {
     float v[3] = {0, 0, 0};
     if (ReadFloatList(value, v, 3, nullptr) < 2) Exit("Bad arguments '%s'", arg);
     memcpy(TqPov.CameraPos, v, sizeof(v));
     TqPov.CameraGlobe = 1;
 }
+// Check mode reports at warning level 1; a -w after -check still changes that.
 void Check(const char*, const char*, RunSwitches*) {
     DoCheck = 1;
     WarningLevel = 1;
@@ -173,6 +185,7 @@ void LookAt(const char* arg, const char* value, RunSwitches*) {
     memcpy(TqPov.CameraLookAt, v, sizeof(v));
     TqPov.LookAtGiven = 1;
 }
+// -co alone keeps the fitted size of the view; -co<s> scales it.
 void Orthographic(const char*, const char* value, RunSwitches*) {
     TqPov.Orthographic = 1;
     float v;
@@ -193,6 +206,7 @@ void StereoAngle(const char* arg, const char* value, RunSwitches*) {
 void Sky(const char* arg, const char* value, RunSwitches*) {
     float v[3];
     if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
+    // Kept as a unit vector; a zero vector has no direction to point the sky at.
     if (V3Unit(TqPov.CameraSky, v)) Exit("Sky vector is zero '%s'", arg);
     TqPov.SkyGiven = 1;
 }
@@ -209,6 +223,7 @@ void DefaultColour(const char* arg, const char* value, RunSwitches*) {
 void Bumps(const char*, const char*, RunSwitches*) {
     TqPov.Bumps = 1;
 }
+// -b alone is a light blue; a colour after it replaces that.
 void Background(const char* arg, const char* value, RunSwitches*) {
     TqPov.BackgroundOn = 1;
     TqPov.BackgroundRgb[0] = 0.3f;
@@ -219,6 +234,8 @@ void Background(const char* arg, const char* value, RunSwitches*) {
 void Debug(const char*, const char*, RunSwitches*) {
     TqPov.Debug++;
 }
+// -ee alone: edge lines 0.3 wide in colour 0. With it they are read with the model, though the
+// scene does not draw them yet.
 void EdgeLines(const char* arg, const char* value, RunSwitches*) {
     TqPov.EdgeWidth = 0.3f;
     TqPov.EdgeColor = 0;
@@ -231,6 +248,8 @@ void EdgeLines(const char* arg, const char* value, RunSwitches*) {
 void ExcludeNonPov(const char*, const char*, RunSwitches*) {
     TqPov.ExcludeNonPov = 1;
 }
+// -f[<type>][<y>]: a lower-case letter picks the type (c checkered, any other grey), a number the
+// height; without one the floor lies at the bottom of the model.
 void Floor(const char*, const char* value, RunSwitches*) {
     TqPov.FloorType = 'g';
     if (*value >= 'a' && *value <= 'z') TqPov.FloorType = *value++;
@@ -262,6 +281,7 @@ void IncludeEnd(const char* arg, const char* value, RunSwitches*) {
     if (!*value) Exit("Missing filename '%s'", arg);
     SetOwnedText(&TqPov.IncludeEnd, value);
 }
+// -ic and -il switch the automatic camera or lights off, with a file to include instead, if any.
 void IncludeCamera(const char*, const char* value, RunSwitches*) {
     TqPov.CameraOn = 0;
     if (*value) SetOwnedText(&TqPov.IncludeCamera, value);
@@ -291,11 +311,14 @@ void NoPovEquivalents(const char*, const char*, RunSwitches*) {
 void NoTqrParts(const char*, const char*, RunSwitches*) {
     RemoveSource("-p3", '3');
 }
+// -nolgc, and -nolgcf which drops LGEO's finishes as well; both count only with -lgeo or -kv,
+// which CheckArgumentsAfterScan knows once the whole line is scanned.
 void NoLgeoColours(const char*, const char* value, RunSwitches* sw) {
     sw->UseLgeoColors = 0;
     if (*value == 'f') sw->UseLgeoFinishes = 0;
 }
 
+// -lg and -lc: three numbers, then a colour after a comma; white without one.
 void AddLightOption(const char* arg, const char* value, int globe) {
     LightEntry* light = AddLight();
     if (!light) return;
@@ -321,6 +344,7 @@ void ShadowlessLights(const char*, const char*, RunSwitches*) {
     TqPov.ShadowlessLights = 1;
 }
 // The library options take effect when the colours are read; once that happened they are late.
+// Their texts stay in argv, which lives as long as the process, so a pointer is enough.
 void ColourFile(const char*, const char* value, RunSwitches*) {
     if (LdconfigLdrRead) {
         ExitHint = kLibraryOptionsFirst;
@@ -349,6 +373,7 @@ void MegaPov(const char* arg, const char* value, RunSwitches*) {
 void Overwrite(const char*, const char*, RunSwitches* sw) {
     sw->Overwrite = 1;
 }
+// -pc lists at once and ends the process: options after it are never scanned.
 void PrintColourTable(const char*, const char*, RunSwitches*) {
     ReadColours();
     PrintColours(stdout);
@@ -357,6 +382,8 @@ void PrintColourTable(const char*, const char*, RunSwitches*) {
 void PrintPrimitives(const char*, const char*, RunSwitches* sw) {
     sw->PrintPrimitives = 1;
 }
+// 0 parts as boxes, 1 without transparency or highlights, 2 normal, 3 logos on studs, 4 on hollow
+// studs too.
 void QualityLevel(const char* arg, const char* value, RunSwitches*) {
     int n;
     if (!ScanInt(&value, &n) || n < 0 || n > 4) Exit("Bad argument '%s'", arg);
@@ -381,6 +408,7 @@ void Testing(const char*, const char*, RunSwitches*) {
 void Verbose(const char*, const char*, RunSwitches*) {
     TqVerboseOption++;
 }
+// -w alone means level 1.
 void Warnings(const char*, const char* value, RunSwitches*) {
     int n;
     if (!ScanInt(&value, &n)) n = 1;
@@ -420,7 +448,7 @@ const OptionDescriptor kOptions[] = {
     {"csl", false, StereoLeft},
     {"csr", false, StereoRight},
     {"cs", false, UnknownOption},
-    {"c", true, UnknownOption},
+    {"c", true, UnknownOption},  // -c alone names no colour
     {"c", false, DefaultColour},
     {"d", true, Debug},
     {"ee", false, EdgeLines},
@@ -446,6 +474,7 @@ const OptionDescriptor kOptions[] = {
     {"mp", false, MegaPov},
     {"nolgc", false, NoLgeoColours},
     {"o", false, Overwrite},
+    // -p alone switches the equivalents off; -p3, -pc and -pp are options of their own.
     {"p", true, NoPovEquivalents},
     {"p3", false, NoTqrParts},
     {"pc", false, PrintColourTable},
@@ -453,10 +482,10 @@ const OptionDescriptor kOptions[] = {
     {"q", false, QualityLevel},
     {"scm", false, StepClockModelOnly},
     {"sc", false, StepClock},
-    {"stu", false, NoStuds},
-    {"st", false, Ignored},  // such as -stdout when it is not the first argument
+    {"stu", false, NoStuds},  // -studs0
+    {"st", false, Ignored},   // such as -stdout when it is not the first argument
     {"sw", false, SeamWidth},
-    {"tes", false, Testing},
+    {"tes", false, Testing},  // -test
     {"v", false, Verbose},
     {"w", false, Warnings},
 };
@@ -491,6 +520,7 @@ int LibraryOptionFollows() {
     return 0;
 }
 
+// Options and file names mix in any order: the first name is the model, the second the scene.
 void ScanArguments(int argc, char** argv, RunSwitches* switches) {
     int nFiles = 0;
     for (int i = 1; i < argc; i++) {
@@ -512,15 +542,19 @@ void ScanArguments(int argc, char** argv, RunSwitches* switches) {
     nUnscannedArgs = 0;
 }
 
+// Combinations, which only the whole command line shows. The automatic fit chooses its own look-at
+// point, so -cla needs a camera whose place is given; -cra and -csky would both turn the sky.
 void CheckArgumentsAfterScan(const RunSwitches* switches) {
     if (TqPov.LookAtGiven && TqPov.CameraGlobe && !(TqPov.CameraPos[2] > 0))
         Exit("-cla requires -cg with positive radius or -cc");
     if (TqPov.RollAngle != 0 && TqPov.SkyGiven) Exit("-cra and -csky are mutually exclusive");
+    // Edge lines would not match LGEO's models or parts shrunk by seams: hints, not errors.
     if (TqPov.EdgeWidth != 0) {
         if (strchr(TqPov.ReplaceOrder, 'L'))
             fprintf(StdErr, "-ee should not be used together with -lgeo\n");
         if (TqPov.SeamWidth != 0) fprintf(StdErr, "-ee should be used together with -sw0\n");
     }
+    // LGEO's colours and finishes are used only with its models; otherwise both stay off.
     if (strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) {
         TqPov.LgeoColors = switches->UseLgeoColors ? 1 : 0;
         TqPov.LgeoFinishes = switches->UseLgeoFinishes ? 1 : 0;

@@ -19,6 +19,8 @@ char SplitName[kPathSize];
 
 namespace {
 
+// What -test makes of the run: a normal conversion, or the test scene of one LGEO element, of one
+// primitive, or of all equivalents.
 enum class TestKind { kNormal, kLgeoElement, kPrimitive, kAllEquivalents };
 
 // Sub-directory test that ignores letter case: libraries unpacked on Linux often spell P, PARTS
@@ -29,6 +31,8 @@ bool HasSubDir(const char* name) {
     return FindMatchingPath(path, 1) && TqIsDir(path);
 }
 
+// -ldc<path>: that file, as given or inside the library; -ldc alone: none, the built-in colours
+// only; without -ldc: ldconfig.ldr of the library, which need not exist.
 void ChooseColourFile() {
     const char* ldrawDir = LDrawIni->LDrawDir;
     if (MyLdconfigLdr && *MyLdconfigLdr) {
@@ -77,6 +81,8 @@ void CutExtension(char* name) {
     }
 }
 
+// Whether the output name has an extension of its own; a dot that starts the whole path does not
+// count (.hidden becomes .hidden.pov).
 bool LastComponentHasDot(const char* path) {
     const char* component = path;
     for (const char* p = path; *p; p++) {
@@ -88,6 +94,9 @@ bool LastComponentHasDot(const char* path) {
     return false;
 }
 
+// -check writes no scene: with -pp it lists the primitives of P and their substitutes, otherwise it
+// checks the file or tree given, or all of P and PARTS. The library may spell P and PARTS in any
+// letter case.
 void RunCheckModeAndExit(const RunSwitches* switches) {
     if (switches->PrintPrimitives) {
         char dir[kPathSize];
@@ -134,6 +143,8 @@ void CheckModelAsTyped(const char* path) {
     fclose(fp);
 }
 
+// -test -lgeo tests an LGEO element; a name with an equivalent tests that primitive; any other
+// name, all equivalents.
 TestKind ChooseTestKind() {
     if (!VlkIsTesting) return TestKind::kNormal;
     if (strchr(TqPov.ReplaceOrder, 'L')) return TestKind::kLgeoElement;
@@ -153,6 +164,7 @@ int ConvertByTestKind(TestKind kind) {
         case TestKind::kNormal:
             return LoadModel();
         case TestKind::kLgeoElement: {
+            // Converted from its LDraw lines first; the test scene then adds the LGEO model.
             if (!FindLgeoElmt(name, 'L')) Exit("No such LGEO element '%s'", name);
             strremchr(TqPov.ReplaceOrder, 'L');
             TqPov.LgeoTest = 1;
@@ -160,6 +172,7 @@ int ConvertByTestKind(TestKind kind) {
             return status == 0 ? PrintPovLgeoTest(PovFp) : status;
         }
         case TestKind::kPrimitive: {
+            // Without substitution the primitive's own triangles are loaded, to compare with.
             strremchr(TqPov.ReplaceOrder, 'P');
             int status = LoadModel();
             return status == 0 ? PrintPovEquivTest(PovFp, name) : status;
@@ -172,6 +185,9 @@ int ConvertByTestKind(TestKind kind) {
 
 }  // namespace
 
+// No output path, or a directory: the model's base name with .pov, in that directory or else the
+// current one (not the model's). A name without extension gets .pov. Every length is checked
+// before it is copied, so nothing is cut.
 int FormOutputPath(const char* modelPath, char* povPath) {
     DeleteTrailingBackslash(povPath);
     if (!*povPath || TqIsDir(povPath)) {
@@ -196,6 +212,7 @@ void ReadColours() {
     if (LibraryOptionFollows()) ExitHint = kLibraryOptionsFirst;
     int error = 0;
     LDrawIni = LDrawIniGet(MyLDrawDir, MyLDrawDir ? "-ldd<dir> option" : nullptr, &error);
+    // When nothing names or holds a library (error 2), it may still be the current directory.
     if (!LDrawIni && error == 2 && HasSubDir("P") && HasSubDir("PARTS") && HasSubDir("MODELS"))
         LDrawIni = LDrawIniGet(".", "Current directory", &error);
     if (!LDrawIni) {
@@ -204,6 +221,8 @@ void ReadColours() {
     }
     if (!TqIsDir(LDrawIni->LDrawDir))
         Exit("LDrawDir '%s' is not a valid directory", LDrawIni->LDrawDir);
+    // The table starts empty so that the file's colours come first; the built-in ones only fill
+    // the gaps, and edge colours are resolved once every colour is known.
     ChooseColourFile();
     FreeColours();
     if (LdconfigLdrPath[0] && ReadLdconfig(LdconfigLdrPath) == 0) LdconfigLdrPath[0] = '\0';
@@ -213,6 +232,7 @@ void ReadColours() {
     ExitHint = nullptr;
 }
 
+// The command line, arguments with blanks in quotes, so that the scene can be made again.
 void PrintPovHeaderExtra(FILE* fp, void* userData) {
     const CommandLine* cl = static_cast<const CommandLine*>(userData);
     fprintf(fp, "// ldconfig.ldr: %s\n", LdconfigLdrPath);
@@ -233,6 +253,7 @@ namespace {
 // model, only -pp lists something; otherwise the usage is shown.
 void StartRun(int argc, char** argv) {
     ConnectSceneWriter();
+    // The stream is chosen before the scan, whose own messages go there: hence -stdout first.
     StdErr = stderr;
     if (argc > 1 && strcmp(argv[1], "-stdout") == 0) StdErr = stdout;
     LDrawIniSetFileCaseCallback(TqFileCaseCallback);
@@ -241,7 +262,7 @@ void StartRun(int argc, char** argv) {
     FillInColours();
     TheRun.commandLine = {argc, argv};
     SetTqPovDefaults(&TqPov);
-    TheRun.switches = {0, 0, 1, 1};
+    TheRun.switches = {0, 0, 1, 1};  // LGEO colours and finishes unless -nolgc[f]
     ScanArguments(argc, argv, &TheRun.switches);
     CheckArgumentsAfterScan(&TheRun.switches);
     if (ModelFilename[0] || DoCheck) return;
@@ -255,6 +276,7 @@ void StartRun(int argc, char** argv) {
 // The library, its colours and search directories, TQRPARTS and LGEO; check mode ends here.
 void PrepareLibrary() {
     ReadColours();
+    // TQRPARTS is a source by default; without the directory it is dropped without a word.
     if (strchr(TqPov.ReplaceOrder, '3') && !CheckTqrPartsDir()) strremchr(TqPov.ReplaceOrder, '3');
     if (TqVerboseOption) fprintf(StdErr, "Calling LDrawIniComputeRealDirs\n");
     if (!LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr)) Exit("Failed to compute search dirs");
@@ -277,10 +299,12 @@ void LocateModelAndOutput(TestKind kind) {
         if (!fp) Exit("Cannot find model file '%s'", ModelFilename);
         fclose(fp);
     }
+    // The output name comes from the name as typed; the model path then becomes the file found.
     if (FormOutputPath(ModelFilename, PovFilename) != 0)
         Exit("Output path too long (at most %d characters)", kPathSize - 1);
     if (kind == TestKind::kAllEquivalents) return;
     strncpy0(ModelFilename, GetOpenDatFilePath(), sizeof(ModelFilename));
+    // Not even -o may write the scene over the model it is made from.
     if (SameFile(PovFilename, ModelFilename))
         Exit("Output file '%s' is the model file itself; give another output path", PovFilename);
 }
@@ -300,11 +324,13 @@ void OpenScene() {
 int WriteScene(TestKind kind, long* size) {
     OpenScene();
     fprintf(StdErr, "Processing %s\n", GetOpenDatFilePath());
+    // A failed scene is still completed, closed and moved into place: its banner says why.
     int status = ConvertByTestKind(kind);
     status = PrintPovTrailer(PovFp, status);
     if (status == -2) fprintf(StdErr, "Empty model.\n");
     fseek(PovFp, 0, SEEK_END);
     *size = ftell(PovFp);
+    // A write error (a full disk) fails a run that would otherwise have succeeded.
     bool writeFailed = CloseSceneFile(PovFp) != 0;
     PovFp = nullptr;
     PrintProgVer(StdErr);
@@ -336,9 +362,13 @@ int FinishRun(int status, long size) {
 
 TqrRun TheRun;
 
+// The order of the steps: the colours need the library, and a colour option may read them during
+// the scan already. The model is prepared and the writer initialised before the scene file is
+// created, so that a failure there leaves no file behind.
 int TqrMain(int argc, char** argv) {
     StartRun(argc, argv);
     PrepareLibrary();
+    // Lines of types 0, 1, 3 and 4 are kept; edge lines (2 and 5) only with -ee.
     SetLineTypeSaveMask(TqPov.EdgeWidth != 0 ? 0x3F : 0x1B);
     TestKind kind = ChooseTestKind();
     LocateModelAndOutput(kind);

@@ -16,8 +16,10 @@ namespace {
 // The temporary file while it exists, else empty; a signal handler removes it.
 char TempPath[kPathSize];
 const char* TargetPath = nullptr;
+// The signals that end a run from outside; the temporary file must not outlive it.
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
+// Dies of the same signal after the cleanup, so that whoever started the run sees how it ended.
 void RemoveTempAndDie(int signal) {
     if (TempPath[0]) unlink(TempPath);
     std::signal(signal, SIG_DFL);
@@ -28,6 +30,7 @@ void SetCleanupHandlers(bool on) {
     for (int s : kCleanupSignals) std::signal(s, on ? RemoveTempAndDie : SIG_DFL);
 }
 
+// The umask can only be read by setting it, so it is set back at once.
 mode_t NewFileMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -59,8 +62,11 @@ FILE* OpenSceneFile(const char* target) {
     // A FIFO, a device or a symbolic link is written through, as the user named it; so is a
     // file whose directory we may not create in (the file itself may still be writable).
     if (exists && !S_ISREG(st.st_mode)) return fopen(target, "w");
+    // A scene we may not write stays as it is: rename would replace it where fopen would refuse.
     if (exists && access(target, W_OK) != 0) return nullptr;
     if (!FormTempPath(target)) return fopen(target, "w");
+    // Close-on-exec: a program started later does not inherit the half-written scene. Without a
+    // temporary file (no right to create one there, say) the target is written directly.
     int fd = mkostemp(TempPath, O_CLOEXEC);
     if (fd < 0) {
         TempPath[0] = '\0';
@@ -83,6 +89,8 @@ FILE* OpenSceneFile(const char* target) {
     return fp;
 }
 
+// A full disk shows only when the last buffer is flushed, or as an error flag set earlier; either
+// keeps a short scene from being moved into place.
 int CloseSceneFile(FILE* fp) {
     bool ok = fflush(fp) == 0 && !ferror(fp);
     if (fclose(fp) != 0) ok = false;

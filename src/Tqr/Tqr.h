@@ -11,12 +11,12 @@
 #include "TqPov/TqPov.h"
 #include "TqSettings/TqSettings.h"
 
-/// Switches that live only for one run.
+/// Switches that only the run control reads; StartRun gives the defaults.
 struct RunSwitches {
-    int Overwrite;        ///< -o: overwrite an existing output file
-    int PrintPrimitives;  ///< -pp: list primitives with equivalents
-    int UseLgeoColors;    ///< cleared by -nolgc
-    int UseLgeoFinishes;  ///< cleared by -nolgcf
+    int Overwrite;        ///< -o: overwrite an existing output file; 0
+    int PrintPrimitives;  ///< -pp: list primitives with equivalents; 0
+    int UseLgeoColors;    ///< cleared by -nolgc and -nolgcf; 1 (used only with -lgeo or -kv)
+    int UseLgeoFinishes;  ///< cleared by -nolgcf; 1 (used only with -lgeo or -kv)
 };
 
 /// Colour text into a colour number and/or RGB: -1 bad, 0 empty, 1 parsed.
@@ -32,7 +32,8 @@ void CheckArgumentsAfterScan(const RunSwitches* switches);
 
 /// Prints the usage (unless -stdout) and "*** message.", then ends with status 1.
 [[noreturn]] void Exit(const char* format, ...) TQ_PRINTF(1, 2);
-/// A line Exit prints after its message when set; null.
+/// A line Exit prints after its message when set: kLibraryOptionsFirst while a library option
+/// would come too late; null.
 extern const char* ExitHint;
 /// The hint for library options given after an option that read the colour file.
 extern const char kLibraryOptionsFirst[];
@@ -48,17 +49,17 @@ void PrintProgVer(FILE* fp);
 /// Hook between usage pages; no effect here.
 void Pause();
 
-/// Path of the colour file read, empty when none.
+/// Path of the colour file read (-ldc, else ldconfig.ldr of the library); empty when none.
 extern char LdconfigLdrPath[kPathSize];
-/// 1 once ReadColours has run.
+/// 1 once ReadColours has run; -ldd and -ldc are refused from then on; 0.
 extern int LdconfigLdrRead;
-/// Base name of the model without directory and extension.
+/// Base name of the model without directory and extension, when FormOutputPath needs it; empty.
 extern char SplitName[kPathSize];
 
 /// Argument count and vector handed to the header callback.
 struct CommandLine {
-    int argc;
-    char** argv;
+    int argc;     ///< number of arguments, the command name included
+    char** argv;  ///< the arguments as given
 };
 
 /// What one run of the converter keeps while it runs.
@@ -72,7 +73,7 @@ struct TqrRun {
     std::set<std::pair<dev_t, ino_t>> walkedDirs;
     int nCheckedFiles = 0;  ///< check mode: files read and checked
 };
-/// The run.
+/// The run: one per process.
 extern TqrRun TheRun;
 
 /// 1 when both paths name the same existing file (same device and inode).
@@ -97,13 +98,14 @@ int TqrMain(int argc, char** argv);
 
 /// The last line of check mode: files checked, errors, warnings, files not found.
 void PrintCheckSummary();
-/// Characters cut from the front of a path handed to CheckPrimFile.
+/// Characters cut from the front of a path handed to CheckPrimFile: the P directory and its
+/// separator; 0.
 extern int CheckPrimFileDirLen;
-/// Primitives listed.
+/// Primitives listed by -pp -check; 0.
 extern int CheckPrimFileTotal;
-/// Primitives with a note.
+/// Primitives listed with a note (a substitute, or irrelevant); 0.
 extern int CheckPrimFileFound;
-/// First part slot not yet listed by the debug cache listing.
+/// First part slot not yet listed by the cache listing of check mode with -d; 1.
 extern int lastN;
 
 /// Walks a directory tree calling action with the full path of every file; the action returns 1

@@ -73,11 +73,13 @@ static const char kUsagePage4[] =
     "\n"
     "(or " TQ_LDRAW_WEBSITE ")\n";
 
+// The test options are shown only once -test is given.
 static const char kUsageTestLines[] =
     "  -test show test options\n"
     "  -test part.dat generate pov file for testing primitive\n"
     "  -test -lgeo part.dat generate pov file for testing primitive\n";
 
+// The pages once waited for a key here; the usage now prints in one go.
 void Pause() {}
 
 void PrintProgVer(FILE* fp) {
@@ -98,10 +100,13 @@ static void PrintUsage() {
     PrintProgVer(stdout);
 }
 
+// Set when a library option comes, or would come, too late (see LibraryOptionFollows).
 const char* ExitHint = nullptr;
 const char kLibraryOptionsFirst[] =
     "Hint: put -ldd and -ldc before any option that names a colour.";
 
+// Without a message (no model given) Exit is the bare usage. With -stdout an error brings only
+// its message: messages and listing then share one stream.
 void Exit(const char* format, ...) {
     if (StdErr == stderr || !format) {
         PrintUsage();
@@ -120,6 +125,7 @@ void Exit(const char* format, ...) {
     exit(1);
 }
 
+// A full disk or a closed pipe shows only once the buffer is flushed.
 int StandardOutputIntact() {
     return fflush(stdout) == 0 && !ferror(stdout);
 }
