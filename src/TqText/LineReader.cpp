@@ -68,8 +68,8 @@ char* TqReadLine(char* buf, int size, FILE* fp, LineRead* info) {
     info->length = (size_t)stored - (buf[stored - 1] == '\n' ? 1 : 0);
     if (ended) return buf;
     // The rest of an overlong line is read and dropped, so that it never passes for lines of
-    // its own: a long comment could otherwise end in text that reads as geometry.
-    info->cut = true;
+    // its own: a long comment could otherwise end in text that reads as geometry. A line that
+    // exactly fills the buffer has only its line end left here and is not cut.
     for (;;) {
         int c = getc_unlocked(fp);
         if (c == EOF) break;
@@ -78,6 +78,7 @@ char* TqReadLine(char* buf, int size, FILE* fp, LineRead* info) {
             ConsumeLineEnd(c, fp);
             break;
         }
+        info->cut = true;
         info->length++;
     }
     return buf;

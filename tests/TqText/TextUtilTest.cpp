@@ -49,6 +49,34 @@ TEST(TextUtil, LongLinesComeBackInPieces) {
     EXPECT_EQ(lines[1].back(), '\n');
 }
 
+TEST(TextUtil, ReadLineCutsOnlyWhenCharactersAreDropped) {
+    // The buffer holds size - 1 characters: a line of exactly that length loses nothing.
+    for (size_t length : {7u, 8u, 30u}) {
+        for (const char* end : {"\n", "\r\n", "\r"}) {
+            std::string content = std::string(length, 'x') + end + "next\n";
+            FILE* fp = fmemopen(content.data(), content.size(), "r");
+            ASSERT_NE(fp, nullptr);
+            char buf[8];
+            LineRead read;
+            ASSERT_NE(TqReadLine(buf, sizeof(buf), fp, &read), nullptr);
+            EXPECT_EQ(read.cut, length > 7) << length << " chars, end '" << end << "'";
+            EXPECT_EQ(read.length, length);
+            ASSERT_NE(TqReadLine(buf, sizeof(buf), fp, &read), nullptr);
+            EXPECT_STREQ(buf, "next\n") << "the next line keeps its place";
+            fclose(fp);
+        }
+    }
+    std::string last(7, 'x');  // exactly full at the end of the input
+    FILE* fp = fmemopen(last.data(), last.size(), "r");
+    ASSERT_NE(fp, nullptr);
+    char buf[8];
+    LineRead read;
+    ASSERT_NE(TqReadLine(buf, sizeof(buf), fp, &read), nullptr);
+    EXPECT_FALSE(read.cut);
+    EXPECT_EQ(TqReadLine(buf, sizeof(buf), fp, &read), nullptr);
+    fclose(fp);
+}
+
 TEST(TextUtil, TokensAreSplitAtWhiteSpaceAndCutAt79) {
     char text[] = "   1 16  0";
     char* cursor = text;
