@@ -14,16 +14,10 @@ namespace {
 // finish.
 constexpr int kDefaultBands = 8;
 
-struct PlanFrame {
-    std::string scene;
-    std::vector<std::string> extra;  // tqr options of this frame; empty = shared scene
-};
-
-// Bands lie beside the plan, named after OUT and numbered from 01.
-std::string BandPath(const RenderOptions& o, int index) {
-    char suffix[32];
-    snprintf(suffix, sizeof(suffix), "-band-%02d.tga", index + 1);
-    return JoinPath(DirName(o.planFile), StemOf(o.out) + suffix);
+// Bands lie beside the plan, named after OUT with their place and the number of bands, so that
+// --assemble can put them in order and name one that is missing.
+std::string BandPath(const RenderOptions& o, int index, int count) {
+    return JoinPath(DirName(o.planFile), BandFileName(StemOf(o.out), index, count));
 }
 
 bool ConvertInto(const Tools& tools, const RenderOptions& o, const std::string& workDir,
@@ -45,7 +39,7 @@ bool StillCommands(const Tools& tools, const RenderOptions& o, const std::string
     for (int i = 0; i < count; i++) {
         PovrayCall call = base;
         call.targa = true;
-        call.output = BandPath(o, i);
+        call.output = BandPath(o, i, count);
         BandRows(o.height, count, i, &call.firstRow, &call.lastRow);
         commands->push_back(ShellCommand(PovrayArguments(o, call)));
         bands->push_back(call.output);

@@ -274,6 +274,11 @@ bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const st
 
 /// Rows of band `index` (from 0) of `count`, from 1 as POV-Ray counts them.
 void BandRows(int height, int count, int index, int* firstRow, int* lastRow);
+/// The file name of band `index` (from 0) of `count` for a picture named `stem`:
+/// "<stem>-band-03-of-08.tga".
+std::string BandFileName(const std::string& stem, int index, int count);
+/// Reads the band's place back from such a name (any directory); false for other names.
+bool ParseBandFileName(const std::string& path, int* index, int* count);
 /// Writes the plan file and its scenes, prints the assembling command; returns the exit status.
 int WritePlan(const Tools& tools, const RenderOptions& options, const std::string& workDir);
 /// Joins Targa bands into OUT; returns the exit status.

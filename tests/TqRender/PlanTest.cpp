@@ -21,6 +21,7 @@ TEST(TqRenderPlan, BandsRunInParallelJoinIntoTheDirectRender) {
     EXPECT_FALSE(FileExists(work / "moon buggy.png"));
     std::string commands = ReadFile(work / "the plan/commands.txt");
     EXPECT_EQ(std::count(commands.begin(), commands.end(), '\n'), 3) << commands;
+    EXPECT_NE(commands.find("the plan/moon buggy-band-03-of-03.tga"), std::string::npos);
     // Another machine has only the plan's files: run it in a copy of them, somewhere else.
     TempDir elsewhere;
     std::filesystem::copy(work / "the plan", elsewhere / "the plan");
@@ -52,5 +53,47 @@ TEST(TqRenderPlan, BandsCoverEveryRowOnce) {
             }
             EXPECT_EQ(expectedFirst, height + 1) << height << "/" << count;
         }
+    }
+}
+
+// Three one-pixel rows, each band rendering its own row in its own shade (the rest black, as in
+// a POV-Ray band).
+TEST(TqRenderPlan, AssembleOrdersNamedBandsAndRefusesAnIncompleteSet) {
+    TempDir work;
+    for (int i = 0; i < 3; i++) {
+        std::string rows(9, '\0');
+        rows.replace((size_t)i * 3, 3, 3, (char)(60 + 60 * i));
+        work.Write(tqrender::BandFileName("car", i, 3), TargaHeader(1, 3, 24, 2, true) + rows);
+    }
+    work.Write("car-band-01-of-02.tga", TargaHeader(1, 3, 24, 2, true) + std::string(9, '\0'));
+    auto assemble = [&](std::vector<std::string> bands) {
+        bands.insert(bands.begin(), {"--assemble", "--force", "car.png"});
+        return RunTqrRender(bands, work.Path());
+    };
+    RenderRun shuffled = assemble(
+        {"car-band-03-of-03.tga", "car-band-01-of-03.tga", "car-band-02-of-03.tga"});
+    ASSERT_EQ(shuffled.status, 0) << shuffled.err;
+    Image joined;
+    ASSERT_TRUE(LoadPicture(work / "car.png", &joined));
+    for (int y = 0; y < 3; y++) EXPECT_EQ(joined.At(0, y)[0], 60 + 60 * y) << "row " << y;
+    std::remove((work / "car.png").c_str());
+    const struct {
+        std::vector<std::string> bands;
+        std::string error;
+    } refused[] = {
+        {{"car-band-01-of-03.tga", "car-band-03-of-03.tga"},
+         "band 2 of 3 is missing: car-band-02-of-03.tga"},
+        {{"car-band-01-of-03.tga", "car-band-02-of-03.tga", "car-band-02-of-03.tga"},
+         "car-band-02-of-03.tga is given twice"},
+        {{"car-band-01-of-03.tga", "car-band-01-of-02.tga"},
+         "car-band-01-of-03.tga and car-band-01-of-02.tga are bands of different plans"},
+        {{"car-band-01-of-03.tga", "nowhere-band-02-of-03.tga", "car-band-03-of-03.tga"},
+         "cannot read nowhere-band-02-of-03.tga"},
+    };
+    for (const auto& c : refused) {
+        RenderRun r = assemble(c.bands);
+        EXPECT_EQ(r.status, 1) << c.error;
+        EXPECT_NE(r.err.find(c.error + "\n"), std::string::npos) << r.err;
+        EXPECT_FALSE(FileExists(work / "car.png")) << c.error;
     }
 }

@@ -34,16 +34,6 @@ std::vector<unsigned char> Bytes(const std::string& s) {
     return std::vector<unsigned char>(s.begin(), s.end());
 }
 
-std::string TargaHeader(int width, int height, int bits, int type, bool topDown) {
-    std::string h(18, '\0');
-    h[2] = (char)type;
-    h[12] = (char)(width & 0xFF), h[13] = (char)(width >> 8);
-    h[14] = (char)(height & 0xFF), h[15] = (char)(height >> 8);
-    h[16] = (char)bits;
-    h[17] = (char)(topDown ? 0x20 : 0) | (bits == 32 ? 8 : 0);
-    return h;
-}
-
 }  // namespace
 
 TEST(TqRenderPng, EncodedPicturesDecodeToTheSamePixels) {

@@ -39,6 +39,8 @@ bool BorderIsTransparent(const Image& image, double share);
 void OpaqueSpan(const Image& image, double* spanX, double* spanY);
 /// Pixels whose channels differ by more than `tolerance` between two pictures of one size.
 long DifferentPixels(const Image& a, const Image& b, int tolerance);
+/// The 18-byte header of a Targa file (type 2 plain or 10 run-length, 24 or 32 bits a pixel).
+std::string TargaHeader(int width, int height, int bits, int type, bool topDown);
 
 /// Fixture of the tests that render the shared models: skipped without them or POV-Ray; the
 /// program's temporary directories go to tmp_, so that none can be left unseen.
