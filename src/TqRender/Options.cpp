@@ -144,6 +144,24 @@ bool ScanLongOption(int argc, char** argv, int* index, RenderOptions* o, std::st
     return ApplyValueOption(name, value, o, error);
 }
 
+// Options after "--" that cannot give a picture are refused before anything runs: tqr would
+// otherwise write no scene, or one that POV-Ray stops on, only after the conversion.
+std::string RefusedTqrOption(const std::vector<std::string>& tqrOptions) {
+    for (const std::string& o : tqrOptions) {
+        std::string quoted = "'" + o + "' after \"--\": ";
+        if (o.empty() || o[0] != '-')
+            return quoted + "tqr-render names the model and the scene itself; give the model "
+                            "before \"--\"";
+        if (o.rfind("-car", 0) == 0)
+            return quoted + "the aspect ratio follows --size; choose the shape with --size";
+        for (const char* noScene : {"-ch", "-pc", "-pp", "-tes"}) {
+            if (o.rfind(noScene, 0) == 0)
+                return quoted + "tqr writes no scene with it, so there is nothing to render";
+        }
+    }
+    return "";
+}
+
 bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& positional,
                       std::string* error) {
     if (o.help) return true;
@@ -154,6 +172,7 @@ bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& po
     if (positional.empty()) *error = "no model given";
     if (positional.size() > 2) *error = "too many arguments ('" + positional[2] + "')";
     if (o.steps && o.turntable) *error = "--steps and --turntable cannot be combined";
+    if (error->empty()) *error = RefusedTqrOption(o.tqrOptions);
     return error->empty();
 }
 

@@ -51,6 +51,11 @@ TEST(TqRenderOptions, MalformedOrUnknownOptionsAreRefusedWithTheReason) {
         {{}, "no model given"},
         {{"a.ldr", "a.png", "extra"}, "too many arguments ('extra')"},
         {{"--assemble", "out.png"}, "--assemble needs OUT.png and at least one band"},
+        {{"m.ldr", "--", "-ldd/l", "-car2"}, "'-car2' after \"--\": the aspect ratio follows"},
+        {{"m.ldr", "--", "-check"}, "'-check' after \"--\": tqr writes no scene"},
+        {{"m.ldr", "--", "-test"}, "'-test' after \"--\": tqr writes no scene"},
+        {{"m.ldr", "--", "-pp"}, "'-pp' after \"--\": tqr writes no scene"},
+        {{"m.ldr", "--", "other.pov"}, "'other.pov' after \"--\": tqr-render names the model"},
     };
     for (const auto& c : kCases) {
         RenderOptions options;
