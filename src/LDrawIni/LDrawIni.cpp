@@ -340,6 +340,8 @@ static char* ModelDirOf(const char* modelPath) {
     // Everything before the last separator, '/' or '\'; a bare file name lies in the current
     // directory.
     if (!sep) return CopyText(".");
+    // A model in the root directory: its directory is "/", not the empty (current) one.
+    if (sep == modelPath) return CopyText("/");
     size_t length = (size_t)(sep - modelPath);
     char* dir = static_cast<char*>(malloc(length + 1));
     if (!dir) return nullptr;
@@ -377,7 +379,8 @@ int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailin
             free(dir.Dir);
             continue;
         }
-        if (addTrailingSlash && dir.Dir[0]) strcat(dir.Dir, "/");
+        // The root directory has its slash already.
+        if (addTrailingSlash && dir.Dir[0] && strcmp(dir.Dir, "/") != 0) strcat(dir.Dir, "/");
         ini->SearchDirs[ini->nSearchDirs++] = dir;
     }
     return 1;

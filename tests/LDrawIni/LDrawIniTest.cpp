@@ -187,6 +187,10 @@ TEST_F(LDrawIniTest, DefaultListGivesModelPrimitiveAndPartDirectories) {
     ASSERT_EQ(LDrawIniComputeRealDirs(ini, 1, 1, "car.ldr"), 1);
     EXPECT_STREQ(ini->ModelDir, ".");
     EXPECT_STREQ(ini->SearchDirs[0].Dir, "./");
+    // A model in the root directory is searched beside it, not in the current directory.
+    ASSERT_EQ(LDrawIniComputeRealDirs(ini, 1, 1, "/car.ldr"), 1);
+    EXPECT_STREQ(ini->ModelDir, "/");
+    EXPECT_STREQ(ini->SearchDirs[0].Dir, "/");
     LDrawIniFree(ini);
 }
 
