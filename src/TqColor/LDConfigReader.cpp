@@ -24,13 +24,15 @@ static int HexDigitValue(char c) {
 }
 
 static int ReadHexValue(const char* digits, int kind, unsigned* result) {
-    if (strlen(digits) != 6 || HexDigitValue(digits[0]) < 0)
-        return ValueFault(kind, "Six hex digits RRGGBB expected");
+    if (strlen(digits) != 6) return ValueFault(kind, "Six hex digits RRGGBB expected");
     unsigned v = 0;
-    // Only the first digit is checked above; the value ends quietly at the first character that is
-    // not hexadecimal.
-    for (int i = 0; i < 6 && HexDigitValue(digits[i]) >= 0; i++)
-        v = v * 16 + (unsigned)HexDigitValue(digits[i]);
+    // Every digit is checked: a typing slip such as #12ZZ56 would otherwise end the value at the
+    // first letter and give a near-black colour without a word.
+    for (int i = 0; i < 6; i++) {
+        int digit = HexDigitValue(digits[i]);
+        if (digit < 0) return ValueFault(kind, "Six hex digits RRGGBB expected");
+        v = v * 16 + (unsigned)digit;
+    }
     *result = v;
     return 0;
 }

@@ -42,6 +42,8 @@ TEST_F(Colours, ColourLinesAndTheirFaults) {
         {"!COLOUR a CODE -1", -1, "Color code out of range [0..511]"},
         {"!COLOUR a CODE 1 VALU 1", -1, "VALUE expected"},
         {"!COLOUR a CODE 1 VALUE #FFF EDGE 0", -1, "VALUE: Six hex digits RRGGBB expected"},
+        {"!COLOUR a CODE 1 VALUE #12ZZ56 EDGE 0", -1, "VALUE: Six hex digits RRGGBB expected"},
+        {"!COLOUR a CODE 1 VALUE #123456 EDGE 0x12345G", -1, "EDGE: Six hex digits RRGGBB"},
         {"!COLOUR a CODE 1 VALUE 0.5 1 0 EDGE 0", -1, "VALUE: Bad floating point color value"},
         {"!COLOUR a CODE 1 VALUE 1 0.5 0 EDGE 0", -1, "VALUE: Error in color value"},
         {"!COLOUR a CODE 1 VALUE 1.5 0.5 0. EDGE 0", -1, "VALUE: Color value out of range [0..1]"},
