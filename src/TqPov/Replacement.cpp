@@ -43,7 +43,7 @@ FILE* FindTqrPart(const char* name) {
         return nullptr;
     char* dot = strrchr(path, '.');
     if (!dot || (strcmp(dot, ".dat") != 0 && strcmp(dot, ".ldr") != 0)) return nullptr;
-    strcpy(dot, ".inc");
+    strncpy0(dot, ".inc", (int)(path + sizeof(path) - dot));
     return fopeni(path, "rb");
 }
 

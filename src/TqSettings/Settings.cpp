@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "TqSettings/TqSettings.h"
+#include "TqText/TqText.h"
 
 const char ProgVer[] = "tqr 1.4.0 - LDraw to POV-Ray converter, (C) 2026 The tqr authors";
 
@@ -31,7 +32,7 @@ void SetTqPovDefaults(TqPovRecord* pov) {
     pov->Quality = 2;
     // Replacement sources by priority: P exact POV-Ray solids for primitives (-p takes it out), 3
     // hand-made parts in TQRPARTS (-p3); L and B are added by -lgeo and -kv.
-    strcpy(pov->ReplaceOrder, "P3");
+    strncpy0(pov->ReplaceOrder, "P3", (int)sizeof(pov->ReplaceOrder));
     pov->CameraOn = 1;
     pov->CameraGlobe = 1;
     pov->LightsOn = 1;
