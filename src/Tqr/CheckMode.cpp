@@ -86,7 +86,10 @@ void CheckDatDir(const char* dir, int (*action)(const char* path)) {
 }
 
 int CheckDatFile(const char* path) {
-    if (IsUncheckable(path)) return 0;
+    if (IsUncheckable(path)) {
+        TheRun.nSkippedFiles++;
+        return 0;
+    }
     TheRun.nCheckedFiles++;
     // Every line with geometry (types 1 to 5) is kept to be checked; comments need no storing.
     SetLineTypeSaveMask(0x3E);
@@ -132,9 +135,13 @@ int CheckPrimFile(const char* path) {
 void PrintCheckSummary() {
     auto s = [](int n) { return n == 1 ? "" : "s"; };
     int files = TheRun.nCheckedFiles;
-    printf("Checked %d file%s: %d error%s, %d warning%s, %d file%s not found\n", files, s(files),
+    printf("Checked %d file%s: %d error%s, %d warning%s, %d file%s not found", files, s(files),
            Tally.nErrors, s(Tally.nErrors), Tally.nWarnings, s(Tally.nWarnings),
            Tally.nFilesNotFound, s(Tally.nFilesNotFound));
+    // Skipped files are named where they are met; the count keeps them from going unnoticed in a
+    // long listing, and is left out when there are none.
+    if (TheRun.nSkippedFiles > 0) printf(", %d skipped", TheRun.nSkippedFiles);
+    printf("\n");
 }
 
 // Any letter case of TQRPARTS will do.

@@ -72,6 +72,7 @@ struct TqrRun {
     /// make the walk visit 2^depth paths.
     std::set<std::pair<dev_t, ino_t>> walkedDirs;
     int nCheckedFiles = 0;  ///< check mode: files read and checked
+    int nSkippedFiles = 0;  ///< check mode: files left out as not LDraw text
 };
 /// The run: one per process.
 extern TqrRun TheRun;
