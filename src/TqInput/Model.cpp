@@ -130,8 +130,30 @@ PartEntry* FindPart(const char* name) {
     return Parts.Find(name);
 }
 
+namespace {
+
+// What every entry owns: its name (out of the index first, as the index keys point into it) and
+// its lines.
+void ReleaseContents(PartEntry* part) {
+    Parts.Unindex(part);
+    free(part->DatName);
+    part->DatName = nullptr;
+    FreeLines(part);
+}
+
+// An entry of the table is emptied and its slot offered again.
+void FreeSlot(int slot) {
+    PartEntry* part = &Parts[slot];
+    if (!part->DatName) return;
+    ReleaseContents(part);
+    memset(part, 0, sizeof(*part));
+    Parts.ReleaseSlot(slot);
+}
+
+}  // namespace
+
 int SetMainModelName(const char* name) {
-    FreePart(&Parts[0]);
+    FreeSlot(0);
     // Slot 0 always counts as used; when the name cannot be stored it is marked free again.
     if (nParts < 1) nParts = 1;
     char* copy = FarStrdup(name);
@@ -247,25 +269,19 @@ void FreeLines(PartEntry* part) {
 
 void FreePart(PartEntry* part) {
     if (!part->DatName) return;
-    bool internal = part->AttrFlags.Internal;
-    // Out of the index before the name is freed: the index keys point into DatName.
-    Parts.Unindex(part);
-    free(part->DatName);
-    part->DatName = nullptr;
-    FreeLines(part);
-    if (internal) {
-        free(part);  // the record is an InternalPartEntry whose first member is part
+    if (!part->AttrFlags.Internal) {
+        FreeSlot(Parts.SlotOf(part));
         return;
     }
-    memset(part, 0, sizeof(*part));
-    Parts.ReleaseSlot(Parts.SlotOf(part));
+    ReleaseContents(part);
+    free(part);  // the record is an InternalPartEntry whose first member is part
 }
 
 void FreeModel() {
-    if (nParts > 0) FreePart(&Parts[0]);
+    if (nParts > 0) FreeSlot(0);
     for (int i = 1; i < nParts; i++) {
         // Library entries stay, already read, for the next model loaded by the same process.
-        if (Parts[i].DatName && !Parts[i].LoadFlags.IsLibrary) FreePart(&Parts[i]);
+        if (Parts[i].DatName && !Parts[i].LoadFlags.IsLibrary) FreeSlot(i);
     }
 }
 
