@@ -89,12 +89,11 @@ void SkipUtf8Bom(char* line) {
 }
 
 FileKind SniffFile(FILE* fp) {
-    // One block is enough to tell the kinds apart. The flags are cleared and the stream rewound, so
-    // that reading starts at the first byte as if nothing had been read.
+    // One block is enough to tell the kinds apart. pread leaves the stream's position and buffer
+    // alone, so nothing needs rewinding (a rewind would throw the buffer away and read it twice).
     unsigned char head[4096];
-    size_t n = fread(head, 1, sizeof(head), fp);
-    clearerr(fp);
-    fseek(fp, 0, SEEK_SET);
+    ssize_t got = pread(fileno(fp), head, sizeof(head), 0);
+    size_t n = got > 0 ? (size_t)got : 0;
     if (n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)))
         return FileKind::kUtf16;
     // Without a byte-order mark, text in UTF-16 shows as letters alternating with zero bytes.
@@ -143,9 +142,9 @@ FILE* OpenRegularFile(const char* path) {
         errno = EINVAL;
         return nullptr;
     }
-    // Back to blocking reads for the regular file, so that stdio never sees EAGAIN.
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // Back to blocking reads for the regular file, so that stdio never sees EAGAIN. O_NONBLOCK is
+    // the only status flag set at open, so clearing them all clears just that one.
+    fcntl(fd, F_SETFL, 0);
     FILE* fp = fdopen(fd, "r");
     if (!fp) close(fd);
     return fp;

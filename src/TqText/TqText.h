@@ -85,7 +85,7 @@ enum class FileKind {
     kUtf16,        ///< UTF-16 text, with or without byte-order mark
     kBinary        ///< a known binary format (image, archive, executable)
 };
-/// Looks at the first block of an opened regular file and rewinds it.
+/// Looks at the first block of an opened regular file; the stream's position is left as it is.
 FileKind SniffFile(FILE* fp);
 /// Opens a regular file for reading; anything else (directory, FIFO, device) is refused with
 /// errno EINVAL, without ever blocking on a FIFO.

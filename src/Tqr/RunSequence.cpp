@@ -318,6 +318,9 @@ void OpenScene() {
     if (!PovFp) Exit("Could not open '%s' for writing", PovFilename);
     // A large buffer: scenes of big models run to tens of megabytes.
     setvbuf(PovFp, TheRun.sceneBuffer, _IOFBF, sizeof(TheRun.sceneBuffer));
+    // Held for the whole scene: every fputs and fwrite then finds the lock already ours instead of
+    // taking and releasing it, which costs more than the copy for the short texts written here.
+    flockfile(PovFp);
 }
 
 // Writes the whole scene: the model and the trailer. The status, and the size written.
@@ -331,6 +334,7 @@ int WriteScene(TestKind kind, long* size) {
     fseek(PovFp, 0, SEEK_END);
     *size = ftell(PovFp);
     // A write error (a full disk) fails a run that would otherwise have succeeded.
+    funlockfile(PovFp);
     bool writeFailed = CloseSceneFile(PovFp) != 0;
     PovFp = nullptr;
     PrintProgVer(StdErr);
