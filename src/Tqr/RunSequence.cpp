@@ -1,5 +1,6 @@
 // The spine of a run: message stream, option scan, library and colours, listing, check and test
 // modes, the output path, loading and scene writing, and the final summary.
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -157,6 +158,11 @@ const char* LastPathComponent(const char* path) {
     return slash ? slash + 1 : path;
 }
 
+bool HasPovExtension(const char* path) {
+    const char* dot = strrchr(LastPathComponent(path), '.');
+    return dot && strcasecmp(dot, ".pov") == 0;
+}
+
 int ConvertByTestKind(TestKind kind) {
     char name[kPathSize];
     strncpy0(name, LastPathComponent(ModelFilename), sizeof(name));
@@ -302,7 +308,15 @@ void LocateModelAndOutput(TestKind kind) {
     // The output name comes from the name as typed; the model path then becomes the file found.
     if (FormOutputPath(ModelFilename, PovFilename) != 0)
         Exit("Output path too long (at most %d characters)", kPathSize - 1);
-    if (kind == TestKind::kAllEquivalents) return;
+    if (kind == TestKind::kAllEquivalents) {
+        // This test writes under the part name as typed: run in a parts folder, -o would replace
+        // the part itself with an empty scene.
+        if (access(PovFilename, F_OK) == 0 && !HasPovExtension(PovFilename))
+            Exit("Output file '%s' exists and is no scene; -test writes under the name as typed, "
+                 "so run it in an empty folder",
+                 PovFilename);
+        return;
+    }
     strncpy0(ModelFilename, GetOpenDatFilePath(), sizeof(ModelFilename));
     // Not even -o may write the scene over the model it is made from.
     if (SameFile(PovFilename, ModelFilename))

@@ -65,6 +65,21 @@ TEST_F(SceneFault, AnOutputNamingTheModelIsRefused) {
     EXPECT_EQ(ReadFile(dir / "m2.pov"), kModel);
 }
 
+// -test with a name that is no primitive writes its (empty) scene under the name as typed.
+TEST_F(SceneFault, ATestSceneNeverReplacesThePartItIsNamedAfter) {
+    dir.Write("3001.dat", kModel);
+    RunResult part = Run({"-test", "3001.dat", "-o"});
+    EXPECT_EQ(part.status, 1);
+    EXPECT_NE(part.out.find("Output file '3001.dat' exists and is no scene"), std::string::npos)
+        << part.out;
+    EXPECT_EQ(ReadFile(dir / "3001.dat"), kModel);
+    // An earlier test scene may still be replaced.
+    dir.Write("x.pov", kOldScene);
+    RunResult scene = Run({"-test", "x.pov", "-o"});
+    EXPECT_EQ(scene.out.find("is no scene"), std::string::npos) << scene.out;
+    EXPECT_NE(ReadFile(dir / "x.pov"), kOldScene);
+}
+
 TEST_F(SceneFault, AFailedWriteKeepsTheOldSceneByteForByte) {
     dir.Write("m.ldr", kModel);
     dir.Write("m.pov", kOldScene);
