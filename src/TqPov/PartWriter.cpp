@@ -444,6 +444,12 @@ const char* UniqueCutName(const char* name, TextBuffer<160>& identifier) {
     return identifier.Clear().Add(unique.c_str()).c_str();
 }
 
+// A sub-file named "box" or "text" would give an identifier POV-Ray's parser refuses. (The scene's
+// own identifiers start with "Tq", which no name can give: names are kept in lower case.)
+bool IsReservedIdentifier(const char* id) {
+    return !strchr(id, '_') && IsPovReservedWord(id);
+}
+
 }  // namespace
 
 void ResetSceneWriter() {
@@ -480,7 +486,15 @@ const char* PovName(const char* name) {
             return UniqueCutName(name, id);
         }
     }
-    return id.Add(PovNameSuffix).c_str();
+    id.Add(PovNameSuffix);
+    if (IsReservedIdentifier(id.c_str())) {
+        // A leading "_" before a letter cannot come from a name: there a "_" before a letter
+        // always opens a "_word_" marker.
+        char word[160];
+        strncpy0(word, id.c_str(), sizeof(word));
+        id.Clear().Add('_').Add(word);
+    }
+    return id.c_str();
 }
 
 // POV-Ray multiplies a point as a row from the left, LDraw as a column from the right: the matrix

@@ -306,8 +306,11 @@ extern char PovNameSuffix[8];
 
 /// Writes part's declaration (and those of sub-files not yet declared).
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel);
-/// POV-Ray identifier of a file name; names cut to fit POV-Ray's limit stay unique in a scene.
+/// POV-Ray identifier of a file name; names cut to fit POV-Ray's limit stay unique in a scene, and
+/// a name that would be a reserved word ("box") gets a leading "_".
 const char* PovName(const char* name);
+/// True for a word POV-Ray reserves (only those without an underscore are known).
+bool IsPovReservedWord(const char* identifier);
 /// "matrix <...>" of a type 1 line, no line end.
 void PrintPovMatrix(FILE* fp, const LineEntry* line);
 /// Seam matrix of part with the width text, and a line end.

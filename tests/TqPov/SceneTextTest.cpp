@@ -23,6 +23,11 @@ TEST_F(SceneText, IdentifiersOfFileNames) {
         {"x_y&z:~#\\.ldr", "x__y_and_z_colon__tilde__crosshatch__slash__dot_ldr"},
         {"\xe9+.dat", "_E9__2B__dot_dat"},
         {"Truck.LDR", "Truck_dot_LDR"},
+        // POV-Ray keywords cannot be identifiers; "Box" and "box.ldr" are none.
+        {"box", "_box"},
+        {"text", "_text"},
+        {"Box", "Box"},
+        {"box.ldr", "box_dot_ldr"},
     };
     for (const Case& c : cases) EXPECT_STREQ(PovName(c.name), c.id) << c.name;
     std::string longName(200, 'a');
@@ -31,6 +36,7 @@ TEST_F(SceneText, IdentifiersOfFileNames) {
     EXPECT_EQ(cut.substr(119), "MAX125");
     strcpy(PovNameSuffix, "_lgeo");
     EXPECT_STREQ(PovName("3001.dat"), "_3001_dot_dat_lgeo");
+    EXPECT_STREQ(PovName("box"), "box_lgeo");
     EXPECT_EQ(std::string(PovName(longName.c_str())).substr(119), "MAX125");
     PovNameSuffix[0] = '\0';
 }

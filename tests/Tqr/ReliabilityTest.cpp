@@ -195,6 +195,21 @@ TEST_F(Reliability, CutIdentifiersStayUnique) {
     EXPECT_NE(scene.find("object { " + id2 + " "), std::string::npos);
 }
 
+// Sub-models named like POV-Ray keywords ("box", "union", "text") must still give a scene that
+// parses.
+TEST_F(Reliability, NamesThatArePovrayKeywordsStillParse) {
+    RunResult r = Run({"-o", Hostile("reserved_names.mpd"), "out.pov"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    std::string scene = Scene();
+    for (const char* id : {"_box", "_union", "_text"}) {
+        EXPECT_NE(scene.find(std::string("#declare ") + id + " = "), std::string::npos) << id;
+        EXPECT_NE(scene.find(std::string("object { ") + id + " "), std::string::npos) << id;
+    }
+    if (HavePovray()) {
+        EXPECT_EQ(RenderScene(dir / "out.pov", dir / "out.png", 64, 48), "");
+    }
+}
+
 TEST_F(Reliability, BlankLinesCostAFewBytesAndWriteTheSameScene) {
     std::string blanks(5000000, '\n');
     dir.Write("blank.ldr", blanks + "3 4 0 0 0 10 0 0 0 0 10\n");
