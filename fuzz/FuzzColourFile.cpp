@@ -1,7 +1,7 @@
 // The colour file reader, followed by the listing and the edge check over whatever it read.
 #include "FuzzSupport.h"
 #include "TqColor/TqColor.h"
-#include "Tqr/Settings.h"
+#include "TqSettings/TqSettings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QuietOutput();

@@ -3,7 +3,7 @@
 
 #include <clocale>
 
-#include "Tqr/Settings.h"
+#include "TqSettings/TqSettings.h"
 
 void QuietOutput() {
     static bool done = false;
