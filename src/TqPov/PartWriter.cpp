@@ -506,7 +506,7 @@ void PrintPovMatrix(FILE* fp, const LineEntry* line) {
     for (int k = 0; k < 4; k++) {
         for (int r = 0; r < 3; r++) text.AddG(m[4 * r + k]).Add(r < 2 || k < 3 ? ',' : '>');
     }
-    fputs(text.c_str(), fp);
+    text.WriteTo(fp);
 }
 
 // A seam shrinks a placed part by the seam width about the centre of its own box, so that
@@ -536,7 +536,7 @@ void PrintPovSeamMatrix(FILE* fp, const PartEntry* part, const char* width) {
             text.Add(',').Add(width).Add('/').AddG(size[i] / centre[i]);
     }
     text.Add(">\n", 2);
-    fputs(text.c_str(), fp);
+    text.WriteTo(fp);
 }
 
 void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
@@ -545,7 +545,7 @@ void PrintPovPartTriangle(FILE* fp, const LineEntry* line, int first) {
     for (int i = 0; i < 3; i++)
         text.Add(' ').AddVector(line->Data + 4 * ((first + i) % 4)).Add(i < 2 ? ',' : ' ');
     text.Add("}\n", 2);
-    fputs(text.c_str(), fp);
+    text.WriteTo(fp);
 }
 
 // What follows the n-th STEP shows once the animation clock passes n; what comes before the first
@@ -607,7 +607,7 @@ void PrintDatLine(FILE* fp, const LineEntry* line) {
     int nPoints = line->Type == 2 ? 2 : line->Type == 3 ? 3 : 4;
     for (int i = 0; i < nPoints; i++) group(m[4 * i], m[4 * i + 1], m[4 * i + 2]);
     text.Add('\n');
-    fputs(text.c_str(), fp);
+    text.WriteTo(fp);
 }
 
 void PrintPovPart(FILE* fp, PartEntry* part, int isModel) {

@@ -99,6 +99,8 @@ public:
     }
     /// Its length.
     size_t size() const { return used_; }
+    /// Writes the text to fp; the length is known, so no terminator or strlen is needed.
+    void WriteTo(FILE* fp) const { fwrite(data_, 1, used_, fp); }
     /// True when something did not fit.
     bool Overflowed() const { return overflowed_; }
 

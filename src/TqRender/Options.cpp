@@ -10,12 +10,12 @@ namespace tqrender {
 namespace {
 
 // A long option by its full name, and whether it takes a value (--name=value or --name value).
-struct OptionSpec {
+struct LongOption {
     const char* name;
     bool needsValue;
 };
 
-const OptionSpec kOptions[] = {
+const LongOption kOptions[] = {
     {"size", true},   {"look", true},       {"quality", true}, {"transparent", false},
     {"force", false}, {"keep-scene", true}, {"steps", false},  {"turntable", true},
     {"jobs", true},   {"plan", true},       {"help", false},   {"assemble", false},
@@ -42,13 +42,13 @@ const char kUsage[] =
     "OUT defaults to the model's base name with .png in the current directory.\n";
 
 // Exact name first, then an unambiguous prefix, as getopt_long allows.
-const OptionSpec* FindOption(const std::string& name, std::string* error) {
-    const OptionSpec* found = nullptr;
+const LongOption* FindOption(const std::string& name, std::string* error) {
+    const LongOption* found = nullptr;
     int matches = 0;
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.name) return &spec;
-        if (strncmp(spec.name, name.c_str(), name.size()) == 0) {
-            found = &spec;
+    for (const LongOption& option : kOptions) {
+        if (name == option.name) return &option;
+        if (strncmp(option.name, name.c_str(), name.size()) == 0) {
+            found = &option;
             matches++;
         }
     }
@@ -123,11 +123,11 @@ bool ScanLongOption(int argc, char** argv, int* index, RenderOptions* o, std::st
     std::string arg = argv[*index] + 2;
     size_t equals = arg.find('=');
     std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = FindOption(name, error);
-    if (!spec) return false;
+    const LongOption* option = FindOption(name, error);
+    if (!option) return false;
     // An abbreviation gives way to the full name from here on.
-    name = spec->name;
-    if (!spec->needsValue) {
+    name = option->name;
+    if (!option->needsValue) {
         if (equals != std::string::npos) *error = "option '--" + name + "' takes no value";
         ApplyFlag(name, o);
         return equals == std::string::npos;
