@@ -11,6 +11,9 @@ command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++ make)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 command -v povray >/dev/null || missing+=(povray)
+# POV-Ray's own include files (colors.inc, which LGEO's colour file includes) are only a
+# recommendation of the povray package.
+[ -e /usr/share/povray-3.7/include/colors.inc ] || missing+=(povray-includes)
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get update && apt-get install -y --no-install-recommends "${missing[@]}"
 fi
