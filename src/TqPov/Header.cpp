@@ -2,6 +2,7 @@
 // declarations (settings, lighting constants, stud logo, LGEO glue, finishes, texture macros).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -242,17 +243,36 @@ const char* Tabs(int n) {
     return kTabs + 8 - n;
 }
 
+// Control characters are rare, so the common case only looks: no copy, no allocation.
+SceneSafe::SceneSafe(const char* text) : text_(text ? text : "") {
+    auto isControl = [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; };
+    const char* p = text_;
+    while (*p && !isControl((unsigned char)*p)) p++;
+    if (!*p) return;
+    copy_ = text_;
+    for (char& c : copy_) {
+        if (isControl((unsigned char)c)) c = '?';
+    }
+    text_ = copy_.c_str();
+}
+
+// Bookmarks carry file and colour names; the whole line goes through SceneSafe.
 void PrintPovBookmark(FILE* fp, const char* format, ...) {
-    fputs("\n//// ", fp);
-    va_list ap;
+    va_list ap, again;
     va_start(ap, format);
-    vfprintf(fp, format, ap);
+    va_copy(again, ap);
+    int n = vsnprintf(nullptr, 0, format, ap);
     va_end(ap);
+    std::string text((size_t)std::max(n, 0), '\0');
+    vsnprintf(text.data(), text.size() + 1, format, again);  // the terminator's place is ours
+    va_end(again);
+    fputs("\n//// ", fp);
+    fputs(SceneSafe(text.c_str()).c_str(), fp);
     fputc('\n', fp);
 }
 
 void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name) {
-    fprintf(fp, "%s#include \"%s.inc\"\n", Tabs(depth), name);
+    fprintf(fp, "%s#include \"%s.inc\"\n", Tabs(depth), SceneSafe(name).c_str());
 }
 
 // The TQRPARTS begin and end files are known by address, so that no label can pass for them, and
@@ -271,7 +291,7 @@ void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
     }
     if (!path) return;
     PrintPovBookmark(fp, "IncludeFile %s", label);
-    fprintf(fp, "#include \"%s\"\n", path);
+    fprintf(fp, "#include \"%s\"\n", SceneSafe(path).c_str());
 }
 
 namespace {
@@ -376,21 +396,24 @@ void PrintPovHeader(FILE* fp) {
     fprintf(fp, "// LDraw site:   %s\n", TQ_LDRAW_WEBSITE);
     time_t now = time(nullptr);
     fprintf(fp, "// Date:         %s", asctime(localtime(&now)));  // ends in its own '\n'
-    fprintf(fp, "// Input file:   %s\n", PrintPovHeaderInputFullPath);
-    if (ModelTitle[0]) fprintf(fp, "// Title:        %s\n", ModelTitle);
-    if (ModelAuthor[0]) fprintf(fp, "// Author:       %s\n", ModelAuthor);
-    fprintf(fp, "// ModelDir:     %s\n", LDrawIni && LDrawIni->ModelDir ? LDrawIni->ModelDir : "");
+    fprintf(fp, "// Input file:   %s\n", SceneSafe(PrintPovHeaderInputFullPath).c_str());
+    if (ModelTitle[0]) fprintf(fp, "// Title:        %s\n", SceneSafe(ModelTitle).c_str());
+    if (ModelAuthor[0]) fprintf(fp, "// Author:       %s\n", SceneSafe(ModelAuthor).c_str());
+    fprintf(fp, "// ModelDir:     %s\n",
+            SceneSafe(LDrawIni && LDrawIni->ModelDir ? LDrawIni->ModelDir : "").c_str());
     char cwd[kPathSize];
-    if (getcwd(cwd, sizeof(cwd))) fprintf(fp, "// WorkDir:      %s\n", cwd);
+    if (getcwd(cwd, sizeof(cwd))) fprintf(fp, "// WorkDir:      %s\n", SceneSafe(cwd).c_str());
     if (LDrawIni) {
-        fprintf(fp, "// LDRAWDIR:     %s (%s)\n", LDrawIni->LDrawDir, LDrawIni->LDrawDirSource);
-        fprintf(fp, "// SearchDirs:   (%s)\n", LDrawIni->SearchSource);
+        fprintf(fp, "// LDRAWDIR:     %s (%s)\n", SceneSafe(LDrawIni->LDrawDir).c_str(),
+                SceneSafe(LDrawIni->LDrawDirSource).c_str());
+        fprintf(fp, "// SearchDirs:   (%s)\n", SceneSafe(LDrawIni->SearchSource).c_str());
         for (int i = 0; i < LDrawIni->nSearchDirs; i++)
-            fprintf(fp, "// SearchDir%d:   %s (0x%x)\n", i + 1, LDrawIni->SearchDirs[i].Dir,
-                    LDrawIni->SearchDirs[i].Flags);
+            fprintf(fp, "// SearchDir%d:   %s (0x%x)\n", i + 1,
+                    SceneSafe(LDrawIni->SearchDirs[i].Dir).c_str(), LDrawIni->SearchDirs[i].Flags);
     }
     if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) && TqInput.LgeoDir[0])
-        fprintf(fp, "// LGEODIR:      %s (%s)\n", TqInput.LgeoDir, TqInput.LgeoDirSource);
+        fprintf(fp, "// LGEODIR:      %s (%s)\n", SceneSafe(TqInput.LgeoDir).c_str(),
+                SceneSafe(TqInput.LgeoDirSource).c_str());
     if (PrintPovHeaderExtraFunc) PrintPovHeaderExtraFunc(fp, PrintPovHeaderExtraUserData);
     PrintPovDefines(fp);
 }

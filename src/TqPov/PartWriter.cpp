@@ -289,7 +289,8 @@ void PrintCommentLine(FILE* fp, const LineEntry* line, int block) {
         } else if (block == 0 || !TqPov.ExcludeNonPov) {
             const char* comment = GetDatComment(line);
             // An empty comment at the very end of the part is left out.
-            if (*comment || n < line->nRepeats || line->Next) fprintf(fp, "// %s\n", comment);
+            if (*comment || n < line->nRepeats || line->Next)
+                fprintf(fp, "// %s\n", SceneSafe(comment).c_str());
         }
     }
 }
@@ -582,13 +583,13 @@ const char* GetDatComment(const LineEntry* line) {
 
 void PrintPovPartFirstLineComment(FILE* fp, const PartEntry* part) {
     const char* text = GetDatComment(part->FirstLine);
-    if (*text) fprintf(fp, "// %s\n", text);
+    if (*text) fprintf(fp, "// %s\n", SceneSafe(text).c_str());
 }
 
 // Type, colour, then the numbers in LDraw's order: a reference gives its position first.
 void PrintDatLine(FILE* fp, const LineEntry* line) {
     if (line->Type == 0) {
-        Put(fp, " 0 ", line->Text ? line->Text : "", "\n");
+        Put(fp, " 0 ", SceneSafe(line->Text).c_str(), "\n");
         return;
     }
     const float* m = line->Data;
@@ -601,7 +602,7 @@ void PrintDatLine(FILE* fp, const LineEntry* line) {
     if (line->Type == 1) {
         group(m[3], m[7], m[11]);
         for (int r = 0; r < 3; r++) group(m[4 * r], m[4 * r + 1], m[4 * r + 2]);
-        Put(fp, text.c_str(), " ", line->Part ? line->Part->DatName : "", "\n");
+        Put(fp, text.c_str(), " ", SceneSafe(line->Part ? line->Part->DatName : "").c_str(), "\n");
         return;
     }
     int nPoints = line->Type == 2 ? 2 : line->Type == 3 ? 3 : 4;
@@ -666,7 +667,8 @@ void PrintMetaLine(OutputPass* pass, const LineEntry* line, int isModel, int* bl
     } else if (keyword < 0) {
         PrintCommentLine(pass->fp, line, *block);
     } else {
-        if (!TqPov.ExcludeNonPov) fprintf(pass->fp, "// %s\n#%s\n", line->Text, PovCond[keyword]);
+        if (!TqPov.ExcludeNonPov)
+            fprintf(pass->fp, "// %s\n#%s\n", SceneSafe(line->Text).c_str(), PovCond[keyword]);
         *block = NextBlockState(*block, keyword);
     }
 }

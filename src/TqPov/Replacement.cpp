@@ -114,7 +114,7 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     if (part->LoadFlags.IsPrimitive) nPovTqrFromP++;
     PrintPovPartXxtro(fp, part, isModel, 1);
     PrintPovPartFirstLineComment(fp, part);
-    fprintf(fp, "\t#include \"%*.*sinc\"  // From TQRPARTS\n", n, n, name);
+    fprintf(fp, "\t#include \"%*.*sinc\"  // From TQRPARTS\n", n, n, SceneSafe(name).c_str());
     return 1;
 }
 

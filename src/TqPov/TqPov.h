@@ -110,6 +110,24 @@ private:
     bool overflowed_ = false;  ///< an append was cut short since the last Clear
 };
 
+/// A name, path or line of model text as it may stand in a scene comment or string. A control
+/// character there (a line end above all) would end the comment or string and hand the rest of
+/// the text to POV-Ray as scene code, so each becomes '?'; a tab stays, it ends nothing. Text
+/// without one is used as it is, uncopied. Made for one call: SceneSafe(name).c_str().
+class SceneSafe {
+public:
+    /// Looks at text (null counts as empty) and copies it only when something must change.
+    explicit SceneSafe(const char* text);
+    SceneSafe(const SceneSafe&) = delete;
+    SceneSafe& operator=(const SceneSafe&) = delete;
+    /// The text to write: the original, or the copy with '?' for every control character.
+    const char* c_str() const { return text_; }
+
+private:
+    const char* text_;  ///< what c_str gives
+    std::string copy_;  ///< the changed copy, when one was needed
+};
+
 /// Identifiers of file names cut to POV-Ray's length limit, kept unique within a scene.
 struct CutIdentifiers {
     std::unordered_map<std::string, std::string> byName;  ///< name and suffix -> identifier

@@ -134,10 +134,11 @@ int PrintPovTrailer(FILE* fp, int loadResult) {
     for (int i = 0; i < nParts; i++) {
         const PartEntry* part = &Parts[i];
         if (!part->DatName) continue;
-        if (!part->LoadFlags.Read) fprintf(fp, "// WARNING: %s not read\n", part->DatName);
-        if (!part->LoadFlags.Loaded) fprintf(fp, "// WARNING: %s not resolved\n", part->DatName);
+        SceneSafe name(part->DatName);
+        if (!part->LoadFlags.Read) fprintf(fp, "// WARNING: %s not read\n", name.c_str());
+        if (!part->LoadFlags.Loaded) fprintf(fp, "// WARNING: %s not resolved\n", name.c_str());
         if (part->PovState == kPovNotWritten)
-            fprintf(fp, "// WARNING: %s not written to POV file\n", part->DatName);
+            fprintf(fp, "// WARNING: %s not written to POV file\n", name.c_str());
     }
     // The scene refuses an image of another shape; this tells the user before rendering.
     if (TqPov.AspectRatio != 0)
@@ -209,7 +210,7 @@ void PrintFileList(FILE* fp, const char* prefix) {
     for (int i = 0; i < nParts; i++) {
         const PartEntry* part = &Parts[i];
         if (!part->DatName) continue;
-        fprintf(fp, "%s%14s", prefix, part->DatName);
+        fprintf(fp, "%s%14s", prefix, SceneSafe(part->DatName).c_str());
         if (const char* word = PovStateWord(part->PovState)) fprintf(fp, " %s", word);
         if (part->LoadFlags.IsPart)
             fputs(" part", fp);
@@ -248,8 +249,9 @@ void PrintDebugTable(FILE* fp, const char* prefix) {
     for (int i = 0; i < nParts; i++) {
         const PartEntry* part = &Parts[i];
         if (!part->DatName) continue;
-        fprintf(fp, "%s%13s %5d %5u %d %s", prefix, part->DatName, part->LoadFlags.IsPart ? 1 : 0,
-                (unsigned)part->nStuds, part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
+        fprintf(fp, "%s%13s %5d %5u %d %s", prefix, SceneSafe(part->DatName).c_str(),
+                part->LoadFlags.IsPart ? 1 : 0, (unsigned)part->nStuds,
+                part->LoadFlags.BBoxValid ? 1 : 0, PovGGG(part->BBox));
         fprintf(fp, " %s\n", PovGGG(part->BBox + 3));
     }
 }

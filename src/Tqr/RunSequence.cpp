@@ -241,13 +241,14 @@ void ReadColours() {
 // The command line, arguments with blanks in quotes, so that the scene can be made again.
 void PrintPovHeaderExtra(FILE* fp, void* userData) {
     const CommandLine* cl = static_cast<const CommandLine*>(userData);
-    fprintf(fp, "// ldconfig.ldr: %s\n", LdconfigLdrPath);
+    fprintf(fp, "// ldconfig.ldr: %s\n", SceneSafe(LdconfigLdrPath).c_str());
     fputs("// Commandline: ", fp);
     for (int i = 0; i < cl->argc; i++) {
+        SceneSafe arg(cl->argv[i]);
         if (strchr(cl->argv[i], ' '))
-            fprintf(fp, " \"%s\"", cl->argv[i]);
+            fprintf(fp, " \"%s\"", arg.c_str());
         else
-            fprintf(fp, " %s", cl->argv[i]);
+            fprintf(fp, " %s", arg.c_str());
     }
     fputc('\n', fp);
 }
