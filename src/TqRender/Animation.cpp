@@ -52,7 +52,8 @@ std::string FormatNumber(double v) {
     return text;
 }
 
-// Every frame and the GIF are checked before the first render, so that a refusal costs nothing.
+// Every frame of --steps and the GIF are checked before the first render, once the conversion has
+// told how many there are, so that a refusal costs no render.
 bool CheckFrameOverwrite(const Tools& tools, const RenderOptions& o, int frames) {
     std::vector<std::string> paths;
     for (int i = 1; i <= frames; i++) paths.push_back(FramePath(o.out, i));
@@ -64,13 +65,12 @@ bool CheckFrameOverwrite(const Tools& tools, const RenderOptions& o, int frames)
 // appears when clock > k), so the last frame shows the whole model.
 bool PrepareStepJobs(const Tools& tools, const RenderOptions& o, const std::string& workDir,
                      const std::string& sceneDir, std::vector<RenderJob>* jobs) {
-    std::string scene = JoinPath(sceneDir, StemOf(o.out) + ".pov");
-    ProgressNote("converting %s", o.model.c_str());
-    Conversion c = RunConversion(tools, ConversionArguments(o, scene, {"-sc"}), workDir, false);
-    if (!c.ok) return false;
-    int frames = std::max(1, c.steps);
-    if (c.steps == 0) ProgressNote("the model has no building steps: one frame");
-    if (!CheckFrameOverwrite(tools, o, frames)) return false;
+    std::string scene = ScenePath(o, sceneDir, 0);
+    ProgressNote("converting %s", ShownName(o.model).c_str());
+    int frames = 0;
+    if (!RunConversion(tools, ConversionArguments(o, scene, {"-sc"}), workDir, false).ok ||
+        !StepFrames(scene, &frames) || !CheckFrameOverwrite(tools, o, frames))
+        return false;
     std::vector<std::string> dirs = SceneLibraryDirs(scene);
     for (int i = 1; i <= frames; i++) {
         RenderJob job;
@@ -92,11 +92,10 @@ bool PrepareTurntableJobs(const Tools& tools, const RenderOptions& o, const std:
     std::vector<std::vector<std::string>> frameOptions;
     if (!PrepareTurntable(tools, o, workDir, &frameOptions)) return false;
     int frames = (int)frameOptions.size();
-    if (!CheckFrameOverwrite(tools, o, frames)) return false;
     for (int i = 1; i <= frames; i++) {
         RenderJob job;
         job.label = "frame " + std::to_string(i) + "/" + std::to_string(frames);
-        job.call.scene = JoinPath(sceneDir, StemOf(FramePath(o.out, i)) + ".pov");
+        job.call.scene = ScenePath(o, sceneDir, i);
         job.convertArgs = ConversionArguments(o, job.call.scene, frameOptions[i - 1]);
         // Frame scenes of a big model add up; only kept ones stay after their render.
         job.removeScene = o.keepSceneDir.empty();
@@ -115,10 +114,10 @@ bool AssembleAnimation(const Tools& tools, const RenderOptions& o, int frames) {
     }
     // The GIF, too, is written under a partial name and renamed when complete; the output is
     // ffmpeg's last argument.
-    std::string partial = PartialPath(gif);
+    std::string partial = PartialPath(gif, ".gif");
     RegisterTemporary(partial);
     std::vector<std::string> args = AnimationCommand(tools.ffmpeg, o, frames);
-    args.back() = partial;
+    args.back() = ArgumentPath(partial);
     pid_t pid = StartChild(tools.ffmpeg, args, -1, -1);
     int status = pid < 0 ? -1 : WaitChild(pid);
     if (status != 0 || !PathExists(partial)) {
@@ -126,7 +125,7 @@ bool AssembleAnimation(const Tools& tools, const RenderOptions& o, int frames) {
             ProgressNote("ffmpeg could not join the frames into %s", gif.c_str());
         return false;
     }
-    if (!PublishPicture(partial, gif)) return false;
+    if (!PublishPicture(partial, gif, o.force)) return false;
     printf("%s\n", gif.c_str());
     return true;
 }
@@ -183,14 +182,14 @@ bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const st
                       std::vector<std::vector<std::string>>* frameOptions) {
     // A probe conversion: only the bounding box it writes is used, and the scene goes at once.
     std::string probe = JoinPath(workDir, "probe.pov");
-    ProgressNote("converting %s", options.model.c_str());
+    ProgressNote("converting %s", ShownName(options.model).c_str());
     if (!RunConversion(tools, ConversionArguments(options, probe, {}), workDir, false).ok)
         return false;
     double box[6];
     bool found = SceneBoundingBox(probe, box);
     unlink(probe.c_str());
     if (!found) {
-        ProgressNote("the scene of %s has no model bounding box", options.model.c_str());
+        ProgressNote("the scene of %s has no model bounding box", ShownName(options.model).c_str());
         return false;
     }
     double latitude, longitude, angle;
@@ -214,16 +213,36 @@ std::vector<std::string> AnimationCommand(const std::string& ffmpeg, const Rende
                                           int frames) {
     // -nostdin: ffmpeg would otherwise read commands from a terminal the user types into.
     std::vector<std::string> args = {ffmpeg, "-nostdin", "-v", "error", "-y"};
+    // ffmpeg takes a name that starts with '-' for an option.
     args.insert(args.end(), {"-framerate", std::to_string(AnimationRate(options)), "-i",
-                             FramePattern(options.out)});
+                             ArgumentPath(FramePattern(options.out))});
     // -frames:v ignores frames left over from a longer run; one palette serves every frame.
     args.insert(args.end(), {"-frames:v", std::to_string(frames), "-filter_complex",
                              "split[a][b];[a]palettegen[p];[b][p]paletteuse"});
-    args.insert(args.end(), {"-f", "gif", AnimationPath(options.out)});
+    args.insert(args.end(), {"-f", "gif", ArgumentPath(AnimationPath(options.out))});
     return args;
 }
 
-int RunAnimation(const Tools& tools, const RenderOptions& options, const std::string& workDir) {
+bool StepFrames(const std::string& scene, int* frames) {
+    int steps = SceneStepCount(scene);
+    if (steps < 0) {
+        ProgressNote("cannot read the scene %s", scene.c_str());
+        return false;
+    }
+    // The count comes from the model (its own POV-Ray code may add clock conditions), so it is
+    // bounded like the frames of a turntable.
+    if (steps > kMaxFrames) {
+        ProgressNote("the model has %d building steps; an animation has at most %d frames", steps,
+                     kMaxFrames);
+        return false;
+    }
+    if (steps == 0) ProgressNote("the model has no building steps: one frame");
+    *frames = std::max(1, steps);
+    return true;
+}
+
+int RunAnimation(const Tools& tools, const RenderOptions& options, WorkPlace* place) {
+    const std::string& workDir = place->dir;
     std::string sceneDir = options.keepSceneDir.empty() ? workDir : options.keepSceneDir;
     std::vector<RenderJob> jobs;
     bool prepared = options.steps ? PrepareStepJobs(tools, options, workDir, sceneDir, &jobs)
@@ -234,12 +253,12 @@ int RunAnimation(const Tools& tools, const RenderOptions& options, const std::st
     for (RenderJob& job : jobs) {
         job.call.libraryDirs.insert(job.call.libraryDirs.begin(), look.begin(), look.end());
         job.finalPath = FramePath(options.out, (int)(&job - jobs.data()) + 1);
-        job.call.output = PartialPath(job.finalPath);
+        job.call.output = PartialPath(job.finalPath, ".png");
         job.call.threads = ThreadsPerJob(options.jobs);
     }
     int frames = (int)jobs.size();
     double start = NowSeconds();
-    int written = RunRenderJobs(tools, options, &jobs, options.jobs, workDir);
+    int written = RunRenderJobs(tools, options, &jobs, options.jobs, place);
     if (written != frames || InterruptSignal()) {
         if (!InterruptSignal()) ProgressNote("%d of %d frames written", written, frames);
         return 1;

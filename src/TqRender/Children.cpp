@@ -31,6 +31,8 @@ std::vector<std::string> gTemporaries;
 // Only async-signal-safe work: note the first signal (it makes the exit status) and pass
 // SIGTERM on to the children; the run then sees them end and removes its partial files. Ctrl-C
 // on a terminal reaches the children anyway, a SIGTERM or SIGHUP sent to this process would not.
+// SIGPIPE comes when whoever read our messages has gone (tqr-render ... | head): by default it
+// would end this process at once and leave POV-Ray running on, writing a partial picture.
 void OnStopSignal(int signalNumber) {
     if (!gInterrupt) gInterrupt = signalNumber;
     for (int i = 0; i < kMaxChildren; i++) {
@@ -64,7 +66,18 @@ void InstallSignalHandlers() {
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a blocked wait or poll must return so that the run can clean up.
     action.sa_flags = 0;
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
+}
+
+// The lowest free descriptor is the one open() returns, so each closed one is filled in order.
+// Standard output gets /dev/null opened for reading: it holds the place, and every write to it
+// fails, so that a run whose output went nowhere is not taken for a success.
+void GuardStandardStreams() {
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        int opened = open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
+        if (opened >= 0 && opened != fd) close(opened);
+    }
 }
 
 int InterruptSignal() {
@@ -75,12 +88,13 @@ int InterruptSignal() {
 // with blanks, quotes or '$' needs no quoting, and this process is not copied before the exec.
 // The program is a path found beforehand, so there is no PATH search here.
 pid_t StartChild(const std::string& program, const std::vector<std::string>& argv, int outFd,
-                 int errFd) {
+                 int errFd, const std::string& dir) {
     // The copies made by dup2 lose close-on-exec; the originals (O_CLOEXEC) reach no child.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
     if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // An ignored signal stays ignored across exec: started from nohup or a background shell, a
@@ -94,8 +108,13 @@ pid_t StartChild(const std::string& program, const std::vector<std::string>& arg
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // A program found through a relative PATH entry is relative to our directory, not the child's.
+    std::string path = program;
+    char cwd[4096];
+    if (!dir.empty() && program[0] != '/' && getcwd(cwd, sizeof(cwd)))
+        path = JoinPath(cwd, program);
     pid_t pid = -1;
-    int status = posix_spawn(&pid, program.c_str(), &actions, &attributes, args.data(), environ);
+    int status = posix_spawn(&pid, path.c_str(), &actions, &attributes, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     // glibc reports a program that cannot be executed here, not as a child that exits 127.

@@ -1,6 +1,7 @@
 // The conversion: the tqr command line for a run, running it, sorting its messages into the
 // routine report and what the user must see, and reading back what the scene says about itself.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -119,7 +120,7 @@ std::vector<std::string> ConversionArguments(const RenderOptions& options,
     args.insert(args.end(), options.tqrOptions.begin(), options.tqrOptions.end());
     args.insert(args.end(), extra.begin(), extra.end());
     // tqr takes anything that starts with '-' for an option.
-    args.push_back(options.model.rfind('-', 0) == 0 ? "./" + options.model : options.model);
+    args.push_back(ArgumentPath(options.model));
     args.push_back(scenePath);
     return args;
 }
@@ -146,15 +147,19 @@ std::string InterestingConverterLines(const std::string& out, const std::string&
     return kept;
 }
 
-int StepsReported(const std::string& messages) {
-    // tqr reports a count for every model and submodel with steps; the frames cover the largest.
-    int steps = 0;
-    const char kKey[] = "Number of steps: ";
-    for (size_t at = messages.find(kKey); at != std::string::npos;
-         at = messages.find(kKey, at + 1)) {
-        steps = std::max(steps, atoi(messages.c_str() + at + strlen(kKey)));
+// tqr opens the n-th step of every model and sub-model with "// STEP" and a clock condition on
+// its own lines; a model has one step more than it has such conditions, the frames cover the
+// largest. Names in the scene never break a line, so only the scene's own lines count. (A model's
+// POV-Ray code can still write such lines; the caller bounds the count.)
+int SceneStepCount(const std::string& scene) {
+    std::string text;
+    if (!ReadWholeFile(scene, &text)) return -1;
+    const char kKey[] = "\n// STEP\n#if (clock > ";
+    long long largest = 0;
+    for (size_t at = text.find(kKey); at != std::string::npos; at = text.find(kKey, at + 1)) {
+        largest = std::max(largest, strtoll(text.c_str() + at + strlen(kKey), nullptr, 10));
     }
-    return steps;
+    return largest > 0 ? (int)std::min<long long>(largest + 1, INT_MAX) : 0;
 }
 
 Conversion RunConversion(const Tools& tools, const std::vector<std::string>& args,
@@ -167,7 +172,6 @@ Conversion RunConversion(const Tools& tools, const std::vector<std::string>& arg
     ReadWholeFile(errPath, &err);
     // Status 0 alone is not enough: a listing option among the user's ends tqr without a scene.
     result.ok = status == 0 && PathExists(args.back());
-    result.steps = StepsReported(err + out);
     // Once interrupted, tqr's last words are only its reaction to our signal.
     if (InterruptSignal()) return result;
     result.output = InterestingConverterLines(out, err, result.ok);

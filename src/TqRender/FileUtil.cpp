@@ -61,15 +61,18 @@ std::string AnimationPath(const std::string& out) {
     return JoinPath(DirName(out), StemOf(out) + ".gif");
 }
 
-std::string PartialPath(const std::string& finalPath) {
-    // Same directory as the final name, so that publishing it is a rename, never a copy; the
-    // process id keeps two runs for the same picture apart.
-    std::string name = ".";
-    name.append(StemOf(finalPath)).append(".partial-").append(std::to_string(getpid()));
-    std::string base = BaseName(finalPath);
-    size_t dot = base.find_last_of('.');
-    name += dot == std::string::npos || dot == 0 ? ".png" : base.substr(dot);
-    return JoinPath(DirName(finalPath), name);
+// A scene that stays is named after the picture, so that a folder of them reads well; one in the
+// private directory has a fixed name, which no picture name can make too long for tqr.
+std::string ScenePath(const RenderOptions& options, const std::string& dir, int frame) {
+    bool stays = !options.keepSceneDir.empty() || !options.planFile.empty();
+    if (stays)
+        return JoinPath(dir, StemOf(frame ? FramePath(options.out, frame) : options.out) + ".pov");
+    char name[32];
+    if (frame)
+        snprintf(name, sizeof(name), "frame-%03d.pov", frame);
+    else
+        snprintf(name, sizeof(name), "scene.pov");
+    return JoinPath(dir, name);
 }
 
 std::string RenderStatePath(const std::string& output) {
@@ -112,17 +115,23 @@ bool WriteWholeFile(const std::string& path, std::string_view text) {
     return !out.fail();
 }
 
-bool CopyDirectoryFiles(const std::string& from, const std::string& to) {
+std::vector<std::string> RegularFilesIn(const std::string& dir) {
     std::error_code ec;
-    bool ok = true;
-    for (const auto& entry : fs::directory_iterator(from, ec)) {
-        if (!entry.is_regular_file()) continue;
-        fs::copy_file(entry.path(), fs::path(to) / entry.path().filename(),
-                      fs::copy_options::overwrite_existing, ec);
-        if (ec) ok = false;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
     }
-    // ec still set here means the directory could not be listed at all.
-    return ok && !ec;
+    return names;
+}
+
+bool SameContent(const std::string& a, const std::string& b) {
+    std::string textA, textB;
+    return ReadWholeFile(a, &textA) && ReadWholeFile(b, &textB) && textA == textB;
+}
+
+bool CopyFile(const std::string& from, const std::string& to) {
+    std::string text;
+    return ReadWholeFile(from, &text) && WriteWholeFile(to, text);
 }
 
 // Plain words stay bare so that printed commands read naturally. Anything else goes in single

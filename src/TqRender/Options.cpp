@@ -73,9 +73,8 @@ bool ParseCount(const std::string& text, int low, int high, int* value) {
 bool ParseSize(const std::string& text, int* width, int* height) {
     size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
-    // 16384 each way bounds a picture that --assemble holds whole: 1 GiB at 4 bytes a pixel.
-    return ParseCount(text.substr(0, x), 1, 16384, width) &&
-           ParseCount(text.substr(x + 1), 1, 16384, height);
+    return ParseCount(text.substr(0, x), 1, kMaxPictureSide, width) &&
+           ParseCount(text.substr(x + 1), 1, kMaxPictureSide, height);
 }
 
 bool ApplyValueOption(const std::string& name, const std::string& value, RenderOptions* o,
@@ -83,6 +82,7 @@ bool ApplyValueOption(const std::string& name, const std::string& value, RenderO
     bool ok = true;
     if (name == "size") {
         ok = ParseSize(value, &o->width, &o->height);
+        o->sizeGiven = true;
         if (!ok) *error = "bad --size '" + value + "': expected WIDTHxHEIGHT, e.g. 800x600";
     } else if (name == "look") {
         // A bad value is reported; what is stored then does not matter, the run stops.
@@ -100,7 +100,7 @@ bool ApplyValueOption(const std::string& name, const std::string& value, RenderO
         (name == "plan" ? o->planFile : o->keepSceneDir) = value;
         if (!ok) *error = "--" + name + " needs a non-empty path";
     } else if (name == "turntable") {
-        ok = ParseCount(value, 1, 3600, &o->turntable);
+        ok = ParseCount(value, 1, kMaxFrames, &o->turntable);
         if (!ok) *error = "bad --turntable '" + value + "': expected a frame count from 1 to 3600";
     } else if (name == "jobs") {
         ok = ParseCount(value, 1, 256, &o->jobs);
@@ -150,8 +150,9 @@ std::string RefusedTqrOption(const std::vector<std::string>& tqrOptions) {
     for (const std::string& o : tqrOptions) {
         std::string quoted = "'" + o + "' after \"--\": ";
         if (o.empty() || o[0] != '-')
-            return quoted + "tqr-render names the model and the scene itself; give the model "
-                            "before \"--\"";
+            return quoted +
+                   "tqr-render names the model and the scene itself; give the model "
+                   "before \"--\"";
         if (o.rfind("-car", 0) == 0)
             return quoted + "the aspect ratio follows --size; choose the shape with --size";
         for (const char* noScene : {"-ch", "-pc", "-pp", "-tes"}) {
@@ -184,6 +185,7 @@ void SetRenderDefaults(RenderOptions* options) {
     *options = RenderOptions{};
     options->width = 800;
     options->height = 600;
+    options->sizeGiven = false;
     options->look = Look::kStudio;
     options->quality = Quality::kNormal;
     options->transparent = options->force = options->steps = false;
@@ -209,6 +211,9 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
             if (!ScanLongOption(argc, argv, &i, options, error)) return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             *error = "unknown option '" + arg + "'";
+            // "--" starts tqr's options here, so it cannot end ours: such a file needs a path.
+            if (arg.find('.') != std::string::npos)
+                *error += "; a file whose name starts with '-' is given as ./" + arg;
             return false;
         } else {
             // A lone "-" is a file name like any other (tqr gets it as "./-").

@@ -1,7 +1,8 @@
 // Plans: the scenes and include files beside the plan file, one independent POV-Ray command per
 // line (a band of rows of a still, or a frame), and the one command that assembles the result.
 // Every path is written as the user gave it, so the plan runs from the current directory on any
-// machine that has its files.
+// machine that has its files; a plan that does not complete leaves nothing behind.
+#include <algorithm>
 #include <cstdio>
 
 #include "TqRender/TqRender.h"
@@ -14,34 +15,98 @@ namespace {
 // finish.
 constexpr int kDefaultBands = 8;
 
-// Bands lie beside the plan, named after OUT with their place and the number of bands, so that
-// --assemble can put them in order and name one that is missing.
-std::string BandPath(const RenderOptions& o, int index, int count) {
-    return JoinPath(DirName(o.planFile), BandFileName(StemOf(o.out), index, count));
+// A plan being made: where it goes, the token its bands carry, and every file and directory it
+// has made so far, which go again unless the plan is complete.
+struct PlanWork {
+    const Tools& tools;
+    const RenderOptions& o;
+    const std::string& workDir;
+    std::string dir;    // directory of the plan file, "" for the current one
+    std::string token;  // tells this plan's bands from those of any other
+    std::vector<std::string> made;
+};
+
+void Made(PlanWork* p, const std::string& path) {
+    RegisterTemporary(path);
+    p->made.push_back(path);
 }
 
-bool ConvertInto(const Tools& tools, const RenderOptions& o, const std::string& workDir,
-                 const std::string& scene, const std::vector<std::string>& extra, bool quiet,
-                 int* steps) {
-    Conversion c = RunConversion(tools, ConversionArguments(o, scene, extra), workDir, quiet);
-    if (steps) *steps = c.steps;
-    return c.ok;
+int BandCount(const RenderOptions& o) {
+    // --jobs N asks for N bands; never more bands than rows.
+    return std::min(o.jobsGiven ? o.jobs : kDefaultBands, o.height);
+}
+
+// Bands lie beside the plan, named after OUT with their place, the number of bands and the
+// plan's token, so that --assemble can put them in order, name one that is missing and tell one
+// of another plan.
+std::string BandPath(const PlanWork& p, int index, int count) {
+    return JoinPath(p.dir, BandFileName(StemOf(p.o.out), index, count, p.token));
+}
+
+// The commands hold every path as it is, and POV-Ray takes only some names; one it cannot take
+// would make every command fail where it runs, long after the plan was reported written.
+bool CheckCommandPaths(const std::vector<std::string>& paths, const char* what) {
+    for (const std::string& path : paths) {
+        std::string problem = PovrayNameProblem(path);
+        if (!problem.empty()) {
+            ProgressNote("POV-Ray cannot take %s (%s), %s", ShownName(path).c_str(),
+                         problem.c_str(), what);
+            return false;
+        }
+    }
+    return true;
+}
+
+// What the plan will write, checked before anything is: its names as POV-Ray gets them, then the
+// files it would replace. (The frames of --steps are known only after the conversion.)
+bool CheckPlan(const PlanWork& p) {
+    const RenderOptions& o = p.o;
+    bool animation = o.steps || o.turntable > 0;
+    // A scene per turntable frame, else one.
+    std::vector<std::string> scenes;
+    for (int i = o.turntable > 0 ? 1 : 0; i <= o.turntable; i++)
+        scenes.push_back(ScenePath(o, p.dir, i));
+    std::vector<std::string> outputs;
+    if (!animation) outputs.push_back(BandPath(p, 0, BandCount(o)));
+    for (int i = 1; i <= o.turntable; i++) outputs.push_back(FramePath(o.out, i));
+    if (o.steps) outputs.push_back(FramePath(o.out, 1));
+    std::vector<std::string> names = {p.dir.empty() ? "." : p.dir, scenes.back()};
+    names.insert(names.end(), outputs.begin(), outputs.end());
+    if (!CheckCommandPaths(names, "a name that goes into the plan's commands")) return false;
+    std::vector<std::string> targets = {o.planFile};
+    targets.insert(targets.end(), scenes.begin(), scenes.end());
+    if (!animation) targets.push_back(o.out);
+    if (o.turntable > 0) targets.insert(targets.end(), outputs.begin(), outputs.end());
+    return CheckOverwrite(o, targets);
+}
+
+// Converts into one of the plan's scenes, which goes again if the plan does not complete.
+bool ConvertInto(PlanWork* p, const std::string& scene, const std::vector<std::string>& extra,
+                 bool quiet) {
+    Made(p, scene);
+    return RunConversion(p->tools, ConversionArguments(p->o, scene, extra), p->workDir, quiet).ok;
+}
+
+// The library directories a scene needs, which its commands name as they are.
+bool AddSceneLibraryDirs(PovrayCall* call) {
+    std::vector<std::string> dirs = SceneLibraryDirs(call->scene);
+    if (!CheckCommandPaths(dirs, "a directory the scene needs; the plan cannot name it"))
+        return false;
+    call->libraryDirs.insert(call->libraryDirs.end(), dirs.begin(), dirs.end());
+    return true;
 }
 
 // The commands of a still: bands of rows, written as Targa files beside the plan.
-bool StillCommands(const Tools& tools, const RenderOptions& o, const std::string& workDir,
-                   PovrayCall base, std::vector<std::string>* commands,
+bool StillCommands(PlanWork* p, PovrayCall base, std::vector<std::string>* commands,
                    std::vector<std::string>* bands) {
-    if (!ConvertInto(tools, o, workDir, base.scene, {}, false, nullptr)) return false;
-    for (const std::string& dir : SceneLibraryDirs(base.scene)) base.libraryDirs.push_back(dir);
-    // --jobs N asks for N bands; never more bands than rows.
-    int count = std::min(o.jobsGiven ? o.jobs : kDefaultBands, o.height);
+    if (!ConvertInto(p, base.scene, {}, false) || !AddSceneLibraryDirs(&base)) return false;
+    int count = BandCount(p->o);
     for (int i = 0; i < count; i++) {
         PovrayCall call = base;
         call.targa = true;
-        call.output = BandPath(o, i, count);
-        BandRows(o.height, count, i, &call.firstRow, &call.lastRow);
-        commands->push_back(ShellCommand(PovrayArguments(o, call)));
+        call.output = BandPath(*p, i, count);
+        BandRows(p->o.height, count, i, &call.firstRow, &call.lastRow);
+        commands->push_back(ShellCommand(PovrayArguments(p->o, call)));
         bands->push_back(call.output);
     }
     return true;
@@ -50,17 +115,17 @@ bool StillCommands(const Tools& tools, const RenderOptions& o, const std::string
 // The commands of an animation: one per frame, straight to the frame's final name (nothing of
 // this program runs beside them to rename a partial file). Building steps share one scene and
 // differ in the clock; turntable frames get a scene each, beside the plan.
-bool FrameCommands(const Tools& tools, const RenderOptions& o, const std::string& workDir,
-                   const PovrayCall& base, std::vector<std::string>* commands) {
+bool FrameCommands(PlanWork* p, const PovrayCall& base, std::vector<std::string>* commands) {
+    const RenderOptions& o = p->o;
     std::vector<std::vector<std::string>> turntable;
-    int steps = 0;
-    if (o.turntable > 0 && !PrepareTurntable(tools, o, workDir, &turntable)) return false;
-    if (o.steps && !ConvertInto(tools, o, workDir, base.scene, {"-sc"}, false, &steps))
+    int frames = o.turntable;
+    if (o.turntable > 0 && !PrepareTurntable(p->tools, o, p->workDir, &turntable)) return false;
+    if (o.steps &&
+        (!ConvertInto(p, base.scene, {"-sc"}, false) || !StepFrames(base.scene, &frames)))
         return false;
-    int frames = o.steps ? std::max(1, steps) : o.turntable;
     std::vector<std::string> outputs;
     for (int i = 1; i <= frames; i++) outputs.push_back(FramePath(o.out, i));
-    if (!CheckOverwrite(o, outputs)) return false;
+    if (o.steps && !CheckOverwrite(o, outputs)) return false;
     for (int i = 1; i <= frames; i++) {
         PovrayCall call = base;
         call.output = outputs[i - 1];
@@ -68,40 +133,49 @@ bool FrameCommands(const Tools& tools, const RenderOptions& o, const std::string
             call.clockGiven = true;
             call.clock = i - 0.5;
         } else {
-            call.scene = JoinPath(DirName(o.planFile), StemOf(call.output) + ".pov");
-            if (!ConvertInto(tools, o, workDir, call.scene, turntable[i - 1], true, nullptr))
-                return false;
+            call.scene = ScenePath(o, p->dir, i);
+            if (!ConvertInto(p, call.scene, turntable[i - 1], true)) return false;
         }
-        for (const std::string& dir : SceneLibraryDirs(call.scene)) call.libraryDirs.push_back(dir);
+        if (!AddSceneLibraryDirs(&call)) return false;
         commands->push_back(ShellCommand(PovrayArguments(o, call)));
     }
     return true;
 }
 
+// The outermost directory of path that does not exist yet, "" when it does.
+std::string FirstMissingDirectory(const std::string& path) {
+    std::string missing;
+    for (std::string p = path; !p.empty() && p != "/" && p != "." && !PathExists(p); p = DirName(p))
+        missing = p;
+    return missing;
+}
+
 // The look's include files go beside the plan, so that its directory holds what the commands
 // include; LGEO and TQRPARTS files are found at the paths the scenes record.
-bool PreparePlanDir(const Tools& tools, const RenderOptions& o, std::string* dir) {
-    *dir = DirName(o.planFile);
-    if (!dir->empty() && !MakeDirectories(*dir)) {
-        ProgressNote("cannot create the directory %s", dir->c_str());
+bool PreparePlanDir(PlanWork* p) {
+    std::string created = FirstMissingDirectory(p->dir);
+    if (!p->dir.empty() && !MakeDirectories(p->dir)) {
+        ProgressNote("cannot create the directory %s", p->dir.c_str());
         return false;
     }
-    if (o.look == Look::kStudio && !CopyDirectoryFiles(tools.povDir, dir->empty() ? "." : *dir)) {
-        ProgressNote("cannot copy the studio look beside %s", o.planFile.c_str());
-        return false;
-    }
-    return true;
+    if (!created.empty()) Made(p, created);
+    std::vector<std::string> copies;
+    bool copied = p->o.look != Look::kStudio ||
+                  CopyLook(p->o, p->tools.povDir, p->dir.empty() ? "." : p->dir, &copies);
+    for (const std::string& copy : copies) Made(p, copy);
+    if (!copied) ProgressNote("cannot copy the studio look beside %s", p->o.planFile.c_str());
+    return copied;
 }
 
 // Frames are joined by ffmpeg, as after a render; the bands of a still by this program's
-// --assemble, which gets --force only when the user gave it here.
-std::string AssembleCommand(const Tools& tools, const RenderOptions& o,
-                            const std::vector<std::string>& bands, int frames) {
-    if (bands.empty()) return ShellCommand(AnimationCommand("ffmpeg", o, frames));
-    std::vector<std::string> args = {tools.self, "--assemble"};
-    if (o.force) args.push_back("--force");
-    args.push_back(o.out);
-    args.insert(args.end(), bands.begin(), bands.end());
+// --assemble, which gets the picture's size, and --force only when the user gave it here.
+std::string AssembleCommand(const PlanWork& p, const std::vector<std::string>& bands, int frames) {
+    if (bands.empty()) return ShellCommand(AnimationCommand("ffmpeg", p.o, frames));
+    std::vector<std::string> args = {p.tools.self, "--assemble", "--size",
+                                     std::to_string(p.o.width) + "x" + std::to_string(p.o.height)};
+    if (p.o.force) args.push_back("--force");
+    args.push_back(ArgumentPath(p.o.out));
+    for (const std::string& band : bands) args.push_back(ArgumentPath(band));
     return ShellCommand(args);
 }
 
@@ -115,33 +189,34 @@ void BandRows(int height, int count, int index, int* firstRow, int* lastRow) {
 }
 
 int WritePlan(const Tools& tools, const RenderOptions& o, const std::string& workDir) {
-    bool animation = o.steps || o.turntable > 0;
-    if (!animation && !CheckOverwrite(o, {o.out})) return 1;
-    std::string dir;
-    if (!PreparePlanDir(tools, o, &dir)) return 1;
+    PlanWork p{tools, o, workDir, DirName(o.planFile), PlanToken(), {}};
+    if (!CheckPlan(p) || !PreparePlanDir(&p)) return 1;
     PovrayCall base;
-    base.scene = JoinPath(dir, StemOf(o.out) + ".pov");
+    base.scene = ScenePath(o, p.dir, 0);
     // The commands run unattended and side by side: progress output would only garble logs.
     base.quiet = true;
-    if (o.look == Look::kStudio) base.libraryDirs.push_back(dir.empty() ? "." : dir);
+    if (o.look == Look::kStudio) base.libraryDirs.push_back(p.dir.empty() ? "." : p.dir);
     // A turntable says so itself, before its probe conversion.
-    if (o.turntable == 0) ProgressNote("converting %s", o.model.c_str());
+    if (o.turntable == 0) ProgressNote("converting %s", ShownName(o.model).c_str());
     std::vector<std::string> commands, bands;
-    bool ok = animation ? FrameCommands(tools, o, workDir, base, &commands)
-                        : StillCommands(tools, o, workDir, base, &commands, &bands);
+    bool ok = o.steps || o.turntable > 0 ? FrameCommands(&p, base, &commands)
+                                         : StillCommands(&p, base, &commands, &bands);
     if (!ok || InterruptSignal()) return 1;
     std::string text;
     for (const std::string& command : commands) text += command + "\n";
+    Made(&p, o.planFile);
     if (!WriteWholeFile(o.planFile, text)) {
         ProgressNote("cannot write %s", o.planFile.c_str());
         return 1;
     }
+    // Standard output holds only that command, so it can be redirected into a script; without
+    // it the plan is of no use and goes too.
+    printf("%s\n", AssembleCommand(p, bands, (int)commands.size()).c_str());
+    if (!StandardOutputWritten() || InterruptSignal()) return 1;
+    for (const std::string& path : p.made) ForgetTemporary(path);
     ProgressNote("%zu commands in %s; run them with: parallel < %s", commands.size(),
                  o.planFile.c_str(), ShellQuote(o.planFile).c_str());
     ProgressNote("then assemble the result with the command printed on standard output");
-    // Standard output holds only that command, so it can be redirected into a script.
-    printf("%s\n", AssembleCommand(tools, o, bands, (int)commands.size()).c_str());
-    fflush(stdout);
     return 0;
 }
 

@@ -11,7 +11,7 @@ namespace tqrender {
 namespace {
 
 // POV-Ray splits a command-line option at blanks even inside one argument, so every path goes
-// in double quotes; a path that itself holds one cannot be written at all.
+// in double quotes; a path that itself holds one cannot be written at all (PovrayNameProblem).
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
@@ -115,10 +115,6 @@ void HandleLine(PovrayReport* r, const std::string& line, std::vector<std::strin
 }
 
 }  // namespace
-
-bool PovQuotable(const std::string& path) {
-    return path.find('"') == std::string::npos;
-}
 
 std::vector<std::string> PovrayArguments(const RenderOptions& options, const PovrayCall& call) {
     // Bands are Targa files, which --assemble reads without an inflater; pictures are PNG.

@@ -54,7 +54,7 @@ void FlipRows(Raster* raster) {
 
 }  // namespace
 
-std::string ReadTarga(const std::string& path, Raster* raster) {
+std::string ReadTarga(const std::string& path, int width, int height, Raster* raster) {
     std::string data;
     if (!ReadWholeFile(path, &data)) return "cannot read " + path;
     if (data.size() < 18) return path + " is not a Targa file";
@@ -68,8 +68,24 @@ std::string ReadTarga(const std::string& path, Raster* raster) {
     raster->height = (int)(byteAt(14) | byteAt(15) << 8);
     raster->channels = bits == 32 ? 4 : 3;
     if (raster->width == 0 || raster->height == 0) return path + " is empty";
+    std::string size = std::to_string(raster->width) + "x" + std::to_string(raster->height);
+    // The header decides how much memory the pixels take, so it is believed only as far as the
+    // picture and the file bear it out: a few bytes must not claim gigabytes.
+    if (width > 0 && (raster->width != width || raster->height != height))
+        return path + " is not a band of this picture: it is " + size + ", the picture " +
+               std::to_string(width) + "x" + std::to_string(height);
+    if (raster->width > kMaxPictureSide || raster->height > kMaxPictureSide)
+        return path + " is not a band of this picture: it is " + size + ", more than " +
+               std::to_string(kMaxPictureSide) + " either way";
     size_t at = 18 + byteAt(0);  // after the image id
-    if (!DecodePixels(data, at, type == 10, (int)bits / 8, raster)) return path + " is truncated";
+    size_t pixels = (size_t)raster->width * raster->height, bytesPerPixel = bits / 8;
+    size_t available = data.size() > at ? data.size() - at : 0;
+    // Plain data holds every pixel; a run-length packet holds at most 128 pixels and costs at
+    // least its count byte and one pixel.
+    size_t needed = type == 2 ? pixels * bytesPerPixel : (pixels + 127) / 128 * (1 + bytesPerPixel);
+    if (available < needed) return path + " is truncated";
+    if (!DecodePixels(data, at, type == 10, (int)bytesPerPixel, raster))
+        return path + " is truncated";
     // Bit 5 of the descriptor: rows stored from the top.
     if (!(descriptor & 0x20)) FlipRows(raster);
     return "";

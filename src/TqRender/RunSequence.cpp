@@ -10,18 +10,26 @@ namespace tqrender {
 
 namespace {
 
-// POV-Ray takes its file names in double quotes, so a name holding one cannot be passed on.
-bool CheckPovrayNames(const RenderOptions& o) {
-    for (const std::string* path : {&o.out, &o.keepSceneDir, &o.planFile}) {
-        if (!PovQuotable(*path)) {
-            ProgressNote("POV-Ray cannot take a '\"' in a file name: %s", path->c_str());
-            return false;
-        }
-    }
+// A picture's directory must exist; the names of a kept scene go into the POV-Ray command shown
+// for it, so they must be names POV-Ray takes. (A picture rendered here may have any name:
+// POV-Ray reaches it through a link, see WorkPlace.)
+bool CheckNames(const RenderOptions& o) {
+    if (!CheckPictureName(o.out)) return false;
     std::string outDir = DirName(o.out);
     if (!outDir.empty() && !IsDirectory(outDir)) {
         ProgressNote("the directory of %s does not exist", o.out.c_str());
         return false;
+    }
+    if (o.keepSceneDir.empty()) return true;
+    std::vector<std::string> names = {o.keepSceneDir, ScenePath(o, o.keepSceneDir, o.turntable)};
+    if (!o.steps && o.turntable == 0) names.push_back(o.out);
+    for (const std::string& name : names) {
+        std::string problem = PovrayNameProblem(name);
+        if (!problem.empty()) {
+            ProgressNote("POV-Ray cannot take %s (%s), a name that --keep-scene gives it",
+                         ShownName(name).c_str(), problem.c_str());
+            return false;
+        }
     }
     return true;
 }
@@ -47,6 +55,21 @@ bool CheckTools(const Tools& tools, const RenderOptions& o) {
     return true;
 }
 
+// The files a still or an animation will write that are known before the conversion: the
+// picture or a turntable's frames and GIF, and the kept scenes. (The frames of --steps follow
+// once the conversion has counted them.)
+std::vector<std::string> KnownTargets(const Tools& tools, const RenderOptions& o) {
+    std::vector<std::string> targets;
+    if (!o.steps && o.turntable == 0) targets.push_back(o.out);
+    for (int i = 1; i <= o.turntable; i++) targets.push_back(FramePath(o.out, i));
+    if (o.turntable > 0 && !tools.ffmpeg.empty()) targets.push_back(AnimationPath(o.out));
+    if (!o.keepSceneDir.empty()) {
+        for (int i = o.turntable > 0 ? 1 : 0; i <= o.turntable; i++)
+            targets.push_back(ScenePath(o, o.keepSceneDir, i));
+    }
+    return targets;
+}
+
 // The scene goes where the user wants to keep it, with the include files of the look beside
 // it, so that the directory renders on its own.
 bool PrepareKeptScene(const Tools& tools, const RenderOptions& o) {
@@ -55,44 +78,53 @@ bool PrepareKeptScene(const Tools& tools, const RenderOptions& o) {
         ProgressNote("cannot create the directory %s", o.keepSceneDir.c_str());
         return false;
     }
-    if (o.look == Look::kStudio && !CopyDirectoryFiles(tools.povDir, o.keepSceneDir)) {
+    std::vector<std::string> copies;
+    if (o.look == Look::kStudio && !CopyLook(o, tools.povDir, o.keepSceneDir, &copies)) {
         ProgressNote("cannot copy the studio look into %s", o.keepSceneDir.c_str());
         return false;
     }
     return true;
 }
 
+// The POV-Ray command that renders a kept scene by hand, straight to OUT: no partial name.
+void ShowKeptSceneCommand(const RenderOptions& o, const PovrayCall& call) {
+    PovrayCall byHand = call;
+    byHand.output = o.out;
+    ProgressNote("scene kept: %s; render it by hand with:", call.scene.c_str());
+    ProgressForward("  " + ShellCommand(PovrayArguments(o, byHand)));
+    // The scene's own include directories are known only now; this run reaches them through its
+    // links, the command above cannot.
+    for (const std::string& dir : call.libraryDirs) {
+        std::string problem = PovrayNameProblem(dir);
+        if (!problem.empty())
+            ProgressNote("POV-Ray cannot take %s (%s): the command above fails on it",
+                         ShownName(dir).c_str(), problem.c_str());
+    }
+}
+
 // One picture: convert, then one POV-Ray run into the partial name, then the rename.
-int RunStill(const Tools& tools, const RenderOptions& o, const std::string& workDir) {
-    if (!CheckOverwrite(o, {o.out})) return 1;
-    std::string sceneDir = o.keepSceneDir.empty() ? workDir : o.keepSceneDir;
+int RunStill(const Tools& tools, const RenderOptions& o, WorkPlace* place) {
+    std::string sceneDir = o.keepSceneDir.empty() ? place->dir : o.keepSceneDir;
     RenderJob job;
-    job.call.scene = JoinPath(sceneDir, StemOf(o.out) + ".pov");
+    job.call.scene = ScenePath(o, sceneDir, 0);
     double start = NowSeconds();
-    ProgressNote("converting %s", o.model.c_str());
-    if (!RunConversion(tools, ConversionArguments(o, job.call.scene, {}), workDir, false).ok)
+    ProgressNote("converting %s", ShownName(o.model).c_str());
+    if (!RunConversion(tools, ConversionArguments(o, job.call.scene, {}), place->dir, false).ok)
         return 1;
     double converted = NowSeconds();
     // The look's directory first, then those the scene's own includes need.
     job.call.libraryDirs = LookLibraryDirs(tools, o);
     for (const std::string& dir : SceneLibraryDirs(job.call.scene))
         job.call.libraryDirs.push_back(dir);
-    job.call.output = PartialPath(o.out);
+    job.call.output = PartialPath(o.out, ".png");
     job.finalPath = o.out;
-    // The command shown for a kept scene writes straight to OUT: by hand, no partial name.
-    if (!o.keepSceneDir.empty()) {
-        PovrayCall byHand = job.call;
-        byHand.output = o.out;
-        ProgressNote("scene kept: %s; render it by hand with:", job.call.scene.c_str());
-        ProgressForward("  " + ShellCommand(PovrayArguments(o, byHand)));
-    }
+    if (!o.keepSceneDir.empty()) ShowKeptSceneCommand(o, job.call);
     std::vector<RenderJob> jobs = {job};
-    if (RunRenderJobs(tools, o, &jobs, 1, workDir) != 1) return 1;
+    if (RunRenderJobs(tools, o, &jobs, 1, place) != 1) return 1;
     ProgressNote("wrote %s (convert %.1f s, render %.1f s)", o.out.c_str(), converted - start,
                  NowSeconds() - converted);
     // Standard output carries only the picture's path, for scripts; all else goes to stderr.
     printf("%s\n", o.out.c_str());
-    fflush(stdout);
     return 0;
 }
 
@@ -101,7 +133,9 @@ int RunModel(RenderOptions o) {
     if (!o.out.empty() && (o.out.back() == '/' || IsDirectory(o.out)))
         o.out = JoinPath(o.out, DefaultOutputPath(o.model));
     Tools tools = LocateTools();
-    if (!CheckTools(tools, o) || !CheckPovrayNames(o)) return 1;
+    if (!CheckTools(tools, o) || !CheckNames(o)) return 1;
+    // Everything known to be written is checked before anything is: a refusal leaves no trace.
+    if (o.planFile.empty() && !CheckOverwrite(o, KnownTargets(tools, o))) return 1;
     // Private to this run: tqr's messages, scenes nobody keeps, probe conversions.
     std::string workDir = MakeTemporaryDirectory();
     if (workDir.empty()) {
@@ -109,9 +143,10 @@ int RunModel(RenderOptions o) {
         return 1;
     }
     if (!o.planFile.empty()) return WritePlan(tools, o, workDir);
-    if (!PrepareKeptScene(tools, o)) return 1;
-    if (o.steps || o.turntable > 0) return RunAnimation(tools, o, workDir);
-    return RunStill(tools, o, workDir);
+    WorkPlace place;
+    if (!MakeWorkPlace(workDir, &place) || !PrepareKeptScene(tools, o)) return 1;
+    if (o.steps || o.turntable > 0) return RunAnimation(tools, o, &place);
+    return RunStill(tools, o, &place);
 }
 
 }  // namespace
@@ -121,29 +156,15 @@ std::vector<std::string> LookLibraryDirs(const Tools& tools, const RenderOptions
     return {options.keepSceneDir.empty() ? tools.povDir : options.keepSceneDir};
 }
 
-// The partial file lies beside the final one, so this is a rename within one file system:
-// atomic, and an older picture stays whole until the new one replaces it.
-bool PublishPicture(const std::string& partial, const std::string& finalPath) {
-    if (rename(partial.c_str(), finalPath.c_str()) != 0) {
-        ProgressNote("cannot rename %s to %s", partial.c_str(), finalPath.c_str());
-        return false;
-    }
-    ForgetTemporary(partial);
-    return true;
-}
-
-bool CheckOverwrite(const RenderOptions& options, const std::vector<std::string>& paths) {
-    if (options.force) return true;
-    for (const std::string& path : paths) {
-        if (PathExists(path)) {
-            ProgressNote("%s exists; use --force to overwrite it", path.c_str());
-            return false;
-        }
-    }
-    return true;
+// A full disk or a closed stream shows only when the buffer is flushed.
+bool StandardOutputWritten() {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return true;
+    ProgressNote("cannot write to standard output: the names of what was written are lost");
+    return false;
 }
 
 int TqRenderMain(int argc, char** argv) {
+    GuardStandardStreams();
     ProgressInit(isatty(2) != 0);
     RenderOptions options;
     std::string error;
@@ -161,6 +182,7 @@ int TqRenderMain(int argc, char** argv) {
     // stops the children, and the run still reaches the clean-up below.
     InstallSignalHandlers();
     int status = options.assemble ? RunAssemble(options) : RunModel(options);
+    if (status == 0 && !StandardOutputWritten()) status = 1;
     ProgressDone();
     RemoveTemporaries();
     // An interrupted run says so and ends as a shell expects of a process killed by the signal.

@@ -30,7 +30,7 @@ struct Batch {
     const Tools& tools;
     const RenderOptions& options;
     std::vector<RenderJob>& jobs;
-    const std::string& workDir;
+    WorkPlace* place;
     std::vector<Running> running;
     std::vector<size_t> retries;  // jobs to start again
     int written = 0;
@@ -39,7 +39,7 @@ struct Batch {
 
 bool ConvertForJob(Batch* b, RenderJob* job) {
     if (job->convertArgs.empty()) return true;
-    Conversion c = RunConversion(b->tools, job->convertArgs, b->workDir, true);
+    Conversion c = RunConversion(b->tools, job->convertArgs, b->place->dir, true);
     if (!c.ok && !InterruptSignal()) ProgressNote("%s: the conversion failed", job->label.c_str());
     if (!c.ok) return false;
     // Known only now: the scene names the library and LGEO directories its includes come from.
@@ -58,11 +58,20 @@ bool StartJob(Batch* b, size_t index) {
     // The partial picture and POV-Ray's state file go if the run stops before publishing.
     RegisterTemporary(job.call.output);
     RegisterTemporary(RenderStatePath(job.call.output));
+    PovrayCall seen;
+    if (!LinkPovrayCall(b->place, job.call, &seen)) {
+        close(fds[0]);
+        close(fds[1]);
+        ProgressNote("cannot create the links POV-Ray works with in %s",
+                     b->place->povrayDir.c_str());
+        return false;
+    }
     Running r;
     r.job = index;
     r.started = NowSeconds();
     // Output and errors share the pipe, so that messages arrive in the order POV-Ray wrote them.
-    r.pid = StartChild(b->tools.povray, PovrayArguments(b->options, job.call), fds[1], fds[1]);
+    r.pid = StartChild(b->tools.povray, PovrayArguments(b->options, seen), fds[1], fds[1],
+                       b->place->povrayDir);
     // Only the child holds the write end now, so its exit ends the pipe.
     close(fds[1]);
     r.fd = fds[0];
@@ -131,8 +140,8 @@ void FinishJob(Batch* b, Running* r) {
     if (InterruptSignal()) return;
     // The picture gets its name only now that it is complete, by a rename that puts it in place
     // in one step: the final name never shows a half-written picture.
-    if (status == 0 && PathExists(job.call.output) &&
-        PublishPicture(job.call.output, job.finalPath)) {
+    bool complete = status == 0 && PathExists(job.call.output);
+    if (complete && PublishPicture(job.call.output, job.finalPath, b->options.force)) {
         b->written++;
         if (!job.label.empty() && !ProgressOnTerminal())
             ProgressNote("%s written: %s (%.1f s)", job.label.c_str(), job.finalPath.c_str(),
@@ -140,8 +149,11 @@ void FinishJob(Batch* b, Running* r) {
         return;
     }
     b->failed = true;
-    std::string why = r->report.firstError.empty() ? "exit status " + std::to_string(status)
-                                                   : r->report.firstError;
+    // Not published for a reason already told (the name was taken meanwhile).
+    if (complete) return;
+    std::string why = !r->report.firstError.empty() ? r->report.firstError
+                      : status == 0                 ? "it wrote no picture"
+                                                    : "exit status " + std::to_string(status);
     ProgressNote("POV-Ray failed%s%s: %s", job.label.empty() ? "" : " on ", job.label.c_str(),
                  why.c_str());
     if (b->options.keepSceneDir.empty() && b->options.planFile.empty())
@@ -186,8 +198,8 @@ int ThreadsPerJob(int concurrency) {
 }
 
 int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<RenderJob>* jobs,
-                  int concurrency, const std::string& workDir) {
-    Batch b{tools, options, *jobs, workDir, {}, {}, 0, false};
+                  int concurrency, WorkPlace* place) {
+    Batch b{tools, options, *jobs, place, {}, {}, 0, false};
     size_t next = 0;
     for (;;) {
         // Fill the free places: jobs to retry first, then the next in order.

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,12 +26,18 @@ enum class Look { kStudio, kPlain };
 /// Render effort: antialiasing and the studio look's TqStudioQuality.
 enum class Quality { kDraft = 0, kNormal = 1, kHigh = 2 };
 
+/// The largest width or height of a picture: --assemble holds one whole, 1 GiB at 4 bytes a pixel.
+constexpr int kMaxPictureSide = 16384;
+/// The most frames an animation may have (turntable frames or building steps).
+constexpr int kMaxFrames = 3600;
+
 /// Everything the command line asks for; SetRenderDefaults gives the defaults.
 struct RenderOptions {
     std::string model;         ///< MODEL as typed; required except for --assemble and --help
     std::string out;           ///< OUT.png; "" = the model's base name with .png, current dir
     int width;                 ///< --size: image width in pixels; 800
     int height;                ///< --size: image height in pixels; 600
+    bool sizeGiven;            ///< --size appeared (--assemble then checks the bands against it)
     Look look;                 ///< --look: studio or plain; studio
     Quality quality;           ///< --quality: draft, normal or high; normal
     bool transparent;          ///< --transparent: alpha channel instead of a background; off
@@ -73,8 +80,9 @@ std::string FramePath(const std::string& out, int index);
 std::string FramePattern(const std::string& out);
 /// The animated GIF assembled beside OUT.
 std::string AnimationPath(const std::string& out);
-/// The hidden name a picture is written under until it is complete.
-std::string PartialPath(const std::string& finalPath);
+/// The scene of a still or of --steps (frame 0), or of turntable frame i, in dir: named after
+/// OUT where the scene stays (--keep-scene, --plan), a fixed name in the private directory.
+std::string ScenePath(const RenderOptions& options, const std::string& dir, int frame);
 /// The state file POV-Ray keeps beside an output while it renders (for +C); it stays when the
 /// render is stopped.
 std::string RenderStatePath(const std::string& output);
@@ -88,12 +96,34 @@ bool MakeDirectories(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string* text);
 /// Writes a whole file; false on any failure.
 bool WriteWholeFile(const std::string& path, std::string_view text);
-/// Copies every regular file of one directory into another; false on any failure.
-bool CopyDirectoryFiles(const std::string& from, const std::string& to);
+/// The regular files of a directory, by name; empty when it cannot be listed.
+std::vector<std::string> RegularFilesIn(const std::string& dir);
+/// True when two files can be read and hold the same bytes.
+bool SameContent(const std::string& a, const std::string& b);
+/// Copies one file; false on any failure.
+bool CopyFile(const std::string& from, const std::string& to);
 /// Quotes an argument for a POSIX shell when it needs it.
 std::string ShellQuote(const std::string& arg);
 /// An argument vector as one shell command line.
 std::string ShellCommand(const std::vector<std::string>& argv);
+
+// ---- Names (Names.cpp) ----
+
+/// The longest path POV-Ray takes for a scene: a longer one overruns a buffer in it.
+extern const size_t kPovrayPathMax;
+/// Why POV-Ray cannot take a path on its command line, "" when it can: only printable ASCII
+/// other than '"' and a backslash (its paths go in double quotes, where a backslash starts an
+/// escape), and at most kPovrayPathMax characters.
+std::string PovrayNameProblem(const std::string& path);
+/// True when the text holds a control character (below 32, or 127).
+bool HasControlCharacter(const std::string& text);
+/// A name for a message: every control character shown as '?'.
+std::string ShownName(const std::string& name);
+/// A path as a program's argument: "./" before one that starts with '-', so that it is no option.
+std::string ArgumentPath(const std::string& path);
+/// The hidden name a picture is written under until it is complete, beside it: short printable
+/// ASCII whatever the final name, so that POV-Ray can write it, ending in extension.
+std::string PartialPath(const std::string& finalPath, const char* extension);
 
 // ---- Locating the helper programs and the look (Tools.cpp) ----
 
@@ -123,14 +153,18 @@ extern const char kStudioLightsInclude[];
 
 // ---- Children, signals and temporary files (Children.cpp) ----
 
-/// Makes SIGINT, SIGTERM and SIGHUP stop every child and mark the run as interrupted.
+/// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE stop every child and mark the run as interrupted.
 void InstallSignalHandlers();
+/// Puts /dev/null on standard input, output or error where one is closed, so that no file the
+/// run opens takes its place; a closed standard output stays unwritable, so its loss is seen.
+void GuardStandardStreams();
 /// The signal that interrupted the run, 0 while none did.
 int InterruptSignal();
 /// Starts program with argv (argv[0] is the name shown); standard output and error go to the
-/// descriptors given (-1 keeps ours). Returns the process id, or -1 when it could not start.
+/// descriptors given (-1 keeps ours); it works in dir ("" = ours). Returns the process id, or -1
+/// when it could not start.
 pid_t StartChild(const std::string& program, const std::vector<std::string>& argv, int outFd,
-                 int errFd);
+                 int errFd, const std::string& dir = "");
 /// Waits for a child started by StartChild: its exit status, 128 + signal, or -1.
 int WaitChild(pid_t pid);
 /// Sends SIGTERM to every running child.
@@ -146,6 +180,20 @@ void ForgetTemporary(const std::string& path);
 void RemoveTemporaries();
 /// A new private directory under $TMPDIR (or /tmp), registered; "" on failure.
 std::string MakeTemporaryDirectory();
+
+// ---- Where POV-Ray works (WorkPlace.cpp) ----
+
+/// The private directory of a run, and POV-Ray's working directory inside it. POV-Ray runs there,
+/// so that no povray.ini of the user's directory applies, and reaches every file through a link
+/// with a short ASCII name, so that it can take any name the user chose.
+struct WorkPlace {
+    std::string dir;        ///< the private directory: tqr's messages, scenes nobody keeps
+    std::string povrayDir;  ///< POV-Ray's working directory: links only
+    std::string startDir;   ///< the directory the run was started in, absolute
+    std::map<std::string, std::string> links;  ///< link name by absolute target, made once
+};
+/// Makes POV-Ray's directory inside the private one; false (with a message) on failure.
+bool MakeWorkPlace(const std::string& dir, WorkPlace* place);
 
 // ---- Progress on standard error (Progress.cpp) ----
 
@@ -169,7 +217,6 @@ double NowSeconds();
 /// What one run of tqr produced.
 struct Conversion {
     bool ok = false;     ///< tqr ended with status 0 and wrote the scene
-    int steps = 0;       ///< the largest "Number of steps" tqr reported; 0 = none
     std::string output;  ///< tqr's messages that are worth passing on
 };
 
@@ -186,8 +233,10 @@ Conversion RunConversion(const Tools& tools, const std::vector<std::string>& arg
                          const std::string& workDir, bool quiet);
 /// The lines of tqr's messages worth showing: everything but the routine report.
 std::string InterestingConverterLines(const std::string& out, const std::string& err, bool ok);
-/// The largest "Number of steps: N" in tqr's messages; 0 when there is none.
-int StepsReported(const std::string& messages);
+/// The building steps of a scene converted with -sc, read from its clock conditions (not from
+/// tqr's messages, which echo file names): the largest count of any model or sub-model, 0 when
+/// there are none, -1 when the scene cannot be read.
+int SceneStepCount(const std::string& scene);
 /// The model's bounding box from a scene: min x,y,z then max x,y,z. False when absent.
 bool SceneBoundingBox(const std::string& scene, double box[6]);
 /// Directories POV-Ray must search for a scene's include files (TQRPARTS, LGEO).
@@ -213,8 +262,11 @@ struct PovrayCall {
 
 /// The POV-Ray argument vector (argv[0] = "povray"); paths quoted the way POV-Ray wants.
 std::vector<std::string> PovrayArguments(const RenderOptions& options, const PovrayCall& call);
-/// Path in the double quotes POV-Ray needs for names with spaces; false if it holds a quote.
-bool PovQuotable(const std::string& path);
+/// (WorkPlace.cpp) The call as POV-Ray sees it from place->povrayDir: the scene, the output's
+/// directory and the library directories through links there, the start directory first among the
+/// library directories (POV-Ray looked for the user's include files there). False when a link
+/// fails.
+bool LinkPovrayCall(WorkPlace* place, const PovrayCall& call, PovrayCall* seen);
 
 /// What a POV-Ray run has said so far; fed with its console output piece by piece.
 struct PovrayReport {
@@ -246,7 +298,7 @@ struct RenderJob {
 /// Runs the jobs, at most `concurrency` at once, and renames each finished picture. Returns
 /// the number of pictures written; stops starting new jobs after the first failure.
 int RunRenderJobs(const Tools& tools, const RenderOptions& options, std::vector<RenderJob>* jobs,
-                  int concurrency, const std::string& workDir);
+                  int concurrency, WorkPlace* place);
 /// Render threads per POV-Ray when `concurrency` run at once.
 int ThreadsPerJob(int concurrency);
 
@@ -264,8 +316,12 @@ std::vector<std::string> AnimationCommand(const std::string& ffmpeg, const Rende
                                           int frames);
 /// Frames per second: building steps stay longer on screen than turntable angles.
 int AnimationRate(const RenderOptions& options);
+/// The frames of a --steps animation of a scene converted with -sc: one per building step, one
+/// when there are none (said so). False (with a message) when the scene cannot be read or has
+/// more steps than an animation may have frames.
+bool StepFrames(const std::string& scene, int* frames);
 /// Renders a building-step or turntable animation; returns the exit status.
-int RunAnimation(const Tools& tools, const RenderOptions& options, const std::string& workDir);
+int RunAnimation(const Tools& tools, const RenderOptions& options, WorkPlace* place);
 /// The tqr camera option of every turntable frame, from a probe conversion's bounding box.
 bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const std::string& workDir,
                       std::vector<std::vector<std::string>>* frameOptions);
@@ -274,11 +330,14 @@ bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const st
 
 /// Rows of band `index` (from 0) of `count`, from 1 as POV-Ray counts them.
 void BandRows(int height, int count, int index, int* firstRow, int* lastRow);
-/// The file name of band `index` (from 0) of `count` for a picture named `stem`:
-/// "<stem>-band-03-of-08.tga".
-std::string BandFileName(const std::string& stem, int index, int count);
-/// Reads the band's place back from such a name (any directory); false for other names.
-bool ParseBandFileName(const std::string& path, int* index, int* count);
+/// The file name of band `index` (from 0) of `count` of the plan with `token` for a picture named
+/// `stem`: "<stem>-band-03-of-08-<token>.tga" ("<stem>-band-03-of-08.tga" without a token).
+std::string BandFileName(const std::string& stem, int index, int count, const std::string& token);
+/// Reads the band's place and plan back from such a name (any directory; the token is "" when
+/// there is none); false for other names.
+bool ParseBandFileName(const std::string& path, int* index, int* count, std::string* token);
+/// A token that tells the bands of this plan from those of any other plan.
+std::string PlanToken();
 /// Writes the plan file and its scenes, prints the assembling command; returns the exit status.
 int WritePlan(const Tools& tools, const RenderOptions& options, const std::string& workDir);
 /// Joins Targa bands into OUT; returns the exit status.
@@ -293,21 +352,39 @@ struct Raster {
     int channels = 3;             ///< 3 (RGB) or 4 (RGBA)
     std::vector<uint8_t> pixels;  ///< width * height * channels bytes, top row first
 };
-/// Reads an uncompressed or run-length Targa file as POV-Ray writes it; "" or the reason.
-std::string ReadTarga(const std::string& path, Raster* raster);
+/// Reads an uncompressed or run-length Targa file as POV-Ray writes it; "" or the reason. The
+/// picture must be width x height, or when those are 0 at most kMaxPictureSide either way; this
+/// and the file's length are checked before any memory is taken for the pixels.
+std::string ReadTarga(const std::string& path, int width, int height, Raster* raster);
 /// The PNG file bytes of a picture (8 bits per channel, sRGB).
 std::string EncodePng(const Raster& raster);
 /// Writes a picture as PNG; false on failure.
 bool WritePng(const std::string& path, const Raster& raster);
 
+// ---- Existing files (Targets.cpp) ----
+
+/// Refuses (with a message) a picture name that cannot be used: one with a control character
+/// (a line break would split the names printed on standard output), or one too long for a file.
+bool CheckPictureName(const std::string& out);
+/// Refuses (with a message) to write any of the paths where it would replace the model, a band
+/// being joined or anything but a regular file or symbolic link, or, without --force, anything.
+bool CheckOverwrite(const RenderOptions& options, const std::vector<std::string>& paths);
+/// Copies the regular files of `from` into `to`, after checking them all: a file there with the
+/// same content is left as it is, another one is replaced only as CheckOverwrite allows. The
+/// names of the files written go to *written. False (with a message) on a refusal or failure.
+bool CopyLook(const RenderOptions& options, const std::string& from, const std::string& to,
+              std::vector<std::string>* written);
+/// Renames a finished picture into place; without `replace` only where nothing has appeared
+/// under the name meanwhile. False (with a message) on failure.
+bool PublishPicture(const std::string& partial, const std::string& finalPath, bool replace);
+
 // ---- The run (RunSequence.cpp) ----
 
-/// Renames a finished picture into place; false (with a message) on failure.
-bool PublishPicture(const std::string& partial, const std::string& finalPath);
 /// Where POV-Ray finds the look's include files: the kept copies, or the look's directory.
 std::vector<std::string> LookLibraryDirs(const Tools& tools, const RenderOptions& options);
-/// Refuses (with a message) when any of the paths exists and --force was not given.
-bool CheckOverwrite(const RenderOptions& options, const std::vector<std::string>& paths);
+/// False (with a message) when standard output could not be written: the names of the pictures,
+/// or a plan's command, are lost.
+bool StandardOutputWritten();
 /// The whole program: returns the exit status.
 int TqRenderMain(int argc, char** argv);
 

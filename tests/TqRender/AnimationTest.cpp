@@ -77,7 +77,7 @@ TEST_F(TqRenderAnimation, StepFramesAddOneStepEachAndEndWithTheWholeModel) {
     RunResult tqr = RunTqr({"-sc", SharedLibraryOption(), model, work_ / "count.pov"}, work_.Path(),
                            CleanLibraryEnv(work_.Path()));
     ASSERT_EQ(tqr.status, 0) << tqr.err;
-    int steps = tqrender::StepsReported(tqr.err);
+    int steps = tqrender::SceneStepCount(work_ / "count.pov");
     ASSERT_GT(steps, 1);
     std::vector<std::string> common = {"--size=80x60", "--quality=draft", "--look=plain", model};
     std::vector<std::string> animated = common;

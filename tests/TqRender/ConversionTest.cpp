@@ -44,11 +44,26 @@ TEST(TqRenderConversion, RoutineReportStaysQuietAndProblemsPassAsTheyAre) {
     EXPECT_EQ(failed.find("Usage: tqr"), std::string::npos);
 }
 
-TEST(TqRenderConversion, TheLargestStepCountWins) {
-    EXPECT_EQ(tqrender::StepsReported(""), 0);
-    EXPECT_EQ(tqrender::StepsReported("Number of steps: 3\nx\nNumber of steps: 17\nNumber of "
-                                      "steps: 4\n"),
-              17);
+// The count comes from the scene's clock conditions, the largest of any (sub-)model, never from
+// text a name can carry: a comment line is no condition.
+TEST(TqRenderConversion, StepsAreCountedFromTheScenesClockConditions) {
+    TempDir work;
+    const struct {
+        const char* scene;
+        int steps;
+    } kCases[] = {
+        {"// Generated\nobject { x }\n", 0},
+        {"x\n// STEP\n#if (clock > 1)\n#end\n// STEP\n#if (clock > 2)\n#end\n", 3},
+        {"x\n// STEP\n#if (clock > 1)\n#end\n// STEP\n#if (clock > 5)\n// STEP\n#if (clock > 2)\n", 6},
+        {"// Input file: Number of steps: 12.ldr\n// STEP #if (clock > 40)\n", 0},
+        {"x\n// STEP\n#if (clock > 2000000000)\n", 2000000001},
+        {"x\n// STEP\n#if (clock > 99999999999999)\n", 2147483647},
+    };
+    for (const auto& c : kCases) {
+        std::string scene = work.Write("s.pov", c.scene);
+        EXPECT_EQ(tqrender::SceneStepCount(scene), c.steps) << c.scene;
+    }
+    EXPECT_EQ(tqrender::SceneStepCount(work / "missing.pov"), -1);
 }
 
 TEST(TqRenderConversion, KeptPlainSceneIsByteForByteWhatTqrWrites) {

@@ -21,7 +21,7 @@ TEST(TqRenderPlan, BandsRunInParallelJoinIntoTheDirectRender) {
     EXPECT_FALSE(FileExists(work / "moon buggy.png"));
     std::string commands = ReadFile(work / "the plan/commands.txt");
     EXPECT_EQ(std::count(commands.begin(), commands.end(), '\n'), 3) << commands;
-    EXPECT_NE(commands.find("the plan/moon buggy-band-03-of-03.tga"), std::string::npos);
+    EXPECT_NE(commands.find("the plan/moon buggy-band-03-of-03-"), std::string::npos) << commands;
     // Another machine has only the plan's files: run it in a copy of them, somewhere else.
     TempDir elsewhere;
     std::filesystem::copy(work / "the plan", elsewhere / "the plan");
@@ -63,7 +63,7 @@ TEST(TqRenderPlan, AssembleOrdersNamedBandsAndRefusesAnIncompleteSet) {
     for (int i = 0; i < 3; i++) {
         std::string rows(9, '\0');
         rows.replace((size_t)i * 3, 3, 3, (char)(60 + 60 * i));
-        work.Write(tqrender::BandFileName("car", i, 3), TargaHeader(1, 3, 24, 2, true) + rows);
+        work.Write(tqrender::BandFileName("car", i, 3, ""), TargaHeader(1, 3, 24, 2, true) + rows);
     }
     work.Write("car-band-01-of-02.tga", TargaHeader(1, 3, 24, 2, true) + std::string(9, '\0'));
     auto assemble = [&](std::vector<std::string> bands) {

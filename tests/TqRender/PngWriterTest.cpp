@@ -80,12 +80,12 @@ TEST(TqRenderTarga, TopDownBottomUpAndRunLengthFilesReadAlike) {
     for (const auto& c : kCases) {
         tqrender::Raster raster;
         std::string path = work.Write(std::string(c.name) + ".tga", c.content);
-        EXPECT_EQ(tqrender::ReadTarga(path, &raster), "") << c.name;
+        EXPECT_EQ(tqrender::ReadTarga(path, 0, 0, &raster), "") << c.name;
         EXPECT_EQ(raster.pixels, expected) << c.name;
     }
     tqrender::Raster raster;
     std::string cut = work.Write("cut.tga", TargaHeader(2, 2, 24, 2, true) + top);
-    EXPECT_NE(tqrender::ReadTarga(cut, &raster).find("truncated"), std::string::npos);
+    EXPECT_NE(tqrender::ReadTarga(cut, 0, 0, &raster).find("truncated"), std::string::npos);
     std::string palette = work.Write("palette.tga", TargaHeader(2, 2, 8, 1, true) + top);
-    EXPECT_NE(tqrender::ReadTarga(palette, &raster), "");
+    EXPECT_NE(tqrender::ReadTarga(palette, 0, 0, &raster), "");
 }

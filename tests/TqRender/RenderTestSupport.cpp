@@ -37,21 +37,32 @@ std::string ReadAll(int fd) {
     argv.push_back(name.data());
     for (auto& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
-    execv(TQR_RENDER_BINARY, argv.data());
+    // TQR_RENDER_TEST_BINARY runs the suites against another build, e.g. an older one.
+    const char* other = getenv("TQR_RENDER_TEST_BINARY");
+    execv(other ? other : TQR_RENDER_BINARY, argv.data());
     _exit(127);
 }
 
 }  // namespace
 
 RenderRun RunTqrRender(const std::vector<std::string>& args, const std::string& dir,
-                       const std::map<std::string, std::string>& env) {
+                       const std::map<std::string, std::string>& env,
+                       const std::string& stdoutPath) {
     RenderRun run;
     char outName[] = "/tmp/tqr-render-out-XXXXXX", errName[] = "/tmp/tqr-render-err-XXXXXX";
     int outFd = mkstemp(outName), errFd = mkstemp(errName);
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(outFd, 1);
+        if (stdoutPath == kClosedStream) {
+            close(1);
+        } else {
+            int fd =
+                stdoutPath.empty() ? outFd : open(stdoutPath.c_str(), O_WRONLY | O_CREAT, 0644);
+            dup2(fd, 1);
+        }
         dup2(errFd, 2);
+        close(outFd);
+        close(errFd);
         int nullFd = open("/dev/null", O_RDONLY);
         dup2(nullFd, 0);
         ExecRender(args, dir, env);
@@ -80,6 +91,31 @@ pid_t StartTqrRender(const std::vector<std::string>& args, const std::string& di
         ExecRender(args, dir, env);
     }
     return pid;
+}
+
+std::vector<pid_t> ProcessesUsing(const std::string& dir) {
+    std::vector<pid_t> found;
+    for (const std::string& entry : ListDir("/proc")) {
+        if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string proc = "/proc/" + entry;
+        char cwd[4096];
+        ssize_t n = readlink((proc + "/cwd").c_str(), cwd, sizeof(cwd) - 1);
+        std::string where = n > 0 ? std::string(cwd, (size_t)n) : "";
+        std::string command = ReadFile(proc + "/cmdline");
+        if (where.rfind(dir, 0) == 0 || command.find(dir) != std::string::npos)
+            found.push_back((pid_t)atoi(entry.c_str()));
+    }
+    return found;
+}
+
+std::pair<int, int> PngSize(const std::string& path) {
+    std::string head = ReadFile(path).substr(0, 24);
+    if (head.size() < 24 || head.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    auto big = [&](size_t at) {
+        return (int)((uint8_t)head[at] << 24 | (uint8_t)head[at + 1] << 16 |
+                     (uint8_t)head[at + 2] << 8 | (uint8_t)head[at + 3]);
+    };
+    return {big(16), big(20)};
 }
 
 bool HaveProgram(const std::string& name) {

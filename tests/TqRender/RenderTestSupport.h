@@ -18,13 +18,22 @@ struct RenderRun {
     std::string err;
 };
 
+/// RunTqrRender's stdoutPath that leaves the program without a standard output.
+inline const std::string kClosedStream = "<closed>";
 /// Runs tqr-render in dir; env entries are set (kUnsetEnv removes one). The shared library is
-/// the only one it can find: the variables that point at other libraries are removed.
+/// the only one it can find: the variables that point at other libraries are removed. Standard
+/// output goes to stdoutPath when one is given (RenderRun::out stays empty), or nowhere with
+/// kClosedStream. TQR_RENDER_TEST_BINARY=<path> runs another build of the program.
 RenderRun RunTqrRender(const std::vector<std::string>& args, const std::string& dir,
-                       const std::map<std::string, std::string>& env = {});
+                       const std::map<std::string, std::string>& env = {},
+                       const std::string& stdoutPath = "");
 /// Starts tqr-render in the background with its standard error going to errPath.
 pid_t StartTqrRender(const std::vector<std::string>& args, const std::string& dir,
                      const std::map<std::string, std::string>& env, const std::string& errPath);
+/// Processes whose working directory lies under dir or whose command line names it.
+std::vector<pid_t> ProcessesUsing(const std::string& dir);
+/// The picture's size when the file is a PNG, else {0, 0}.
+std::pair<int, int> PngSize(const std::string& path);
 /// True when the program is on PATH.
 bool HaveProgram(const std::string& name);
 /// The tqr option that names the shared library.
