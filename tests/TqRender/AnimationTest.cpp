@@ -1,7 +1,9 @@
 // Animations with the real programs at tiny sizes: a turntable gives distinct frames from one
 // camera distance, and building steps give one frame per step, the last one the whole model.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "TqRender/RenderTestSupport.h"
@@ -101,4 +103,60 @@ TEST_F(TqRenderAnimation, StepFramesAddOneStepEachAndEndWithTheWholeModel) {
     }
     EXPECT_EQ(DifferentPixels(previous, whole, 0), 0) << "the last frame is not the whole model";
     EXPECT_FALSE(FileExists(work_ / tqrender::FramePath("buggy.png", steps + 1)));
+}
+
+// tqr's console echoes file names, so a count read from it can be forged by a name; the scene's
+// own clock conditions cannot, and a count that the model's POV-Ray code inflates is bounded.
+TEST_F(TqRenderAnimation, StepFramesFollowTheSceneNotTheNamesAndAreBounded) {
+    std::string car = ReadFile(SharedModelsDir() + "/car.ldr");
+    RunResult tqr =
+        RunTqr({"-sc", SharedLibraryOption(), SharedModelsDir() + "/car.ldr", work_ / "count.pov"},
+               work_.Path(), CleanLibraryEnv(work_.Path()));
+    ASSERT_EQ(tqr.status, 0) << tqr.err;
+    int steps = tqrender::SceneStepCount(work_ / "count.pov");
+    ASSERT_GT(steps, 1);
+    ASSERT_NE(steps, 12);
+    work_.Write("Number of steps: 12.ldr", car);
+    work_.Write("forged.ldr", car +
+                                  "0 TQR IFPOV\n0 // STEP\n0 #if (clock > 5000)\n0 #end\n"
+                                  "0 TQR ENDPOV\n");
+    const struct {
+        const char* model;
+        int frames;  // 0 = refused
+    } kCases[] = {{"Number of steps: 12.ldr", steps}, {"forged.ldr", 0}};
+    for (const auto& c : kCases) {
+        RenderRun r = RunTqrRender({"--steps", "--size=32x24", "--plan", "plan/jobs.txt", c.model,
+                                    "m.png", "--", SharedLibraryOption()},
+                                   work_.Path(), env_);
+        std::string plan = ReadFile(work_ / "plan/jobs.txt");
+        if (c.frames) {
+            EXPECT_EQ(r.status, 0) << c.model << "\n" << r.err;
+            EXPECT_EQ(std::count(plan.begin(), plan.end(), '\n'), c.frames) << c.model;
+        } else {
+            EXPECT_EQ(r.status, 1) << c.model << "\n" << r.err;
+            EXPECT_NE(r.err.find("the model has 5001 building steps; an animation has at most "
+                                 "3600 frames"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_FALSE(FileExists(work_ / "plan")) << c.model;
+        }
+        std::filesystem::remove_all(work_ / "plan");
+    }
+}
+
+// ffmpeg reads a name that starts with '-' as an option: the printed command that joins the
+// frames of OUT "./-o.png" names them and the GIF with their directory, and works.
+TEST_F(TqRenderAnimation, TheGifCommandForANameLikeAnOptionWorks) {
+    RenderRun r =
+        RunTqrRender({"--turntable=2", "--size=32x24", "--quality=draft", "--plan", "plan/jobs.txt",
+                      SharedModelsDir() + "/car.ldr", "./-o.png", "--", SharedLibraryOption()},
+                     work_.Path(), env_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" -i ./-o-%03d.png "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 10), " ./-o.gif\n") << r.out;
+    if (!HaveProgram("ffmpeg") || !HaveProgram("parallel")) return;
+    std::string run = "cd '" + work_.Path() + "' && parallel < plan/jobs.txt >/dev/null 2>&1 && " +
+                      r.out.substr(0, r.out.size() - 1) + " 2>ffmpeg.log";
+    EXPECT_EQ(system(run.c_str()), 0) << ReadFile(work_ / "ffmpeg.log");
+    EXPECT_EQ(ReadFile(work_ / "-o.gif").substr(0, 6), "GIF89a");
 }

@@ -54,7 +54,8 @@ TEST(TqRenderConversion, StepsAreCountedFromTheScenesClockConditions) {
     } kCases[] = {
         {"// Generated\nobject { x }\n", 0},
         {"x\n// STEP\n#if (clock > 1)\n#end\n// STEP\n#if (clock > 2)\n#end\n", 3},
-        {"x\n// STEP\n#if (clock > 1)\n#end\n// STEP\n#if (clock > 5)\n// STEP\n#if (clock > 2)\n", 6},
+        {"x\n// STEP\n#if (clock > 1)\n#end\n// STEP\n#if (clock > 5)\n// STEP\n#if (clock > 2)\n",
+         6},
         {"// Input file: Number of steps: 12.ldr\n// STEP #if (clock > 40)\n", 0},
         {"x\n// STEP\n#if (clock > 2000000000)\n", 2000000001},
         {"x\n// STEP\n#if (clock > 99999999999999)\n", 2147483647},

@@ -43,6 +43,9 @@ TEST(TqRenderOptions, MalformedOrUnknownOptionsAreRefusedWithTheReason) {
         {{"--jobs=0", "m.ldr"}, "bad --jobs '0'"},
         {{"--bogus", "m.ldr"}, "unknown option '--bogus'"},
         {{"-x", "m.ldr"}, "unknown option '-x'"},
+        {{"-dash.ldr"},
+         "unknown option '-dash.ldr'; a file whose name starts with '-' is given "
+         "as ./-dash.ldr"},
         {{"--force=yes", "m.ldr"}, "'--force' takes no value"},
         {{"m.ldr", "--size"}, "'--size' needs a value"},
         {{"--s", "80x60", "m.ldr"}, "ambiguous option '--s'"},
@@ -113,6 +116,11 @@ TEST(TqRenderOptions, BadInputEndsWithStatusTwoOneLineAndTheUsage) {
         EXPECT_EQ(r.err.compare(firstEnd + 1, 6, "Usage:"), 0) << r.err;
         EXPECT_TRUE(ListDir(work.Path()).empty()) << Joined(args);
     }
+    // "--" starts tqr's options, so a model named like an option needs its directory: the
+    // message says how (the manual promised such names would pass).
+    RenderRun dash = RunTqrRender({"-dash.ldr"}, "");
+    EXPECT_EQ(dash.status, 2);
+    EXPECT_NE(dash.err.find("is given as ./-dash.ldr"), std::string::npos) << dash.err;
     RenderRun help = RunTqrRender({"--help"}, "");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--turntable N"), std::string::npos);

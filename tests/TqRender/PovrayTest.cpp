@@ -108,5 +108,4 @@ TEST(TqRenderPovray, PathsWithBlanksStayOneQuotedArgument) {
     for (const char* expected :
          {"+I\"my dir/a b.pov\"", "+O\"out dir/it's.png\"", "+L\"look dir\""})
         EXPECT_NE(std::find(args.begin(), args.end(), expected), args.end()) << expected;
-
 }

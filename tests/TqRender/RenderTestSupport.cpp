@@ -37,13 +37,17 @@ std::string ReadAll(int fd) {
     argv.push_back(name.data());
     for (auto& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
-    // TQR_RENDER_TEST_BINARY runs the suites against another build, e.g. an older one.
-    const char* other = getenv("TQR_RENDER_TEST_BINARY");
-    execv(other ? other : TQR_RENDER_BINARY, argv.data());
+    execv(TqrRenderBinary().c_str(), argv.data());
     _exit(127);
 }
 
 }  // namespace
+
+// TQR_RENDER_TEST_BINARY runs the suites against another build, e.g. an older one.
+std::string TqrRenderBinary() {
+    const char* other = getenv("TQR_RENDER_TEST_BINARY");
+    return other ? other : TQR_RENDER_BINARY;
+}
 
 RenderRun RunTqrRender(const std::vector<std::string>& args, const std::string& dir,
                        const std::map<std::string, std::string>& env,

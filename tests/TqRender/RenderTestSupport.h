@@ -27,6 +27,8 @@ inline const std::string kClosedStream = "<closed>";
 RenderRun RunTqrRender(const std::vector<std::string>& args, const std::string& dir,
                        const std::map<std::string, std::string>& env = {},
                        const std::string& stdoutPath = "");
+/// The tqr-render the tests run: TQR_RENDER_TEST_BINARY, else this build's.
+std::string TqrRenderBinary();
 /// Starts tqr-render in the background with its standard error going to errPath.
 pid_t StartTqrRender(const std::vector<std::string>& args, const std::string& dir,
                      const std::map<std::string, std::string>& env, const std::string& errPath);

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -119,4 +120,68 @@ TEST_F(TqRenderStill, SigtermDuringTheRenderLeavesNoPictureAndNoTemporaries) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << ReadFile(log);
     EXPECT_EQ(ListDir(work_.Path()), std::vector<std::string>{"err.log"});
     EXPECT_TRUE(ListDir(tmp_.Path()).empty());
+}
+
+// "tqr-render ... | head" or "| true": once the reader has gone, the next message raises
+// SIGPIPE. The run must stop as for Ctrl-C, stopping POV-Ray and removing what it started,
+// instead of dying at once and leaving POV-Ray to write a partial picture on its own.
+TEST_F(TqRenderStill, AReaderThatGoesAwayStopsTheRunAndItsChildren) {
+    TempDir logs;
+    for (const char* reader : {"head -3", "true"}) {
+        std::string script = "cd '" + work_.Path() + "'\nTMPDIR='" + tmp_.Path() + "' '" +
+                             TqrRenderBinary() + "' --size 400x300 '" + SharedModelsDir() +
+                             "/1180-1 - Space Port Moon Buggy.mpd' buggy.png -- " +
+                             SharedLibraryOption() + " 2>&1 | " + reader +
+                             " >/dev/null\necho ${PIPESTATUS[0]} >'" + logs / "status" + "'\n";
+        logs.Write("run.sh", script);
+        ASSERT_EQ(system(("bash '" + logs / "run.sh" + "'").c_str()), 0) << script;
+        // The run has ended; give anything it left running a moment to show itself.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::vector<pid_t> left = ProcessesUsing(work_.Path()), inTmp = ProcessesUsing(tmp_.Path());
+        left.insert(left.end(), inTmp.begin(), inTmp.end());
+        for (pid_t pid : left) kill(pid, SIGKILL);
+        EXPECT_TRUE(left.empty()) << reader << ": " << left.size() << " processes left running";
+        EXPECT_EQ(ReadFile(logs / "status"), std::to_string(128 + SIGPIPE) + "\n") << reader;
+        EXPECT_EQ(ListDir(work_.Path()), std::vector<std::string>{}) << reader;
+        EXPECT_EQ(ListDir(tmp_.Path()), std::vector<std::string>{}) << reader;
+        for (const std::string& dir : {work_.Path(), tmp_.Path()}) {
+            std::filesystem::remove_all(dir);
+            std::filesystem::create_directories(dir);
+        }
+    }
+}
+
+// Standard output carries the picture's name (or a plan's command) for scripts: when it cannot
+// be written, the run fails, as tqr does, and a plan without its command goes again.
+TEST_F(TqRenderStill, LostStandardOutputFailsTheRun) {
+    std::string car = SharedModelsDir() + "/car.ldr";
+    work_.Write("b-band-01-of-01.tga", TargaHeader(1, 1, 24, 2, true) + std::string(3, '\0'));
+    const struct {
+        std::vector<std::string> args;
+        std::string stdoutPath;
+        const char* left;  // what stays in the work directory
+    } kCases[] = {
+        {{car, "car.png"}, "/dev/full", "car.png"},
+        {{car, "car.png"}, kClosedStream, "car.png"},
+        {{"--plan", "plan/jobs.txt", car}, "/dev/full", ""},
+        {{"--assemble", "b.png", "b-band-01-of-01.tga"}, "/dev/full", "b.png"},
+    };
+    for (const auto& c : kCases) {
+        std::vector<std::string> args = c.args;
+        if (c.args[0] != "--assemble") {
+            args.insert(args.begin(), {"--size=32x24", "--quality=draft"});
+            args.insert(args.end(), {"--", SharedLibraryOption()});
+        }
+        RenderRun r = RunTqrRender(args, work_.Path(), env_, c.stdoutPath);
+        std::string what = c.args[0] + " > " + c.stdoutPath;
+        EXPECT_EQ(r.status, 1) << what << "\n" << r.err;
+        EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << what << "\n"
+                                                                                    << r.err;
+        std::vector<std::string> expected = {"b-band-01-of-01.tga"};
+        if (*c.left) expected.push_back(c.left);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ListDir(work_.Path()), expected) << what;
+        for (const char* made : {"car.png", "b.png", "plan"})
+            std::filesystem::remove_all(work_ / made);
+    }
 }
