@@ -23,7 +23,7 @@ const LongOption kOptions[] = {
 
 const char kUsage[] =
     "Usage: tqr-render [options] MODEL [OUT.png] [-- tqr-options...]\n"
-    "       tqr-render --assemble OUT.png BAND.tga...\n"
+    "       tqr-render --assemble [--size WxH] OUT.png BAND.tga...\n"
     "Renders an LDraw model to a PNG picture with tqr and POV-Ray.\n"
     "  --size WxH            picture size in pixels (default 800x600)\n"
     "  --look studio|plain   studio look, or tqr's own camera and lights (default studio)\n"

@@ -163,7 +163,6 @@ bool PreparePlanDir(PlanWork* p) {
     bool copied = p->o.look != Look::kStudio ||
                   CopyLook(p->o, p->tools.povDir, p->dir.empty() ? "." : p->dir, &copies);
     for (const std::string& copy : copies) Made(p, copy);
-    if (!copied) ProgressNote("cannot copy the studio look beside %s", p->o.planFile.c_str());
     return copied;
 }
 

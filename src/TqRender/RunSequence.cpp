@@ -79,11 +79,7 @@ bool PrepareKeptScene(const Tools& tools, const RenderOptions& o) {
         return false;
     }
     std::vector<std::string> copies;
-    if (o.look == Look::kStudio && !CopyLook(o, tools.povDir, o.keepSceneDir, &copies)) {
-        ProgressNote("cannot copy the studio look into %s", o.keepSceneDir.c_str());
-        return false;
-    }
-    return true;
+    return o.look != Look::kStudio || CopyLook(o, tools.povDir, o.keepSceneDir, &copies);
 }
 
 // The POV-Ray command that renders a kept scene by hand, straight to OUT: no partial name.

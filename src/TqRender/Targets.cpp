@@ -14,17 +14,17 @@ namespace tqrender {
 
 namespace {
 
-// The file the run reads that lies at st, if any: the model, or one of the bands being joined.
-// stat follows a link to the input; a link of its own at the target is replaced, never followed.
-const std::string* InputAt(const RenderOptions& o, const struct stat& target) {
+// True when target is a file the run reads: the model, or one of the bands being joined. stat
+// follows a link to the input; a link of its own at the target is replaced, never followed.
+bool IsInput(const RenderOptions& o, const struct stat& target) {
     const std::vector<std::string> models = {o.model};
     for (const std::string& input : o.assemble ? o.bands : models) {
         struct stat st;
         if (!input.empty() && stat(input.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
             st.st_ino == target.st_ino)
-            return &input;
+            return true;
     }
-    return nullptr;
+    return false;
 }
 
 // Why the path may not be written, "" when it may.
@@ -32,7 +32,7 @@ std::string RefusalFor(const RenderOptions& o, const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return "";
     std::string shown = ShownName(path);
-    if (InputAt(o, st))
+    if (IsInput(o, st))
         return shown + (o.assemble ? " is one of the bands to join" : " is the model") +
                "; it is never written over";
     // With --force, a device node or a pipe would become a regular file, or a write through it
@@ -41,6 +41,25 @@ std::string RefusalFor(const RenderOptions& o, const std::string& path) {
         return shown + " is not a regular file; it is never written over";
     if (!o.force) return shown + " exists; use --force to overwrite it";
     return "";
+}
+
+// Renames only while the new name is free (errno EEXIST when it is not): two runs for the same
+// picture, both past their first check, must not both report it written. RENAME_NOREPLACE does
+// that in one step; a file system without it gets a hard link, which fails on an existing name
+// too; one without either gets a check just before the rename.
+int RenameIfFree(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP) return -1;
+    if (PathExists(to)) {
+        errno = EEXIST;
+        return -1;
+    }
+    return rename(from.c_str(), to.c_str());
 }
 
 }  // namespace
@@ -89,33 +108,18 @@ bool CopyLook(const RenderOptions& options, const std::string& from, const std::
         std::string target = JoinPath(to, name);
         // A link in the way is replaced as a link, never written through.
         unlink(target.c_str());
-        if (!CopyFile(JoinPath(from, name), target)) return false;
+        if (!CopyFile(JoinPath(from, name), target)) {
+            ProgressNote("cannot copy the studio look into %s", to.c_str());
+            return false;
+        }
         written->push_back(target);
     }
     return true;
 }
 
-// Without --force the final name is taken only if it is still free: two runs for the same
-// picture, both past their first check, must not both report it written. RENAME_NOREPLACE does
-// that in one step; a file system without it gets a hard link, which fails on an existing name
-// too; one without either gets a check just before the rename.
 bool PublishPicture(const std::string& partial, const std::string& finalPath, bool replace) {
-    int status = -1;
-    if (replace) {
-        status = rename(partial.c_str(), finalPath.c_str());
-    } else {
-        status =
-            renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE);
-        if (status != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            status = link(partial.c_str(), finalPath.c_str());
-            if (status == 0) {
-                unlink(partial.c_str());
-            } else if (errno == EPERM || errno == ENOTSUP) {
-                errno = PathExists(finalPath) ? EEXIST : 0;
-                status = errno ? -1 : rename(partial.c_str(), finalPath.c_str());
-            }
-        }
-    }
+    int status =
+        replace ? rename(partial.c_str(), finalPath.c_str()) : RenameIfFree(partial, finalPath);
     if (status != 0 && errno == EEXIST) {
         ProgressNote("%s appeared while this run was rendering; use --force to overwrite it",
                      ShownName(finalPath).c_str());
