@@ -41,6 +41,20 @@ std::string PovrayNameProblem(const std::string& path) {
     return "";
 }
 
+// A plan's commands and a kept scene's hold every path as it is: a name POV-Ray cannot take would
+// make them fail where they run, long after this run was reported a success.
+bool CheckPovrayNames(const std::vector<std::string>& paths, const char* what) {
+    for (const std::string& path : paths) {
+        std::string problem = PovrayNameProblem(path);
+        if (!problem.empty()) {
+            ProgressNote("POV-Ray cannot take %s (%s), %s", ShownName(path).c_str(),
+                         problem.c_str(), what);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool HasControlCharacter(const std::string& text) {
     for (char c : text) {
         if (IsControl(c)) return true;

@@ -43,20 +43,6 @@ std::string BandPath(const PlanWork& p, int index, int count) {
     return JoinPath(p.dir, BandFileName(StemOf(p.o.out), index, count, p.token));
 }
 
-// The commands hold every path as it is, and POV-Ray takes only some names; one it cannot take
-// would make every command fail where it runs, long after the plan was reported written.
-bool CheckCommandPaths(const std::vector<std::string>& paths, const char* what) {
-    for (const std::string& path : paths) {
-        std::string problem = PovrayNameProblem(path);
-        if (!problem.empty()) {
-            ProgressNote("POV-Ray cannot take %s (%s), %s", ShownName(path).c_str(),
-                         problem.c_str(), what);
-            return false;
-        }
-    }
-    return true;
-}
-
 // What the plan will write, checked before anything is: its names as POV-Ray gets them, then the
 // files it would replace. (The frames of --steps are known only after the conversion.)
 bool CheckPlan(const PlanWork& p) {
@@ -72,7 +58,7 @@ bool CheckPlan(const PlanWork& p) {
     if (o.steps) outputs.push_back(FramePath(o.out, 1));
     std::vector<std::string> names = {p.dir.empty() ? "." : p.dir, scenes.back()};
     names.insert(names.end(), outputs.begin(), outputs.end());
-    if (!CheckCommandPaths(names, "a name that goes into the plan's commands")) return false;
+    if (!CheckPovrayNames(names, "a name that goes into the plan's commands")) return false;
     std::vector<std::string> targets = {o.planFile};
     targets.insert(targets.end(), scenes.begin(), scenes.end());
     if (!animation) targets.push_back(o.out);
@@ -90,7 +76,7 @@ bool ConvertInto(PlanWork* p, const std::string& scene, const std::vector<std::s
 // The library directories a scene needs, which its commands name as they are.
 bool AddSceneLibraryDirs(PovrayCall* call) {
     std::vector<std::string> dirs = SceneLibraryDirs(call->scene);
-    if (!CheckCommandPaths(dirs, "a directory the scene needs; the plan cannot name it"))
+    if (!CheckPovrayNames(dirs, "a directory the scene needs; the plan cannot name it"))
         return false;
     call->libraryDirs.insert(call->libraryDirs.end(), dirs.begin(), dirs.end());
     return true;

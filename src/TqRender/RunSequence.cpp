@@ -23,15 +23,7 @@ bool CheckNames(const RenderOptions& o) {
     if (o.keepSceneDir.empty()) return true;
     std::vector<std::string> names = {o.keepSceneDir, ScenePath(o, o.keepSceneDir, o.turntable)};
     if (!o.steps && o.turntable == 0) names.push_back(o.out);
-    for (const std::string& name : names) {
-        std::string problem = PovrayNameProblem(name);
-        if (!problem.empty()) {
-            ProgressNote("POV-Ray cannot take %s (%s), a name that --keep-scene gives it",
-                         ShownName(name).c_str(), problem.c_str());
-            return false;
-        }
-    }
-    return true;
+    return CheckPovrayNames(names, "a name that --keep-scene gives it");
 }
 
 // A missing program or look is reported before anything is converted, with how to fix it.

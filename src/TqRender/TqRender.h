@@ -115,6 +115,8 @@ extern const size_t kPovrayPathMax;
 /// other than '"' and a backslash (its paths go in double quotes, where a backslash starts an
 /// escape), and at most kPovrayPathMax characters.
 std::string PovrayNameProblem(const std::string& path);
+/// Refuses (with a message that ends in `what`) the first path POV-Ray cannot take.
+bool CheckPovrayNames(const std::vector<std::string>& paths, const char* what);
 /// True when the text holds a control character (below 32, or 127).
 bool HasControlCharacter(const std::string& text);
 /// A name for a message: every control character shown as '?'.
