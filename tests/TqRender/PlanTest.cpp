@@ -78,8 +78,8 @@ TEST(TqRenderPlan, AssembleOrdersNamedBandsAndRefusesAnIncompleteSet) {
         bands.insert(bands.begin(), {"--assemble", "--force", "car.png"});
         return RunTqrRender(bands, work.Path());
     };
-    RenderRun shuffled = assemble(
-        {"car-band-03-of-03.tga", "car-band-01-of-03.tga", "car-band-02-of-03.tga"});
+    RenderRun shuffled =
+        assemble({"car-band-03-of-03.tga", "car-band-01-of-03.tga", "car-band-02-of-03.tga"});
     ASSERT_EQ(shuffled.status, 0) << shuffled.err;
     Image joined;
     ASSERT_TRUE(LoadPicture(work / "car.png", &joined));
