@@ -7,12 +7,12 @@
 
 namespace tqrender {
 
+namespace {
+
 // POV-Ray copies the scene's name into a fixed buffer: 203 characters passed in tests, 204
 // crashed it. Outputs and library directories take longer names, but one limit is easier to
 // state, and plans and kept scenes name all three alike.
-const size_t kPovrayPathMax = 200;
-
-namespace {
+constexpr size_t kPovrayPathMax = 200;
 
 // A partial name keeps this much of the final name's stem, enough to tell what it was.
 constexpr size_t kPartialStemMax = 48;

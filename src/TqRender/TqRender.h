@@ -109,11 +109,9 @@ std::string ShellCommand(const std::vector<std::string>& argv);
 
 // ---- Names (Names.cpp) ----
 
-/// The longest path POV-Ray takes for a scene: a longer one overruns a buffer in it.
-extern const size_t kPovrayPathMax;
 /// Why POV-Ray cannot take a path on its command line, "" when it can: only printable ASCII
 /// other than '"' and a backslash (its paths go in double quotes, where a backslash starts an
-/// escape), and at most kPovrayPathMax characters.
+/// escape), and at most 200 characters (a longer scene name overruns a buffer in POV-Ray).
 std::string PovrayNameProblem(const std::string& path);
 /// Refuses (with a message that ends in `what`) the first path POV-Ray cannot take.
 bool CheckPovrayNames(const std::vector<std::string>& paths, const char* what);
