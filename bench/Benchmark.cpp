@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,10 +31,8 @@ struct RunStats {
     std::vector<std::string> files;
 };
 
-std::set<std::string>* OpenedFiles = nullptr;
-
-void RecordOpened(const char* path) {
-    OpenedFiles->insert(path);
+void RecordOpened(void* files, const char* path) {
+    static_cast<std::set<std::string>*>(files)->insert(path);
 }
 
 double Now() {
@@ -53,16 +52,20 @@ RunStats ConvertOnce(const std::string& ldraw, const std::string& model, const s
         dup2(devNull, 1);
         dup2(devNull, 2);
         std::set<std::string> files;
-        OpenedFiles = &files;
-        OnFileOpened = RecordOpened;
         std::string lddArg = "-ldd" + ldraw;
         std::vector<std::string> args = {"tqr", lddArg, "-o", model, scene};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        int status = TqrMain((int)args.size(), argv.data());
+        auto run = std::make_unique<TqrRun>();
+        InitRun(run.get(), stdout, stderr);
+        run->library.OnFileOpened = RecordOpened;
+        run->library.onFileOpenedUser = &files;
+        int status = RunTqr(run.get(), (int)args.size(), argv.data());
+        const LDrawIniS* ini = run->library.LDrawIni;
+        long listings = ini && ini->DirCache ? ini->DirCache->nDirectoryListings : 0;
         FILE* report = fdopen(pipeFds[1], "w");
-        fprintf(report, "%d %ld %ld\n", status, nFileOpenAttempts, nDirectoryListings);
+        fprintf(report, "%d %ld %ld\n", status, run->library.nFileOpenAttempts, listings);
         for (const auto& f : files) fprintf(report, "%s\n", f.c_str());
         fclose(report);
         _exit(status);

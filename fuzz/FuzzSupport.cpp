@@ -3,15 +3,12 @@
 
 #include <clocale>
 
-#include "TqSettings/TqSettings.h"
-
-void QuietOutput() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    setlocale(LC_ALL, "C");
-    if (!freopen("/dev/null", "w", stdout)) return;
-    StdErr = stdout;
+FILE* QuietOutput() {
+    static FILE* quiet = [] {
+        setlocale(LC_ALL, "C");
+        return fopen("/dev/null", "w");
+    }();
+    return quiet;
 }
 
 FILE* OpenBytes(const uint8_t* data, size_t size) {

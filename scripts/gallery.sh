@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Renders every model of ../shared/models in the studio look at 640x480 into build/gallery/,
+# Renders every model of ../shared/models in the studio look at 800x600 into build/gallery/,
 # prints each model's convert and render time, and joins the pictures into a contact sheet
 # (build/gallery/contact-sheet.png) with a small POV-Ray scene that tiles them.
-# Usage: scripts/gallery.sh [model...]   (default: every .ldr and .mpd of ../shared/models)
+# Usage: scripts/gallery.sh [--before BUILD_DIR] [model...]
+#   (default: every .ldr and .mpd of ../shared/models)
+#   --before BUILD_DIR  also renders with the tqr-render of an older build (tqr beside it, its own
+#                       look) into build/gallery/before/, and shows each model before and after
+#                       side by side in build/gallery/before-after.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 models_dir=../shared/models
 ldraw=$(cd ../shared/ldraw && pwd)
 out=build/gallery
+size=800x600
+before=
+if [[ ${1:-} == --before ]]; then
+    before=$(cd "${2:?--before needs a build directory}" && pwd)
+    shift 2
+    [[ -x $before/tqr-render ]] || { echo "no tqr-render in $before" >&2; exit 2; }
+fi
 mkdir -p "$out"
 
 cmake -S . -B build-gallery -DTQR_TESTS=OFF -DTQR_BENCH=OFF >/dev/null
@@ -22,31 +33,40 @@ else
 fi
 
 failed=0
-pictures=()
-printf '%-48s %10s %10s\n' model convert render
-for model in "${models[@]}"; do
-    name=$(basename "${model%.*}")
-    log="$out/$name.log"
-    if build-gallery/tqr-render --force --size 640x480 "$model" "$out/$name.png" \
-        -- "-ldd$ldraw" >/dev/null 2>"$log"; then
-        # tqr-render's last line: "wrote PATH (convert X s, render Y s)"
-        times=$(sed -n 's/.*(convert \([0-9.]*\) s, render \([0-9.]*\) s)$/\1 \2/p' "$log" | tail -1)
-        read -r convert render <<<"$times"
-        printf '%-48s %8s s %8s s\n' "$name" "$convert" "$render"
-        pictures+=("$name")
-    else
-        printf '%-48s %21s\n' "$name" "FAILED (see $log)"
-        failed=1
-    fi
-done
+# render PROGRAM DIR: every model into DIR/<name>.png with a timing table; the names of the
+# pictures written go to the array pictures.
+render() {
+    local program=$1 dir=$2 model name log times convert time
+    pictures=()
+    mkdir -p "$dir"
+    printf '%-48s %10s %10s\n' "model ($dir)" convert render
+    for model in "${models[@]}"; do
+        name=$(basename "${model%.*}")
+        log="$dir/$name.log"
+        if "$program" --force --size "$size" "$model" "$dir/$name.png" -- "-ldd$ldraw" \
+            >/dev/null 2>"$log"; then
+            # tqr-render's last line: "wrote PATH (convert X s, render Y s)"
+            times=$(sed -n 's/.*(convert \([0-9.]*\) s, render \([0-9.]*\) s)$/\1 \2/p' "$log" | tail -1)
+            read -r convert time <<<"$times"
+            printf '%-48s %8s s %8s s\n' "$name" "$convert" "$time"
+            pictures+=("$name")
+        else
+            printf '%-48s %21s\n' "$name" "FAILED (see $log)"
+            failed=1
+        fi
+    done
+}
 
-# The contact sheet: one orthographic scene, each picture on a tile with its name below it.
-columns=3 tile_w=320 tile_h=240 caption=28 gap=8
-count=${#pictures[@]}
-if [[ $count -gt 0 ]]; then
-    rows=$(((count + columns - 1) / columns))
-    width=$((columns * (tile_w + gap) - gap)) height=$((rows * (tile_h + caption)))
-    sheet="$out/contact-sheet.pov"
+# sheet OUT COLUMNS TILE_W TILE_H PICTURE CAPTION [PICTURE CAPTION...]: one orthographic scene,
+# each picture (a path relative to $out) on a tile with its caption below it.
+sheet() {
+    local name=$1 columns=$2 tile_w=$3 tile_h=$4 caption=28 gap=8
+    shift 4
+    local count=$(($# / 2))
+    [[ $count -gt 0 ]] || return 0
+    local rows=$(((count + columns - 1) / columns))
+    local width=$((columns * (tile_w + gap) - gap)) height=$((rows * (tile_h + caption)))
+    local scene="$out/$name.pov" i=0 x top text
     {
         echo '#version 3.7;'
         echo 'global_settings { assumed_gamma 1.0 }'
@@ -54,23 +74,42 @@ if [[ $count -gt 0 ]]; then
         echo "camera { orthographic location <$((width / 2)), $((-height / 2)), -10>"
         echo "    right $width*x up $height*y look_at <$((width / 2)), $((-height / 2)), 0> }"
         echo '#declare Flat = finish { emission 1 diffuse 0 }'
-        i=0
-        for name in "${pictures[@]}"; do
+        while [[ $# -gt 0 ]]; do
             x=$(((i % columns) * (tile_w + gap))) top=$((-(i / columns) * (tile_h + caption)))
-            text=${name//\\/\\\\}
+            text=${2//\\/\\\\}
             text=${text//\"/\\\"}
-            echo "box { 0, <1, 1, 0.01> pigment { image_map { png \"$name.png\" once interpolate 2 } }"
+            echo "box { 0, <1, 1, 0.01> pigment { image_map { png \"$1\" once interpolate 2 } }"
             echo "    finish { Flat } scale <$tile_w, $tile_h, 1> translate <$x, $((top - tile_h)), 0> }"
             echo "text { ttf \"timrom.ttf\" \"$text\" 0.01, 0 pigment { rgb 0.1 } finish { Flat }"
             echo "    scale 14 translate <$((x + 6)), $((top - tile_h - 19)), -0.1> }"
             i=$((i + 1))
+            shift 2
         done
-    } >"$sheet"
-    (cd "$out" && povray +Icontact-sheet.pov +Ocontact-sheet.png "+W$width" "+H$height" +A0.1 \
-        -D -P -V -GS -GR 2>contact-sheet.log) || {
-        echo "contact sheet failed (see $out/contact-sheet.log)"
+    } >"$scene"
+    if (cd "$out" && povray "+I$name.pov" "+O$name.png" "+W$width" "+H$height" +A0.1 \
+        -D -P -V -GS -GR 2>"$name.log"); then
+        echo "Contact sheet: $out/$name.png"
+    else
+        echo "contact sheet failed (see $out/$name.log)"
         failed=1
-    }
-    [[ -f "$out/contact-sheet.png" ]] && echo "Contact sheet: $out/contact-sheet.png"
+    fi
+}
+
+render build-gallery/tqr-render "$out"
+after=("${pictures[@]}")
+tiles=()
+for name in "${after[@]}"; do tiles+=("$name.png" "$name"); done
+sheet contact-sheet 3 320 240 "${tiles[@]}"
+
+if [[ -n $before ]]; then
+    render "$before/tqr-render" "$out/before"
+    # Models that rendered both times, before on the left.
+    tiles=()
+    for name in "${after[@]}"; do
+        for old in "${pictures[@]}"; do
+            [[ $old == "$name" ]] && tiles+=("before/$name.png" "$name: before" "$name.png" "$name: after")
+        done
+    done
+    sheet before-after 2 400 300 "${tiles[@]}"
 fi
 exit $failed

@@ -2,7 +2,7 @@
 # Configures, builds and runs every test, with warnings as errors. Without an argument in the
 # default build (build/), with --release in an optimised build (build-release/), with --sanitize
 # under AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/). Installs the compiler,
-# GoogleTest and POV-Ray with apt-get when they are missing.
+# libpng, GoogleTest and POV-Ray with apt-get when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +10,7 @@ missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++ make)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ -e /usr/include/png.h ] || missing+=(libpng-dev)
 command -v povray >/dev/null || missing+=(povray)
 # POV-Ray's own include files (colors.inc, which LGEO's colour file includes) are only a
 # recommendation of the povray package.

@@ -4,13 +4,9 @@
 
 #include "LDrawIni/LDrawIni.h"
 
-// Counted whether or not the directory could be opened: every attempt costs a system call.
-long nDirectoryListings = 0;
-
 namespace {
 
 void ListInto(const std::string& dir, LDrawDirListing* listing) {
-    nDirectoryListings++;
     DIR* d = opendir(dir.c_str());
     // A directory that cannot be read stays unlisted; lookups then try the path as written.
     if (!d) return;
@@ -42,7 +38,11 @@ const LDrawDirListing& LDrawIniListDir(LDrawIniS* ini, const std::string& dir,
     // Listed once per record and trusted from then on, a failed listing too; after a change of the
     // directory, LDrawIniForgetListings makes the next lookup list it again.
     auto [it, inserted] = ini->DirCache->listings.try_emplace(dir);
-    if (inserted) ListInto(dir, &it->second);
+    if (inserted) {
+        // Counted whether or not the directory could be opened: every attempt costs a system call.
+        ini->DirCache->nDirectoryListings++;
+        ListInto(dir, &it->second);
+    }
     return it->second;
 }
 

@@ -11,10 +11,6 @@
 
 #include "TqText/TqText.h"
 
-// The case-insensitive lookup lives in the library module above this one, which installs it here;
-// without it, directory names are only found as written.
-static LDrawIniFileCaseCallback FileCaseCallback = nullptr;
-
 // The model's own directory first, then the library's primitives (tagged hidden for the tools that
 // list parts; searched all the same), parts and models. Written with '\' like the lists in ini
 // files made on Windows; every '\' becomes '/' when the real directories are computed.
@@ -35,30 +31,32 @@ static void BackslashesToSlashes(char* s) {
 }
 
 // A directory test that, when the path does not exist as written, lets the case-lookup hook
-// rewrite it to the letter case on disk and tries again.
-static int IsDirectory(char* path) {
+// rewrite it to the letter case on disk and tries again. The case-insensitive lookup lives in the
+// library module above this one, which hands it to the record; without it, directory names are
+// only found as written.
+static int IsDirectory(const LDrawIniS* ini, char* path) {
     struct stat st;
     if (stat(path, &st) == 0) return S_ISDIR(st.st_mode);
     // The hook rewrites path in place, so a caller that keeps the path keeps the spelling on disk.
-    if (FileCaseCallback && FileCaseCallback(path))
+    if (ini->FileCaseCallback && ini->FileCaseCallback(ini->FileCaseUser, path))
         return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
     return 0;
 }
 
 // A directory is taken for a library when it holds P and PARTS, spelt as in the default search
 // list; through the case-lookup hook "p" and "parts" pass as well.
-static int DirHasPandPARTS(char* dir) {
+static int DirHasPandPARTS(const LDrawIniS* ini, char* dir) {
     char path[1024];
-    if (!IsDirectory(dir)) return 0;
+    if (!IsDirectory(ini, dir)) return 0;
     strncpy0(path, dir, sizeof(path));
     strcatSafe(path, "/P", sizeof(path));
-    if (!IsDirectory(path)) return 0;
+    if (!IsDirectory(ini, path)) return 0;
     strncpy0(path, dir, sizeof(path));
     strcatSafe(path, "/PARTS", sizeof(path));
-    return IsDirectory(path);
+    return IsDirectory(ini, path);
 }
 
-static char* TryTypicalLDrawDirs() {
+static char* TryTypicalLDrawDirs(const LDrawIniS* ini) {
     char candidate[1024];
     const char* home = getenv("HOME");
     if (home) {
@@ -66,10 +64,10 @@ static char* TryTypicalLDrawDirs() {
         strcatSafe(candidate, "/LDRAW", sizeof(candidate));
         // The test may have rewritten candidate to its spelling on disk (~/ldraw for ~/LDRAW); that
         // is the one kept.
-        if (DirHasPandPARTS(candidate)) return CopyText(candidate);
+        if (DirHasPandPARTS(ini, candidate)) return CopyText(candidate);
     }
     strncpy0(candidate, "/usr/local/share/LDRAW", sizeof(candidate));
-    if (DirHasPandPARTS(candidate)) return CopyText(candidate);
+    if (DirHasPandPARTS(ini, candidate)) return CopyText(candidate);
     return nullptr;
 }
 
@@ -181,18 +179,21 @@ static int FindBaseDirectory(LDrawIniS* ini, const char* ldrawDir, const char* s
         ini->LDrawDirSource = CopyText(iniPath);
         return ini->LDrawDir && ini->LDrawDirSource ? 0 : 1;
     }
-    ini->LDrawDir = TryTypicalLDrawDirs();
+    ini->LDrawDir = TryTypicalLDrawDirs(ini);
     if (!ini->LDrawDir) return 2;
     ini->LDrawDirSource = CopyText("Typical location on disk");
     return ini->LDrawDirSource ? 0 : 1;
 }
 
-LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* errorCode) {
+LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* errorCode,
+                       LDrawIniFileCaseCallback fileCase, void* fileCaseUser) {
     int localError;
     if (!errorCode) errorCode = &localError;
     *errorCode = 1;
     LDrawIniS* ini = static_cast<LDrawIniS*>(calloc(1, sizeof(LDrawIniS)));
     if (!ini) return nullptr;
+    ini->FileCaseCallback = fileCase;
+    ini->FileCaseUser = fileCaseUser;
     int error = FindBaseDirectory(ini, ldrawDir, ldrawDirSource);
     if (error == 0) {
         // A base directory from an ini file may be written with '\'.
@@ -231,10 +232,6 @@ void LDrawIniFree(LDrawIniS* ini) {
     free(ini->SearchSource);
     free(ini->ModelDir);
     free(ini);
-}
-
-void LDrawIniSetFileCaseCallback(LDrawIniFileCaseCallback callback) {
-    FileCaseCallback = callback;
 }
 
 static int AppendUnknownTag(LDrawSearchDirS* dir, const char* tag, size_t length) {
@@ -373,7 +370,7 @@ int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailin
         // The test goes through the case-lookup hook and so leaves dir.Dir spelt as on disk
         // (.../parts for <LDRAWDIR>\PARTS). An empty directory stands for the current one: it is
         // not tested, and a '/' would turn it into the root.
-        if (keep && onlyExistingDirs && dir.Dir[0] && !IsDirectory(dir.Dir)) keep = false;
+        if (keep && onlyExistingDirs && dir.Dir[0] && !IsDirectory(ini, dir.Dir)) keep = false;
         if (!keep) {
             free(dir.UnknownTags);
             free(dir.Dir);

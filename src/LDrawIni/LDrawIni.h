@@ -1,6 +1,6 @@
 // Where the LDraw library lies and in which directories, in which order, files are looked for;
 // the listings of the directories looked into, kept with the record. Needs only the text
-// utilities; its only module state is the case-lookup hook and the count of listings.
+// utilities and keeps no state of its own: everything lives in the record.
 #pragma once
 
 #include <string>
@@ -20,10 +20,12 @@ struct LDrawDirListing {
 /// The listings of every directory a record's lookups have looked into.
 struct LDrawDirCache {
     std::unordered_map<std::string, LDrawDirListing> listings;  ///< directory -> its listing
+    long nDirectoryListings = 0;  ///< directories listed into the cache (for the benchmark)
 };
 
-/// Directories listed so far, in this process (for the benchmark).
-extern long nDirectoryListings;
+/// Hook that rewrites a path in place to an existing one differing only in letter case; user is
+/// what the record was given with it.
+typedef int (*LDrawIniFileCaseCallback)(void* user, char* path);
 
 /// Tags of a search directory.
 struct LDrawSearchFlag {
@@ -55,18 +57,18 @@ struct LDrawIniS {
     int nSymbolicSearchDirs;      ///< number of SymbolicSearchDirs
     char** SymbolicSearchDirs;    ///< symbolic search directories as read
     LDrawDirCache* DirCache;      ///< listings of the directories looked into, made with the record
+    LDrawIniFileCaseCallback FileCaseCallback;  ///< the case-lookup hook, or null
+    void* FileCaseUser;                         ///< its argument
 };
 
-/// Hook that rewrites a path in place to an existing one differing only in letter case.
-typedef int (*LDrawIniFileCaseCallback)(char* path);
-
-/// Builds the record; error code 0 ok, 1 out of memory, 2 no base directory found anywhere.
-LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* errorCode);
+/// Builds the record; error code 0 ok, 1 out of memory, 2 no base directory found anywhere. The
+/// case-lookup hook (may be null) finds directories spelt in another letter case, during the
+/// search for the base directory as later.
+LDrawIniS* LDrawIniGet(const char* ldrawDir, const char* ldrawDirSource, int* errorCode,
+                       LDrawIniFileCaseCallback fileCase = nullptr, void* fileCaseUser = nullptr);
 /// Computes SearchDirs and ModelDir for a model path (or none); 1 on success, 0 on failure.
 int LDrawIniComputeRealDirs(LDrawIniS* ini, int onlyExistingDirs, int addTrailingSlash,
                             const char* modelPath);
-/// Installs the case-lookup hook used by the directory test.
-void LDrawIniSetFileCaseCallback(LDrawIniFileCaseCallback callback);
 /// Reads key in section from the ini files in their order (or only iniPath when it is set);
 /// the file that held it is left in iniPath.
 int LDrawIniReadSectionKey(const LDrawIniS* ini, const char* section, const char* key, char* value,

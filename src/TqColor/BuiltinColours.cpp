@@ -85,7 +85,7 @@ unsigned char BuiltinFlags(int code) {
 
 // Run at start-up, so that colour options work without a file, and again after the colour file:
 // AddColour keeps a code that is already defined, so the file's definitions win.
-void FillInColours() {
+void FillInColours(ColourTable* table, Diagnostics* diag) {
     for (const BuiltinColour& b : kBuiltinColours) {
         ColourEntry entry = {};
         entry.Code = b.Code;
@@ -99,10 +99,10 @@ void FillInColours() {
         char name[96];
         strncpy0(name, b.Name, sizeof(name));
         // Bounded so that a name never grows beyond the 79 characters of a word (76 + 3).
-        while (FindColourByName(name) && strlen(name) <= 76) strcat(name, "_Tq");
+        while (FindColourByName(table, name) && strlen(name) <= 76) strcat(name, "_Tq");
         entry.Name = FarStrdup(name);
         if (!entry.Name) return;
-        int r = AddColour(&entry);
+        int r = AddColour(table, diag, &entry);
         if (r <= 0) free(entry.Name);  // code already defined (normally by the colour file)
         if (r < 0) return;
     }

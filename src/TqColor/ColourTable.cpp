@@ -7,11 +7,6 @@
 
 #include "TqColor/TqColor.h"
 #include "TqDiag/TqDiag.h"
-#include "TqLibrary/TqLibrary.h"
-
-ColourEntry* TqColours = nullptr;
-int nTqColours = 0;
-int nTqColoursAlloc = 0;
 
 // Index 0 is the plain finish: a colour without a finish tag keeps the finish bits 0, and the other
 // tags are numbered from 1 in the order they are listed here.
@@ -25,11 +20,11 @@ int cmpTqColours(const void* a, const void* b) {
 }
 
 // Index of the first entry whose code is not below code.
-static int LowerBound(int code) {
-    int lo = 0, hi = nTqColours;
+static int LowerBound(const ColourTable* table, int code) {
+    int lo = 0, hi = table->nTqColours;
     while (lo < hi) {
         int mid = (lo + hi) / 2;
-        if (TqColours[mid].Code < code)
+        if (table->TqColours[mid].Code < code)
             lo = mid + 1;
         else
             hi = mid;
@@ -37,51 +32,60 @@ static int LowerBound(int code) {
     return lo;
 }
 
-ColourEntry* FindColour(int code) {
+ColourEntry* FindColour(const ColourTable* table, int code) {
     // Direct colours (0x2000000 and up) and negative numbers are never in the table.
     if (code < 0 || code > kMaxColourCode) return nullptr;
-    int i = LowerBound(code);
-    return i < nTqColours && TqColours[i].Code == code ? &TqColours[i] : nullptr;
+    int i = LowerBound(table, code);
+    return i < table->nTqColours && table->TqColours[i].Code == code ? &table->TqColours[i]
+                                                                     : nullptr;
 }
 
-ColourEntry* FindColourByName(const char* name) {
-    for (int i = 0; i < nTqColours; i++) {
-        if (TqColours[i].Name && strcasecmp(TqColours[i].Name, name) == 0) return &TqColours[i];
+ColourEntry* FindColourByName(const ColourTable* table, const char* name) {
+    for (int i = 0; i < table->nTqColours; i++) {
+        ColourEntry* e = &table->TqColours[i];
+        if (e->Name && strcasecmp(e->Name, name) == 0) return e;
     }
     return nullptr;
 }
 
-int AddColour(const ColourEntry* entry) {
-    if (FindColour(entry->Code)) return 0;
-    if (CheckAlloc(&TqColours, nTqColours, &nTqColoursAlloc, 50, 10)) {
-        PromptUser("Error during input", "Out of memory for more !COLOUR");
+int AddColour(ColourTable* table, Diagnostics* diag, const ColourEntry* entry) {
+    if (FindColour(table, entry->Code)) return 0;
+    if (CheckAlloc(&table->TqColours, table->nTqColours, &table->nTqColoursAlloc, 50, 10)) {
+        PromptUser(diag, "Error during input", "Out of memory for more !COLOUR");
         return -1;
     }
     // A name used twice is allowed (and reported by the caller); only the code must be new.
-    bool nameUsed = entry->Name && FindColourByName(entry->Name) != nullptr;
+    bool nameUsed = entry->Name && FindColourByName(table, entry->Name) != nullptr;
     // Inserting at its place keeps the table sorted by code, as a sort after appending would.
-    int at = LowerBound(entry->Code);
-    memmove(&TqColours[at + 1], &TqColours[at], (size_t)(nTqColours - at) * sizeof(ColourEntry));
-    TqColours[at] = *entry;
-    nTqColours++;
+    int at = LowerBound(table, entry->Code);
+    ColourEntry* colours = table->TqColours;
+    memmove(&colours[at + 1], &colours[at], (size_t)(table->nTqColours - at) * sizeof(ColourEntry));
+    colours[at] = *entry;
+    table->nTqColours++;
     return nameUsed ? 2 : 1;
 }
 
-void FreeColours() {
-    for (int i = 0; i < nTqColours; i++) free(TqColours[i].Name);
-    free(TqColours);
-    TqColours = nullptr;
-    nTqColours = nTqColoursAlloc = 0;
+void FreeColours(ColourTable* table) {
+    for (int i = 0; i < table->nTqColours; i++) free(table->TqColours[i].Name);
+    free(table->TqColours);
+    table->TqColours = nullptr;
+    table->nTqColours = table->nTqColoursAlloc = 0;
+    table->Materials.clear();
 }
 
-void ResolveEdgeColours(const char* path) {
-    for (int i = 0; i < nTqColours; i++) {
-        ColourEntry* e = &TqColours[i];
+const ColourMaterial* FindMaterial(const ColourTable* table, int code) {
+    auto found = table->Materials.find(code);
+    return found == table->Materials.end() ? nullptr : &found->second;
+}
+
+void ResolveEdgeColours(ColourTable* table, Diagnostics* diag, const char* path) {
+    for (int i = 0; i < table->nTqColours; i++) {
+        ColourEntry* e = &table->TqColours[i];
         // Only after the whole file and the built-in colours are in can an edge number be judged: a
         // colour may name an edge colour defined further down. Direct edge colours need no entry.
-        if (e->Edge <= (unsigned)kMaxColourCode && !FindColour((int)e->Edge)) {
+        if (e->Edge <= (unsigned)kMaxColourCode && !FindColour(table, (int)e->Edge)) {
             // Shown at every warning level: a broken edge reference is worth knowing about.
-            ErrorInInput(INT_MIN, kPlain,
+            ErrorInInput(diag, INT_MIN, kPlain,
                          "WARNING \"%s\": Cannot find edge color (%d) for color %d, using 0", path,
                          (int)e->Edge, e->Code);
             e->Edge = 0;
@@ -89,9 +93,9 @@ void ResolveEdgeColours(const char* path) {
     }
 }
 
-void PrintColours(FILE* fp) {
-    for (int i = 0; i < nTqColours; i++) {
-        const ColourEntry* e = &TqColours[i];
+void PrintColours(const ColourTable* table, FILE* fp) {
+    for (int i = 0; i < table->nTqColours; i++) {
+        const ColourEntry* e = &table->TqColours[i];
         // In the colour file's own line form; a '*' after the name marks a built-in colour, and
         // names are padded so that the codes line up.
         int pad = 18 - (int)strlen(e->Name);
@@ -128,8 +132,8 @@ static double Nibble(unsigned value, int shift) {
 
 // A colour number of the table's range: a defined colour, or an old dithered one (256..511)
 // mixed from two of the first sixteen. False when it is neither.
-static bool TableColour(int code, float* rgb, unsigned* attributes) {
-    if (const ColourEntry* e = FindColour(code)) {
+static bool TableColour(const ColourTable* table, int code, float* rgb, unsigned* attributes) {
+    if (const ColourEntry* e = FindColour(table, code)) {
         SetRgb(rgb, Byte(e->Value, 16) / 255, Byte(e->Value, 8) / 255, Byte(e->Value, 0) / 255);
         // The attributes word: Flags in bits 0-7, ALPHA in bits 8-15, LUMINANCE in bits 16-23.
         if (attributes)
@@ -138,10 +142,10 @@ static bool TableColour(int code, float* rgb, unsigned* attributes) {
     }
     // Codes 256..511 that are not defined are the dithered colours of old LDraw: 256 + 16 * a + b,
     // the mean of colours a and b (0..15). When either is missing the colour stays the grey set by
-    // Color2rgb, but still counts as known.
-    if (code < 256) return false;
-    const ColourEntry* a = FindColour(code & 15);
-    const ColourEntry* b = FindColour((code >> 4) & 15);
+    // Color2rgb, but still counts as known. Higher codes are known only when defined.
+    if (code < 256 || code > kMaxDitheredCode) return false;
+    const ColourEntry* a = FindColour(table, code & 15);
+    const ColourEntry* b = FindColour(table, (code >> 4) & 15);
     if (a && b) {
         SetRgb(rgb, (Byte(a->Value, 16) + Byte(b->Value, 16)) / 510,
                (Byte(a->Value, 8) + Byte(b->Value, 8)) / 510,
@@ -181,12 +185,12 @@ static int DirectColour(unsigned v, float* rgb, unsigned* attributes) {
     return 0;
 }
 
-int Color2rgb(int code, float* rgb, unsigned* attributes) {
+int Color2rgb(const ColourTable* table, int code, float* rgb, unsigned* attributes) {
     // Grey and no attributes unless the code turns out to be known; callers that only ask whether a
     // code is known pass null pointers.
     SetRgb(rgb, 0.5, 0.5, 0.5);
     if (attributes) *attributes = 0;
-    if (code >= 0 && code <= kMaxColourCode && TableColour(code, rgb, attributes)) return 0;
+    if (code >= 0 && code <= kMaxColourCode && TableColour(table, code, rgb, attributes)) return 0;
     if (code < 0) return -1;
     return DirectColour((unsigned)code, rgb, attributes);
 }

@@ -7,10 +7,8 @@
 #include <cstring>
 
 #include "TqColor/TqColor.h"
+#include "TqInput/TexMap.h"
 #include "TqInput/TqInput.h"
-
-char SubPartDatName[kPathSize];
-int InternID = 0;
 
 namespace {
 
@@ -38,6 +36,9 @@ const int nArgumentsExpected[] = {0, 15, 8, 11, 14, 14};
 
 // Reading state of one file: the current section, block and back-face culling state.
 struct ReaderState {
+    Loader* loader;
+    Diagnostics* diag;  // the loader's, used on almost every line
+    Model* model;
     FILE* fp;
     PartEntry* file;      // the entry ReadDatFile was called for
     const char* refName;  // the referencing file, for notices
@@ -56,6 +57,7 @@ struct ReaderState {
     int openTexture = 0;
     bool categoryMet = false;
     char category[40] = "";
+    TexMapState tex;  // the printed-part textures around the current line
 };
 
 LineEntry** EndOfLines(PartEntry* part) {
@@ -75,6 +77,7 @@ void StartSection(ReaderState* st, PartEntry* entry) {
     st->openTexture = 0;
     st->categoryMet = false;
     st->category[0] = '\0';
+    EndTextures(&st->tex);
 }
 
 // "%d %li %f x12%n %s": returns the number of items converted; *rest is the position after the
@@ -123,20 +126,20 @@ void FillMatrixFromNumbers(float* m, const float* n) {
 bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
     *isInvertNext = false;
     if (st->noCertifyMet) {
-        ErrorInInput(0, kSkipping, "BFC NOCERTIFY already met");
+        ErrorInInput(st->diag, 0, kSkipping, "BFC NOCERTIFY already met");
         return false;
     }
     if (options & kNoCertify) {
         if (st->certifyMet) {
-            ErrorInInput(0, kSkipping, "BFC CERTIFY already met");
+            ErrorInInput(st->diag, 0, kSkipping, "BFC CERTIFY already met");
             return false;
         }
         if (st->certified) {
-            ErrorInInput(0, kSkipping, "Already BFC certified implicitly");
+            ErrorInInput(st->diag, 0, kSkipping, "Already BFC certified implicitly");
             return false;
         }
         if (st->operationalSeen) {
-            ErrorInInput(0, kSkipping,
+            ErrorInInput(st->diag, 0, kSkipping,
                          "BFC NOCERTIFY must appear before the first operational command-line");
             return false;
         }
@@ -146,11 +149,11 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
     }
     if (options & kCertify) {
         if (st->certifyMet)
-            ErrorInInput(0, kWarning, "BFC CERTIFY already met");
+            ErrorInInput(st->diag, 0, kWarning, "BFC CERTIFY already met");
         else if (st->certified)
-            ErrorInInput(0, kWarning, "Already BFC certified implicitly");
+            ErrorInInput(st->diag, 0, kWarning, "Already BFC certified implicitly");
         if (!st->certified && st->operationalSeen) {
-            ErrorInInput(0, kSkipping,
+            ErrorInInput(st->diag, 0, kSkipping,
                          "BFC CERTIFY must appear before the first operational command-line");
             return false;
         }
@@ -159,7 +162,7 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
     if (options & (kClip | kNoClip | kCw | kCcw | kInvertNext)) {
         if (!st->certified && st->operationalSeen) {
             ErrorInInput(
-                0, kSkipping,
+                st->diag, 0, kSkipping,
                 "This BFC is ignored because no BFC appeared before the first operational command-line");
             return false;
         }
@@ -173,48 +176,57 @@ bool HandleBfc(ReaderState* st, int options, bool* isInvertNext) {
 // but the user is told, with the line of the model or the file that referenced it, so that the
 // model can be brought up to date.
 void ReportMovedTo(const ReaderState* st, const char* meta) {
+    const InputInfo& at = st->diag->IInfo;
     if (st->isMainModel) {
-        ErrorInInput(0, kPlain, "NOTABENE \"%s\" Line %u: %s", IInfo.FileName, IInfo.LineNo,
-                     IInfo.Line);
+        ErrorInInput(st->diag, 0, kPlain, "NOTABENE \"%s\" Line %u: %s", at.FileName, at.LineNo,
+                     at.Line);
     } else {
-        ErrorInInput(0, kPlain, "NOTABENE \"%s\" referenced by \"%s\": %s", IInfo.FileName,
+        ErrorInInput(st->diag, 0, kPlain, "NOTABENE \"%s\" referenced by \"%s\": %s", at.FileName,
                      st->refName ? st->refName : "", meta + 1);
     }
 }
 
 // The title is the first plain comment of the main model; "Author:" is taken wherever it stands.
 // Lines of this program's own meta commands (TQR) and ROTATION lines are never taken for the title.
-void TakeTitleOrAuthor(const char* meta) {
+void TakeTitleOrAuthor(ReaderState* st, const char* meta) {
+    Model* model = st->model;
+    bool check = st->loader->settings->DoCheck;
     if (StrBeginsWith(meta, "Author:")) {
-        if (!ModelAuthor[0]) {
-            strncpy0(ModelAuthor, FirstNonBlank(meta + 7), sizeof(ModelAuthor));
-            if (DoCheck) ErrorInInput(0, kPlain, "%s", IInfo.Line);
+        if (!model->ModelAuthor[0]) {
+            strncpy0(model->ModelAuthor, FirstNonBlank(meta + 7), sizeof(model->ModelAuthor));
+            if (check) ErrorInInput(st->diag, 0, kPlain, "%s", st->diag->IInfo.Line);
         }
         return;
     }
-    if (ModelTitle[0] || StrBeginsWith(meta, "TQR ") || StrBeginsWith(meta, "ROTATION ") ||
+    if (model->ModelTitle[0] || StrBeginsWith(meta, "TQR ") || StrBeginsWith(meta, "ROTATION ") ||
         strstr(meta, "Z-Edivu")) {
         return;
     }
-    strncpy0(ModelTitle, meta, sizeof(ModelTitle));
-    if (DoCheck) ErrorInInput(0, kPlain, "%s", IInfo.Line);
+    strncpy0(model->ModelTitle, meta, sizeof(model->ModelTitle));
+    if (check) ErrorInInput(st->diag, 0, kPlain, "%s", st->diag->IInfo.Line);
 }
 
 // The plain meta commands of a type 0 line; false when the line is to be dropped.
 bool HandleMeta(ReaderState* st, char* meta, LineEntry* line) {
     st->ldrawSeen = true;
     if (StrBeginsWith(meta, "~Moved to ")) ReportMovedTo(st, meta);
-    if (IsIfpovKeyword(meta) >= 0) ErrorInInput(0, kWarning, "This keyword is deprecated");
+    // TQR blocks and STEP are recognised here once; the writer goes by the line's flags.
+    int povBlock = IsIfpovKeyword(meta);
+    if (povBlock >= 0) {
+        ErrorInInput(st->diag, 0, kWarning, "This keyword is deprecated");
+        line->LineFlags.PovBlock = (unsigned char)(povBlock + 1);
+    }
     // The header line tells parts from primitives; a contradicting second one is dropped.
-    if (UpdateFromPARTS(meta, st->cur) < 0) return false;
+    if (UpdateFromPARTS(st->diag, meta, st->cur) < 0) return false;
     char* cursor = meta;
-    char keyword[kTokenMax + 1];
-    strncpy0(keyword, GetNextToken(&cursor, 0), sizeof(keyword));
+    const TokenText word = GetNextToken(&cursor, 0);
+    const char* keyword = word.text;
     if (strcmp(keyword, "STEP") == 0) {
         line->LineFlags.IsStep = 1;
+        EndTextures(&st->tex);
     } else if (strcmp(keyword, "CATEGORY") == 0) {
         if (st->categoryMet) {
-            ErrorInInput(0, kSkipping, "Already met CATEGORY %s", st->category);
+            ErrorInInput(st->diag, 0, kSkipping, "Already met CATEGORY %s", st->category);
             return false;
         }
         st->categoryMet = true;
@@ -222,38 +234,39 @@ bool HandleMeta(ReaderState* st, char* meta, LineEntry* line) {
     } else if (strcmp(keyword, "TEXTURE") == 0) {
         // TEXTURE SLOPE ... TEXTURE END: the index in MetaTextures goes into the line's Colour
         // field.
-        const char* word = GetNextToken(&cursor, 0);
-        int texture = *word ? IsInList(word, MetaTextures) : 0;
+        const TokenText name = GetNextToken(&cursor, 0);
+        int texture = name.text[0] ? IsInList(name.text, MetaTextures) : 0;
         if (texture < 0) {
-            ErrorInInput(0, kSkipping, "Unknown TEXTURE %s", word);
+            ErrorInInput(st->diag, 0, kSkipping, "Unknown TEXTURE %s", name.text);
             return false;
         }
         line->LineFlags.IsTexture = 1;
         line->Colour = texture;
         st->openTexture = texture;
     } else if (st->isMainModel) {
-        TakeTitleOrAuthor(meta);
+        TakeTitleOrAuthor(st, meta);
     }
     return true;
 }
 
 bool OutOfMemory(ReaderState* st) {
-    PromptUser("Error during input", "Out of memory in \"%s\" line %u", IInfo.FileName,
-               IInfo.LineNo);
+    PromptUser(st->diag, "Error during input", "Out of memory in \"%s\" line %u",
+               st->diag->IInfo.FileName, st->diag->IInfo.LineNo);
     fclose(st->fp);
-    ModelIncomplete = 1;
+    st->model->ModelIncomplete = 1;
     return false;
 }
 
 // Opens a transform block: a generated reference to a new internal entry that collects the lines
 // up to its END. Returns false when memory ran out.
 bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
-    // Unique in the process: the generated name is also the block's name in the scene.
-    snprintf(SubPartDatName, sizeof(SubPartDatName), "TqTransf%d", InternID++);
-    PartEntry* block = RegisterPart(1, SubPartDatName);
+    // Unique in the run: the generated name is also the block's name in the scene.
+    char name[32];
+    snprintf(name, sizeof(name), "TqTransf%d", st->model->InternID++);
+    PartEntry* block = RegisterPart(st->model, st->diag, 1, name);
     if (!block) {
-        ModelIncomplete = 1;  // the block's placement is lost
-        return true;          // its lines stay in the current entry
+        st->model->ModelIncomplete = 1;  // the block's placement is lost
+        return true;                     // its lines stay in the current entry
     }
     LineEntry reference = {};
     reference.Type = 1;
@@ -262,8 +275,8 @@ bool OpenTransformBlock(ReaderState* st, int keyword, const float* matrix) {
     reference.Colour = 16;
     memcpy(reference.Data, matrix, sizeof(reference.Data));
     reference.Part = block;
-    if (SaveLine(&st->tail, &reference, nullptr)) {
-        FreePart(block);
+    if (!SaveLine(&st->tail, &reference, nullptr)) {
+        FreePart(&st->model->Parts, block);
         return OutOfMemory(st);
     }
     // The block remembers where reading stood, so that its END resumes there.
@@ -297,63 +310,64 @@ void EndSection(ReaderState* st, bool atEndOfFile) {
     // TEXTURE is only reported.
     while (st->cur->AttrFlags.Internal) {
         if (atEndOfFile)
-            ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, %s END expected", IInfo.FileName,
-                         TransformName(st->openKeyword));
+            ErrorInInput(st->diag, 0, kPlain, "WARNING \"%s\": End-Of-File, %s END expected",
+                         st->diag->IInfo.FileName, TransformName(st->openKeyword));
         else
-            ErrorInInput(0, kWarning, "%s END expected", TransformName(st->openKeyword));
+            ErrorInInput(st->diag, 0, kWarning, "%s END expected", TransformName(st->openKeyword));
         CloseTransformBlock(st);
     }
     if (st->openTexture) {
         if (atEndOfFile)
-            ErrorInInput(0, kPlain, "WARNING \"%s\": End-Of-File, TEXTURE %s not ended",
-                         IInfo.FileName, MetaTextures[st->openTexture]);
+            ErrorInInput(st->diag, 0, kPlain, "WARNING \"%s\": End-Of-File, TEXTURE %s not ended",
+                         st->diag->IInfo.FileName, MetaTextures[st->openTexture]);
         else
-            ErrorInInput(0, kWarning, "TEXTURE %s not ended", MetaTextures[st->openTexture]);
+            ErrorInInput(st->diag, 0, kWarning, "TEXTURE %s not ended",
+                         MetaTextures[st->openTexture]);
     }
     st->cur->LoadFlags.Read = 1;
 }
 
 }  // namespace
 
-int ReadBfcLine(char* meta) {
+int ReadBfcLine(Diagnostics* diag, char* meta) {
     char* cursor = meta;
-    if (strcmp(GetNextToken(&cursor, 0), "BFC") != 0) return 0;
+    if (strcmp(GetNextToken(&cursor, 0).text, "BFC") != 0) return 0;
     int options = 0, n = 0;
-    while (*GetNextToken(&cursor, 0)) {
-        int index = IsInList(Token, BfcKeywords);
+    for (TokenText word; (word = GetNextToken(&cursor, 0)).text[0];) {
+        int index = IsInList(word.text, BfcKeywords);
         if (index < 0) {
-            ErrorInInput(0, kSkipping, "Illegal BFC option");
+            ErrorInInput(diag, 0, kSkipping, "Illegal BFC option");
             return -1;
         }
         options |= 1 << index;
         n++;
     }
     if (n == 0) {
-        ErrorInInput(0, kSkipping, "No BFC options specified");
+        ErrorInInput(diag, 0, kSkipping, "No BFC options specified");
         return -1;
     }
     // NOCERTIFY with other options is reported but kept; opposing options in one statement are not.
     if ((options & kNoCertify) && options != kNoCertify)
-        ErrorInInput(0, kWarning, "NOCERTIFY must appear alone");
+        ErrorInInput(diag, 0, kWarning, "NOCERTIFY must appear alone");
     if (((options & kClip) && (options & kNoClip)) || ((options & kCw) && (options & kCcw))) {
-        ErrorInInput(0, kSkipping, "Only one BFC option from a group allowed");
+        ErrorInInput(diag, 0, kSkipping, "Only one BFC option from a group allowed");
         return -1;
     }
     return options;
 }
 
-int ReadTransformLine(char* meta, LineEntry* line) {
+int ReadTransformLine(Diagnostics* diag, char* meta, LineEntry* line) {
     char* cursor = meta;
-    int keyword = IsInList(GetNextToken(&cursor, 0), TransformKeywords);
+    int keyword = IsInList(GetNextToken(&cursor, 0).text, TransformKeywords);
     if (keyword <= 0) return 0;
-    if (strcmp(GetNextToken(&cursor, kTokenPeek), "END") == 0) return -keyword;
+    if (strcmp(GetNextToken(&cursor, kTokenPeek).text, "END") == 0) return -keyword;
     memset(line, 0, sizeof(*line));
     float n[12];
     int count = 0;
     const char* s = cursor;
     while (count < 12 && ScanFloat(&s, &n[count])) count++;
     if (count != kTransformNumbers[keyword]) {
-        ErrorInInput(0, kSkipping, "Illegal syntax");
+        ErrorInInput(diag, 0, kSkipping, "Illegal syntax");
         return 0;
     }
     float* m = line->Data;
@@ -365,7 +379,7 @@ int ReadTransformLine(char* meta, LineEntry* line) {
             m[11] = n[2];
             break;
         case 2:  // ROTATE angle ax ay az
-            if (TqSetupRotMat(m, n[0], n + 1)) ErrorInInput(0, kWarning, "Zero vector");
+            if (TqSetupRotMat(m, n[0], n + 1)) ErrorInInput(diag, 0, kWarning, "Zero vector");
             break;
         case 3:  // SCALE s
             m[0] = m[5] = m[10] = n[0];
@@ -382,30 +396,31 @@ int IsIfpovKeyword(const char* meta) {
     return StrBeginsWith(meta, "TQR ") ? IsInList(meta + 4, IfPovKws) : -1;
 }
 
-int UpdateFromPARTS(char* meta, PartEntry* part) {
+int UpdateFromPARTS(Diagnostics* diag, char* meta, PartEntry* part) {
     char* cursor = meta;
-    char first[kTokenMax + 1];
-    strncpy0(first, GetNextToken(&cursor, kTokenFixName), sizeof(first));
+    const TokenText word = GetNextToken(&cursor, kTokenFixName);
+    const char* first = word.text;
     // The header forms of official and unofficial library files, new and old, compared in lower
     // case: !LDRAW_ORG, LDRAW_ORG, Unofficial, Un-official, Official LCAD, Original LDraw. The word
     // that follows says part or primitive.
     bool header = IsInVaList(first, "!ldraw_org", "ldraw_org", "unofficial", "un-official",
                              (const char*)nullptr) >= 0;
     if (!header && strcmp(first, "official") == 0)
-        header = strcmp(GetNextToken(&cursor, kTokenFixName), "lcad") == 0;
+        header = strcmp(GetNextToken(&cursor, kTokenFixName).text, "lcad") == 0;
     if (!header && strcmp(first, "original") == 0)
-        header = strcmp(GetNextToken(&cursor, kTokenFixName), "ldraw") == 0;
+        header = strcmp(GetNextToken(&cursor, kTokenFixName).text, "ldraw") == 0;
     if (!header) return 0;
-    const char* kind = GetNextToken(&cursor, kTokenFixName);
+    const TokenText kindWord = GetNextToken(&cursor, kTokenFixName);
+    const char* kind = kindWord.text;
     if (IsInVaList(kind, "part", "subpart", "sub-part", "element", (const char*)nullptr) >= 0) {
         if (part->LoadFlags.IsPrimitive) {
-            ErrorInInput(0, kSkipping, "Already categorized as Primitive");
+            ErrorInInput(diag, 0, kSkipping, "Already categorized as Primitive");
             return -1;
         }
         part->LoadFlags.IsPart = 1;
     } else if (IsInVaList(kind, "primitive", "48_primitive", (const char*)nullptr) >= 0) {
         if (part->LoadFlags.IsPart) {
-            ErrorInInput(0, kSkipping, "Already categorized as Part");
+            ErrorInInput(diag, 0, kSkipping, "Already categorized as Part");
             return -1;
         }
         part->LoadFlags.IsPrimitive = 1;
@@ -413,26 +428,26 @@ int UpdateFromPARTS(char* meta, PartEntry* part) {
     return 0;
 }
 
-void GetExtendedFilename(const char* text) {
+void GetExtendedFilename(Diagnostics* diag, const char* text, char* name) {
     const char* s = FirstNonBlank(text);
     // Unquoted, the name is the rest of the line, blanks included (trailing blanks were trimmed
     // when the line was read). Quotes set a name apart from any text after it.
     if (*s != '"') {
-        strncpy0(SubPartDatName, s, sizeof(SubPartDatName));
+        strncpy0(name, s, kPathSize);
         return;
     }
     s++;
     const char* end = strchr(s, '"');
     if (!end) {
-        ErrorInInput(0, kWarning, "Missing end quote");
-        strncpy0(SubPartDatName, s, sizeof(SubPartDatName));
+        ErrorInInput(diag, 0, kWarning, "Missing end quote");
+        strncpy0(name, s, kPathSize);
         return;
     }
-    if (end[1]) ErrorInInput(0, kWarning, "Trailing characters after end quote");
+    if (end[1]) ErrorInInput(diag, 0, kWarning, "Trailing characters after end quote");
     size_t length = (size_t)(end - s);
-    if (length >= sizeof(SubPartDatName)) length = sizeof(SubPartDatName) - 1;
-    memcpy(SubPartDatName, s, length);
-    SubPartDatName[length] = '\0';
+    if (length >= (size_t)kPathSize) length = kPathSize - 1;
+    memcpy(name, s, length);
+    name[length] = '\0';
 }
 
 namespace {
@@ -447,6 +462,7 @@ struct ParsedLine {
     int count = 0;               // items the line pattern converted; 0 for "0" lines
     float numbers[12] = {};      // short line types leave the tail unread
     const char* rest = nullptr;  // after the twelfth number: the sub-file name
+    char subName[kPathSize];     // the sub-file of a type 1 line, or the section of a FILE line
     int transform = 0;           // keyword of the transform block the line opens
     float blockMatrix[16];       // and the block's matrix
 };
@@ -455,7 +471,7 @@ struct ParsedLine {
 LineOutcome ParseCommentLine(ReaderState* st, char* s, ParsedLine* p) {
     char* after = s + 1;
     if (*after && *after != ' ' && *after != '\t') {
-        ErrorInInput(3, kWarning, "Comment lines should have space after 0");
+        ErrorInInput(st->diag, 3, kWarning, "Comment lines should have space after 0");
         p->text = after;
     } else {
         p->text = *after ? after + 1 : after;
@@ -469,14 +485,15 @@ LineOutcome ParseCommentLine(ReaderState* st, char* s, ParsedLine* p) {
         !*FirstNonBlank(meta + 4)) {
         return LineOutcome::kKeep;
     }
-    GetExtendedFilename(meta + 5);
+    GetExtendedFilename(st->diag, meta + 5, p->subName);
     st->ldrawSeen = true;
     if (st->firstFileMet) return LineOutcome::kEndSection;
     st->firstFileMet = true;
-    if (st->operationalSeen) ErrorInInput(0, kWarning, "LDraw command(s) preceded this line");
+    if (st->operationalSeen)
+        ErrorInInput(st->diag, 0, kWarning, "LDraw command(s) preceded this line");
     // In a multi-part file the title follows the first FILE line; whatever was taken before was
     // none.
-    if (st->isMainModel) ModelTitle[0] = '\0';
+    if (st->isMainModel) st->model->ModelTitle[0] = '\0';
     p->meta = nullptr;  // the first FILE line stays as a comment, not examined further
     return LineOutcome::kKeep;
 }
@@ -489,53 +506,59 @@ LineOutcome ParseNumberedLine(ReaderState* st, char* s, LineEntry* line, ParsedL
     // word.
     if (p->count > 0) return LineOutcome::kKeep;
     if (st->ldrawSeen) {
-        if (*s) ErrorInInput(0, kSkipping, "Bad line");
+        if (*s) ErrorInInput(st->diag, 0, kSkipping, "Bad line");
         return LineOutcome::kDrop;
     }
-    p->text = IInfo.Line;
+    p->text = st->diag->IInfo.Line;
     return LineOutcome::kKeep;
 }
 
 // The sub-file name of a type 1 line, and what its name says: a light source, a speed primitive.
-void TakeSubFileReference(LineEntry* line, const ParsedLine* p) {
+void TakeSubFileReference(ReaderState* st, LineEntry* line, ParsedLine* p) {
     FillMatrixFromNumbers(line->Data, p->numbers);
-    GetExtendedFilename(p->rest);
-    FixDatName(SubPartDatName);
+    GetExtendedFilename(st->diag, p->rest, p->subName);
+    FixDatName(p->subName);
+    UseHighResolutionPrimitive(st->loader, p->subName);
     // With -l a reference to light.dat becomes a light source of the line's colour, which must then
     // be a colour this program knows.
-    if (strcmp(SubPartDatName, "light.dat") == 0 && TqPov.LightDatLights) {
+    if (strcmp(p->subName, "light.dat") == 0 && st->loader->settings->TqPov.LightDatLights) {
         line->LineFlags.IsLight = 1;
-        TqPov.LightDatFound = 1;
-        if (Color2rgb(line->Colour, nullptr, nullptr) != 0) {
-            ErrorInInput(0, kWarning, "Sorry, cannot handle color %d, using 15", line->Colour);
+        st->model->LightDatFound = 1;
+        if (Color2rgb(st->loader->colours, line->Colour, nullptr, nullptr) != 0) {
+            ErrorInInput(st->diag, 0, kWarning, "Sorry, cannot handle color %d, using 15",
+                         line->Colour);
             line->Colour = 15;
         }
     }
-    if (IsSpeedPrimitive(SubPartDatName))
-        ErrorInInput(0, kWarning, "This speed-primitive should not be referenced directly");
+    if (IsSpeedPrimitive(p->subName))
+        ErrorInInput(st->diag, 0, kWarning,
+                     "This speed-primitive should not be referenced directly");
 }
 
 // A numbered line of a known type and item count becomes a line record; anything else is
-// refused, or, before the first LDraw line, kept as a comment.
+// refused, or, before the first LDraw line, kept as a comment. Read with textures, the fallback
+// geometry of a texture in use is left out, and other geometry takes the texture around it.
 LineOutcome FinishNumberedLine(ReaderState* st, LineEntry* line, ParsedLine* p) {
+    if (st->tex.on && SkipsGeometry(&st->tex)) return LineOutcome::kDrop;
     int type = p->type;
     bool valid = type >= 1 && type <= 5 && p->count == nArgumentsExpected[type];
     if (!valid && st->ldrawSeen) {
         if (type < 1 || type > 5)
-            ErrorInInput(0, kSkipping, "Unknown line type");
+            ErrorInInput(st->diag, 0, kSkipping, "Unknown line type");
         else
-            ErrorInInput(0, kSkipping, "%d arguments expected", nArgumentsExpected[type]);
+            ErrorInInput(st->diag, 0, kSkipping, "%d arguments expected", nArgumentsExpected[type]);
         return LineOutcome::kDrop;
     }
     if (!valid) {
         line->Colour = 0;
-        p->text = IInfo.Line;
+        p->text = st->diag->IInfo.Line;
         return LineOutcome::kKeep;
     }
     line->Type = type;
     st->ldrawSeen = st->operationalSeen = true;
+    if (st->tex.on) line->TexMap = TextureOfNextLine(&st->tex);
     if (type == 1) {
-        TakeSubFileReference(line, p);
+        TakeSubFileReference(st, line, p);
         return LineOutcome::kKeep;
     }
     // Points are stored as (x, y, z, 1), ready for a 4x4 matrix; the points a short line type lacks
@@ -557,22 +580,42 @@ LineOutcome HandleTransformLine(ReaderState* st, int keyword, const LineEntry& b
         return LineOutcome::kKeep;
     }
     if (st->openKeyword == 0) {
-        ErrorInInput(0, kSkipping, "END not expected");
+        ErrorInInput(st->diag, 0, kSkipping, "END not expected");
         return LineOutcome::kDrop;
     }
     // An END closes only the innermost block, and must name its keyword.
     if (-keyword != st->openKeyword) {
-        ErrorInInput(0, kSkipping, "%s END expected", TransformName(st->openKeyword));
+        ErrorInInput(st->diag, 0, kSkipping, "%s END expected", TransformName(st->openKeyword));
         return LineOutcome::kDrop;
     }
     CloseTransformBlock(st);
     return LineOutcome::kKeep;
 }
 
+// Read with textures: a !TEXMAP line steers the sections, and a "0 !:" line inside a section
+// whose texture is used is the geometry it carries. Anything else is no texture line.
+bool HandleTextureLine(ReaderState* st, LineEntry* line, ParsedLine* p, LineOutcome* outcome) {
+    if (StrBeginsWith(p->meta, "!TEXMAP") && (p->meta[7] == ' ' || p->meta[7] == '\t')) {
+        ReadTexMapLine(&st->tex, st->loader, p->meta);
+        *outcome = LineOutcome::kKeep;
+        return true;
+    }
+    if (!StrBeginsWith(p->meta, "!:") || !TakesTexturedLines(&st->tex)) return false;
+    char* geometry = FirstNonBlank(p->meta + 2);
+    *outcome = ParseNumberedLine(st, geometry, line, p);
+    if (*outcome == LineOutcome::kKeep) {
+        // Text that is no geometry line stays a comment.
+        *outcome = p->count > 0 ? FinishNumberedLine(st, line, p) : LineOutcome::kKeep;
+    }
+    return true;
+}
+
 // The meta commands of a "0" line: back-face culling, transform blocks, then the plain ones.
 LineOutcome HandleMetaText(ReaderState* st, LineEntry* line, ParsedLine* p) {
+    LineOutcome textured;
+    if (st->tex.on && HandleTextureLine(st, line, p, &textured)) return textured;
     // A BFC statement counts as an operational line itself.
-    int bfc = ReadBfcLine(p->meta);
+    int bfc = ReadBfcLine(st->diag, p->meta);
     if (bfc < 0) return LineOutcome::kDrop;
     if (bfc > 0) {
         bool invertNext;
@@ -582,24 +625,25 @@ LineOutcome HandleMetaText(ReaderState* st, LineEntry* line, ParsedLine* p) {
         return LineOutcome::kKeep;
     }
     LineEntry block;
-    int keyword = ReadTransformLine(p->meta, &block);
+    int keyword = ReadTransformLine(st->diag, p->meta, &block);
     if (keyword != 0) return HandleTransformLine(st, keyword, block, p);
     return HandleMeta(st, p->meta, line) ? LineOutcome::kKeep : LineOutcome::kDrop;
 }
 
 // One physical line (in IInfo) into a line record.
 LineOutcome ParseOneLine(ReaderState* st, LineEntry* line, ParsedLine* p, bool prevInvertNext) {
-    char* s = FirstNonBlank(IInfo.Line);
+    char* s = FirstNonBlank(st->diag->IInfo.Line);
     LineOutcome outcome =
         *s == '0' ? ParseCommentLine(st, s, p) : ParseNumberedLine(st, s, line, p);
     if (outcome != LineOutcome::kKeep) return outcome;
     // INVERTNEXT concerns the very next line, which must reference a sub-file.
-    if (prevInvertNext && p->type != 1)
-        ErrorInInput(0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
+    bool texturedLine = st->tex.on && p->meta && StrBeginsWith(p->meta, "!:");
+    if (prevInvertNext && p->type != 1 && !texturedLine)
+        ErrorInInput(st->diag, 0, kWarning, "Line type 1 must follow BFC INVERTNEXT");
     // A section of a name already read (a FILE name given twice) was stored before; its new lines
     // are refused.
     if (st->cur->LoadFlags.Read) {
-        ErrorInInput(0, kSkipping, "Subfile %s already read", st->cur->DatName);
+        ErrorInInput(st->diag, 0, kSkipping, "Subfile %s already read", st->cur->DatName);
         return LineOutcome::kDrop;
     }
     if (p->count > 0) return FinishNumberedLine(st, line, p);
@@ -615,13 +659,13 @@ bool IsPlainEmptyComment(const LineEntry* line, const char* text) {
 
 // Stores a checked line; false when memory ran out (the file is closed then).
 bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
-    if (!(LineTypeSaveMask & (1u << line->Type))) return true;
+    if (!(st->model->LineTypeSaveMask & (1u << line->Type))) return true;
     // 16 and 24 name no colour of their own: they stand for the colour of the reference and its
     // edge colour, so only real colour numbers are recorded.
     if (line->Type >= 1 && line->Colour != 16 && line->Colour != 24 &&
-        AddUsedColor(line->Colour) != 0) {
+        AddUsedColor(st->model, st->diag, line->Colour) != 0) {
         fclose(st->fp);
-        ModelIncomplete = 1;
+        st->model->ModelIncomplete = 1;
         return false;
     }
     if (!text) text = "";
@@ -634,22 +678,22 @@ bool StoreLine(ReaderState* st, LineEntry* line, const char* text) {
         return true;
     }
     LineEntry** at = st->tail;
-    if (SaveLine(&st->tail, line, text)) return OutOfMemory(st);
+    if (!SaveLine(&st->tail, line, text)) return OutOfMemory(st);
     st->lastStored = *at;
     return true;
 }
 
 // A FILE line ends a section: the next one starts with the entry of its name. False when the
 // entry cannot be made (memory ran out).
-bool StartNextSection(ReaderState* st) {
-    if (TqVerboseOption) fprintf(stderr, "MPD subfile %s\n", SubPartDatName);
-    FixDatName(SubPartDatName);
-    PartEntry* section = RegisterPart(0, SubPartDatName);
+bool StartNextSection(ReaderState* st, char* name) {
+    if (st->loader->settings->TqVerboseOption) fprintf(st->diag->StdErr, "MPD subfile %s\n", name);
+    FixDatName(name);
+    PartEntry* section = RegisterPart(st->model, st->diag, 0, name);
     if (!section) {
-        ModelIncomplete = 1;
+        st->model->ModelIncomplete = 1;
         return false;
     }
-    if (section->LoadFlags.Read) ErrorInInput(0, kSkipping, "FILE %s already read", SubPartDatName);
+    if (section->LoadFlags.Read) ErrorInInput(st->diag, 0, kSkipping, "FILE %s already read", name);
     // Sections of a library file are library entries too, and outlive the model like the file.
     section->LoadFlags.IsLibrary = st->file->LoadFlags.IsLibrary;
     StartSection(st, section);
@@ -661,21 +705,21 @@ bool StartNextSection(ReaderState* st) {
 int AcceptLine(ReaderState* st, LineEntry* line, const ParsedLine& p) {
     if (p.transform && st->blockDepth >= kMaxNesting) {
         // Every block is a level of the recursive walks that load, declare and free it.
-        ErrorInInput(0, kSkipping, "Transform blocks nested more than %d deep", kMaxNesting);
+        ErrorInInput(st->diag, 0, kSkipping, "Transform blocks nested more than %d deep",
+                     kMaxNesting);
         fclose(st->fp);
-        ModelIncomplete = 1;
+        st->model->ModelIncomplete = 1;
         return -1;
     }
     // In check mode a library file is checked quietly: only faults of level 0 are shown.
-    int savedLevel = WarningLevel;
-    if (DoCheck && !st->isMainModel) WarningLevel = 0;
-    int drop = CheckLine(line, SubPartDatName, st->cur);
-    WarningLevel = savedLevel;
-    if (drop) return 1;
+    LineCheckContext checks = st->loader->checks;
+    checks.reportLimit =
+        st->loader->settings->DoCheck && !st->isMainModel ? 0 : st->diag->WarningLevel;
+    if (!CheckLine(&checks, line, p.subName, st->cur)) return 1;
     if (line->Type == 1) {
-        line->Part = RegisterPart(0, SubPartDatName);
+        line->Part = RegisterPart(st->model, st->diag, 0, p.subName);
         if (!line->Part) {
-            ModelIncomplete = 1;
+            st->model->ModelIncomplete = 1;
             return 1;
         }
     }
@@ -686,37 +730,46 @@ int AcceptLine(ReaderState* st, LineEntry* line, const ParsedLine& p) {
 
 }  // namespace
 
-int ReadDatFile(FILE* fp, PartEntry* part, const char* refName, int isMainModel) {
+LoadResult ReadDatFile(Loader* loader, FILE* fp, PartEntry* part, const char* refName,
+                       int isMainModel) {
     ReaderState st;
+    st.loader = loader;
+    st.diag = loader->diag;
+    st.model = loader->model;
     st.fp = fp;
+    // Printed parts are read with their textures where parts are flattened into meshes, which can
+    // carry them; otherwise as a reader without textures reads them, as always.
+    st.tex.on = loader->settings->Mesh.On != 0;
     st.file = part;
     st.refName = refName;
     st.isMainModel = isMainModel != 0;
     StartSection(&st, part);
-    IInfo.FileName = part->DatName;
-    IInfo.LineNo = 0;
+    InputInfo& at = st.diag->IInfo;
+    at.FileName = part->DatName;
+    at.LineNo = 0;
     for (;;) {
         // The end of the file ends the last section the way a FILE line ends the one before it.
-        bool atEndOfFile = !ReadInputLine(fp, 0);
+        bool atEndOfFile = !ReadInputLine(st.diag, fp, 0);
         LineOutcome outcome = LineOutcome::kEndSection;
         LineEntry line = {};
         ParsedLine parsed;
         if (!atEndOfFile) {
             bool prevInvertNext = st.invertNextPending;
             st.invertNextPending = false;
-            line.LineNo = IInfo.LineNo;
+            line.LineNo = at.LineNo;
             outcome = ParseOneLine(&st, &line, &parsed, prevInvertNext);
         }
         if (outcome == LineOutcome::kEndSection) {
             EndSection(&st, atEndOfFile);
-            if (atEndOfFile || !StartNextSection(&st)) {
+            if (atEndOfFile || !StartNextSection(&st, parsed.subName)) {
                 fclose(fp);
-                return 1;
+                return LoadResult::kOk;
             }
             continue;
         }
         if (outcome == LineOutcome::kDrop) continue;
         int accepted = AcceptLine(&st, &line, parsed);
-        if (accepted != 1) return accepted;
+        if (accepted == 0) return LoadResult::kFailed;
+        if (accepted < 0) return LoadResult::kTooDeep;
     }
 }

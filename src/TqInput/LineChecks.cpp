@@ -2,14 +2,12 @@
 // ordered polygons, non-planar quadrilaterals, unknown colours and duplicate lines.
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 #include <initializer_list>
 
 #include "TqColor/TqColor.h"
 #include "TqInput/TqInput.h"
-
-double CosThreshold = 0;
-static bool CosThresholdSet = false;
 
 // Primitives that lie flat in the XZ plane (every y is 0), so that a zero y scale in their
 // placement loses nothing; see CheckPlacement.
@@ -20,9 +18,35 @@ static const char* const xzParts[] = {"axleend.dat",  "axlehol2.dat", "axlehol3.
 // Below this measure three points count as lying on one line.
 static constexpr float kCollinear = 0.001f;
 
-void ResetLineChecks() {
-    CosThresholdSet = false;
+// The tolerance: 3 degrees, 1 in check mode, or what -cpa gives.
+void InitLineChecks(LineCheckContext* checks, Diagnostics* diag, const ColourTable* colours,
+                    const TqSettings* settings) {
+    checks->diag = diag;
+    checks->colours = colours;
+    checks->reportLimit = diag->WarningLevel;
+    double angle = settings->CoPlanarAngle != 0 ? settings->CoPlanarAngle
+                   : settings->DoCheck          ? 1
+                                                : 3;
+    checks->CosThreshold = std::cos(angle / 180 * 3.141592653589793);
 }
+
+namespace {
+
+// A fault of a line at its level, within the limit of the file being read.
+__attribute__((format(printf, 4, 5))) void Report(const LineCheckContext* checks, int level,
+                                                  int kind, const char* format, ...) {
+    va_list ap;
+    va_start(ap, format);
+    VErrorInInputUpTo(checks->diag, checks->reportLimit, level, kind, format, ap);
+    va_end(ap);
+}
+
+// Whether a diagnostic of level 1 would be shown: the costlier measures are taken only then.
+bool ShowsMeasures(const LineCheckContext* checks) {
+    return checks->reportLimit >= 1 && ShowsLevel(checks->diag, 1);
+}
+
+}  // namespace
 
 int IsXzPart(const char* name) {
     if (IsInList(name, xzParts) >= 0) return 1;
@@ -79,13 +103,13 @@ static bool AnyTwoEqual(const LineEntry* line, int n) {
     return false;
 }
 
-static int CheckPlacement(LineEntry* line, const char* subName) {
+static int CheckPlacement(const LineCheckContext* checks, LineEntry* line, const char* subName) {
     float* m = line->Data;
     // Exactly zero on purpose: a placement that is merely tiny still has an inverse; only a matrix
     // without one is refused or repaired.
     if (M3Det(m) != 0) return 0;
     if (!IsXzPart(subName)) {
-        ErrorInInput(0, kSkipping, "Singular matrix");
+        Report(checks, 0, kSkipping, "Singular matrix");
         return 1;
     }
     // Flat primitives are often placed with a zero Y scale; give them a unit one.
@@ -98,31 +122,31 @@ static int CheckPlacement(LineEntry* line, const char* subName) {
         if (m[4 * r] == 0 && m[4 * r + 1] == 0 && m[4 * r + 2] == 0) {
             m[4 * r + 1] = 1;
             det = M3Det(m);
-            if (det != 0) ErrorInInput(2, kWarning, "Row %d all zeros", r);
+            if (det != 0) Report(checks, 2, kWarning, "Row %d all zeros", r);
         }
     }
     if (det == 0 && m[1] == 0 && m[5] == 0 && m[9] == 0) {
         for (int r = 0; r < 3 && det == 0; r++) {
             m[4 * r + 1] = 1;
             det = M3Det(m);
-            if (det != 0) ErrorInInput(2, kWarning, "Y column all zeros");
+            if (det != 0) Report(checks, 2, kWarning, "Y column all zeros");
         }
     }
     if (det == 0) {
-        ErrorInInput(0, kSkipping, "Singular matrix (unfixable)");
+        Report(checks, 0, kSkipping, "Singular matrix (unfixable)");
         return 1;
     }
     return 0;
 }
 
-static void CheckTriangle(const LineEntry* line) {
+static void CheckTriangle(const LineCheckContext* checks, const LineEntry* line) {
     if (AnyTwoEqual(line, 3)) {
-        ErrorInInput(1, kWarning, "Identical vertices");
+        Report(checks, 1, kWarning, "Identical vertices");
         return;
     }
-    if (WarningLevel < 1) return;  // the measure only feeds a level 1 message
+    if (!ShowsMeasures(checks)) return;  // the measure only feeds a level 1 message
     float measure = PointsOnLine(Point(line, 0), Point(line, 1), Point(line, 2));
-    if (measure < kCollinear) ErrorInInput(1, kWarning, "Collinear vertices (%g)", measure);
+    if (measure < kCollinear) Report(checks, 1, kWarning, "Collinear vertices (%g)", measure);
 }
 
 // Dot product of the normals of two triangles sharing an edge: positive when they turn alike.
@@ -161,7 +185,7 @@ struct QuadEdges {
 // Puts the corners in an order whose diagonal 0-2 splits the quadrilateral into two triangles
 // turning the same way: a crossed one is uncrossed (and reported), a concave one is split along
 // its other diagonal.
-static void FixVertexOrder(LineEntry* line) {
+static void FixVertexOrder(const LineCheckContext* checks, LineEntry* line) {
     QuadEdges e(line);
     // The triangles 012 and 023 turn alike: the diagonal 0-2 lies inside and the order is good.
     // Otherwise b and c tell which way a crossed quadrilateral is uncrossed; when neither or both
@@ -171,10 +195,10 @@ static void FixVertexOrder(LineEntry* line) {
     bool b = TurnAlike(e.d12, e.d01, e.d01, e.d13) > 0;
     bool c = -TurnAlike(e.d02, e.d12, e.d12, e.d23) > 0;
     if (!b && c) {
-        ErrorInInput(1, kWarning, "Bad vertex sequence, 0132 used");
+        Report(checks, 1, kWarning, "Bad vertex sequence, 0132 used");
         Resequence(line->Data, 0, 1, 3, 2);
     } else if (b && !c) {
-        ErrorInInput(1, kWarning, "Bad vertex sequence, 0312 used");
+        Report(checks, 1, kWarning, "Bad vertex sequence, 0312 used");
         Resequence(line->Data, 0, 3, 1, 2);
     } else {
         Resequence(line->Data, 1, 2, 3, 0);
@@ -182,59 +206,59 @@ static void FixVertexOrder(LineEntry* line) {
 }
 
 // The angle between the two triangles of each split, against the co-planarity tolerance.
-static void CheckCoplanarity(const LineEntry* line) {
+static void CheckCoplanarity(const LineCheckContext* checks, const LineEntry* line) {
     QuadEdges e(line);
     double cos1, cos2;
     // Both ways of splitting are measured: triangles 013 and 123 (diagonal 1-3), then 012 and 023
     // (diagonal 0-2); the worse one is reported.
     if (!NormalCosine(e.d01, e.d03, e.d12, e.d23, &cos1)) {
-        ErrorInInput(1, kWarning, "Zero normals (1) Cannot check angle");
+        Report(checks, 1, kWarning, "Zero normals (1) Cannot check angle");
         return;
     }
     if (!NormalCosine(e.d01, e.d12, e.d03, e.d23, &cos2)) {
-        ErrorInInput(1, kWarning, "Zero normals (2) Cannot check angle");
+        Report(checks, 1, kWarning, "Zero normals (2) Cannot check angle");
         return;
     }
     double worst = std::min(cos1, cos2);
-    if (worst < CosThreshold) {
-        ErrorInInput(1, kWarning, "Vertices not coplanar (%g)",
-                     std::acos(std::max(-1.0, worst)) * 180 / 3.141592653589793);
+    if (worst < checks->CosThreshold) {
+        Report(checks, 1, kWarning, "Vertices not coplanar (%g)",
+               std::acos(std::max(-1.0, worst)) * 180 / 3.141592653589793);
     }
 }
 
-static void CheckQuad(LineEntry* line) {
+static void CheckQuad(const LineCheckContext* checks, LineEntry* line) {
     if (AnyTwoEqual(line, 4)) {
-        ErrorInInput(1, kWarning, "Identical vertices");
+        Report(checks, 1, kWarning, "Identical vertices");
         return;
     }
     // Below warning level 1 only the repair of the vertex order matters, not the measures.
-    if (WarningLevel >= 1) {
+    if (ShowsMeasures(checks)) {
         for (const char* triple : {"012", "013", "023", "123"}) {
             float measure = PointsOnLine(Point(line, triple[0] - '0'), Point(line, triple[1] - '0'),
                                          Point(line, triple[2] - '0'));
             if (measure < kCollinear)
-                ErrorInInput(1, kWarning, "Collinear vertices %s (%g)", triple, measure);
+                Report(checks, 1, kWarning, "Collinear vertices %s (%g)", triple, measure);
         }
     }
-    FixVertexOrder(line);
-    if (WarningLevel >= 1) CheckCoplanarity(line);
+    FixVertexOrder(checks, line);
+    if (ShowsMeasures(checks)) CheckCoplanarity(checks, line);
 }
 
-static void CheckColour(LineEntry* line) {
+static void CheckColour(const LineCheckContext* checks, LineEntry* line) {
     int colour = line->Colour;
     bool isLine = line->Type == 2 || line->Type == 5;
     // 16 is the colour of the reference and 24 its edge colour. Edge lines (types 2 and 5) should
     // not take the surface colour 16; a surface cannot take 24 and gets 16 instead. Any other
     // number must be a known colour.
     if (colour == 16) {
-        if (isLine) ErrorInInput(1, kWarning, "Lines should not use color 16");
+        if (isLine) Report(checks, 1, kWarning, "Lines should not use color 16");
     } else if (colour == 24) {
         if (!isLine) {
-            ErrorInInput(0, kWarning, "Color 24 illegal for this line type, using 16");
+            Report(checks, 0, kWarning, "Color 24 illegal for this line type, using 16");
             line->Colour = 16;
         }
-    } else if (Color2rgb(colour, nullptr, nullptr) != 0) {
-        ErrorInInput(0, kWarning, "Unknown color, using 7");
+    } else if (Color2rgb(checks->colours, colour, nullptr, nullptr) != 0) {
+        Report(checks, 0, kWarning, "Unknown color, using 7");
         line->Colour = 7;
     }
 }
@@ -276,43 +300,37 @@ static bool IdenticalLines(const LineEntry* earlier, const LineEntry* line, cons
     }
 }
 
-int CheckLine(LineEntry* line, const char* subName, PartEntry* part) {
-    if (line->Type == 0) return 0;
-    if (!CosThresholdSet) {
-        // The tolerance is fixed at the first check, until ResetLineChecks: 3 degrees, 1 in check
-        // mode, or what -cpa gives.
-        double angle = CoPlanarAngle != 0 ? CoPlanarAngle : DoCheck ? 1 : 3;
-        CosThreshold = std::cos(angle / 180 * 3.141592653589793);
-        CosThresholdSet = true;
-    }
+bool CheckLine(const LineCheckContext* checks, LineEntry* line, const char* subName,
+               PartEntry* part) {
+    if (line->Type == 0) return true;
     switch (line->Type) {
         case 1:
-            if (CheckPlacement(line, subName)) return 1;
+            if (CheckPlacement(checks, line, subName)) return false;
             break;
         case 2:
             if (SamePoint(Point(line, 0), Point(line, 1)))
-                ErrorInInput(1, kWarning, "Identical vertices");
+                Report(checks, 1, kWarning, "Identical vertices");
             break;
         case 3:
-            CheckTriangle(line);
+            CheckTriangle(checks, line);
             break;
         case 4:
-            CheckQuad(line);
+            CheckQuad(checks, line);
             break;
         case 5:
             if (SamePoint(Point(line, 0), Point(line, 1)) ||
                 SamePoint(Point(line, 2), Point(line, 3)))
-                ErrorInInput(1, kWarning, "Identical vertices");
+                Report(checks, 1, kWarning, "Identical vertices");
             break;
     }
-    CheckColour(line);
+    CheckColour(checks, line);
     // Every earlier line of the entry is compared: quadratic in the size of a file, so only done
     // when the warning could be shown.
-    if (WarningLevel >= 1 && part) {
+    if (ShowsMeasures(checks) && part) {
         for (const LineEntry* earlier = part->FirstLine; earlier; earlier = earlier->Next) {
             if (earlier->Type == line->Type && IdenticalLines(earlier, line, subName))
-                ErrorInInput(1, kWarning, "Identical to line %u", earlier->LineNo);
+                Report(checks, 1, kWarning, "Identical to line %u", earlier->LineNo);
         }
     }
-    return 0;
+    return true;
 }

@@ -10,15 +10,6 @@
 
 #include "TqInput/TqInput.h"
 
-PartTable Parts;
-int nParts = 0;
-UsedColorEntry* UsedColors = nullptr;
-int nUsedColors = 0;
-int nUsedColorsAlloc = 0;
-unsigned LineTypeSaveMask = 0x3F;
-char ModelTitle[100];
-char ModelAuthor[100];
-
 // An entry of one of these names counts as one stud; the scene declares studs apart from the rest
 // of a part, so that they can be switched off (-studs0).
 const char* const StudPrimitives[] = {"stud.dat",   "studp01.dat", "studel.dat", "stud2.dat",
@@ -71,20 +62,26 @@ int PartTable::TakeSlot() {
         freeSlots_.erase(freeSlots_.begin());
         return slot;
     }
-    if (nParts == INT_MAX || !Grow(nParts + 1)) return -1;
-    return nParts++;
+    if (nParts_ == INT_MAX || !Grow(nParts_ + 1)) return -1;
+    return nParts_++;
 }
 
 void PartTable::ReleaseSlot(int slot) {
-    if (slot >= 0 && slot < nParts) freeSlots_.insert(slot);
+    if (slot >= 0 && slot < nParts_) freeSlots_.insert(slot);
 }
 
 void PartTable::Clear() {
-    for (int i = 0; i < nParts; i++) FreePart(&(*this)[i]);
-    nParts = 0;
+    for (int i = 0; i < nParts_; i++) FreePart(this, &(*this)[i]);
+    nParts_ = 0;
     freeSlots_.clear();
     index_.clear();
     hiddenBySlot0_.clear();
+}
+
+PartTable::~PartTable() {
+    Clear();
+    for (int k = 0; k < nChunks_; k++) free(chunks_[k]);
+    free(chunks_);
 }
 
 int PartTable::SlotOf(const PartEntry* part) const {
@@ -122,71 +119,78 @@ int IsSpeedPrimitive(const char* name) {
     return IsInList(name, SpeedPrimitives) >= 0;
 }
 
-void SetLineTypeSaveMask(unsigned mask) {
-    LineTypeSaveMask = mask;
+void SetLineTypeSaveMask(Model* model, unsigned mask) {
+    model->LineTypeSaveMask = mask;
 }
 
-PartEntry* FindPart(const char* name) {
-    return Parts.Find(name);
+PartEntry* FindPart(Model* model, const char* name) {
+    return model->Parts.Find(name);
 }
 
 namespace {
 
 // What every entry owns: its name (out of the index first, as the index keys point into it) and
-// its lines.
-void ReleaseContents(PartEntry* part) {
-    Parts.Unindex(part);
+// its lines. Transform blocks are never indexed, so they need no table.
+void ReleaseContents(PartTable* table, PartEntry* part) {
+    if (table) table->Unindex(part);
     free(part->DatName);
     part->DatName = nullptr;
     FreeLines(part);
 }
 
 // An entry of the table is emptied and its slot offered again.
-void FreeSlot(int slot) {
-    PartEntry* part = &Parts[slot];
+void FreeSlot(PartTable* table, int slot) {
+    PartEntry* part = &(*table)[slot];
     if (!part->DatName) return;
-    ReleaseContents(part);
+    ReleaseContents(table, part);
     memset(part, 0, sizeof(*part));
-    Parts.ReleaseSlot(slot);
+    table->ReleaseSlot(slot);
+}
+
+// A transform block's record, made by RegisterPart outside the table.
+void FreeBlock(PartEntry* part) {
+    ReleaseContents(nullptr, part);
+    free(part);  // the record is an InternalPartEntry whose first member is part
 }
 
 }  // namespace
 
-int SetMainModelName(const char* name) {
-    FreeSlot(0);
+int SetMainModelName(Model* model, const char* name) {
+    PartTable& parts = model->Parts;
+    FreeSlot(&parts, 0);
     // Slot 0 always counts as used; when the name cannot be stored it is marked free again.
-    if (nParts < 1) nParts = 1;
+    parts.ClaimSlot0();
     char* copy = FarStrdup(name);
     if (!copy) {
-        Parts.ReleaseSlot(0);
+        parts.ReleaseSlot(0);
         return -1;
     }
-    memset(&Parts[0], 0, sizeof(Parts[0]));
-    Parts[0].DatName = copy;
-    Parts.ClaimSlot0();
-    Parts.Index(&Parts[0]);
+    memset(&parts[0], 0, sizeof(parts[0]));
+    parts[0].DatName = copy;
+    parts.Index(&parts[0]);
     return 0;
 }
 
-PartEntry* RegisterPart(int internal, const char* name) {
+PartEntry* RegisterPart(Model* model, Diagnostics* diag, int internal, const char* name) {
+    PartTable& parts = model->Parts;
     PartEntry* part;
     int slot = -1;
     if (!internal) {
         // One entry per name: a file referenced a thousand times is read and declared once.
         // Transform blocks instead get a record of their own outside the table; their generated
         // names are unique and never indexed.
-        if (PartEntry* found = FindPart(name)) return found;
-        slot = Parts.TakeSlot();
+        if (PartEntry* found = parts.Find(name)) return found;
+        slot = parts.TakeSlot();
         if (slot < 0) {
-            PromptUser("Error during input", "Out of memory for more parts");
+            PromptUser(diag, "Error during input", "Out of memory for more parts");
             return nullptr;
         }
-        part = &Parts[slot];
+        part = &parts[slot];
     } else {
         InternalPartEntry* block =
             static_cast<InternalPartEntry*>(calloc(1, sizeof(InternalPartEntry)));
         if (!block) {
-            PromptUser("Error during input", "Out of memory for new internal part");
+            PromptUser(diag, "Error during input", "Out of memory for new internal part");
             return nullptr;
         }
         part = &block->Part;
@@ -195,24 +199,24 @@ PartEntry* RegisterPart(int internal, const char* name) {
     part->AttrFlags.Internal = internal ? 1 : 0;
     part->DatName = FarStrdup(name);
     if (!part->DatName) {
-        PromptUser("Error during input", "Out of memory for new part name");
+        PromptUser(diag, "Error during input", "Out of memory for new part name");
         if (internal)
             free(part);
         else
-            Parts.ReleaseSlot(slot);
+            parts.ReleaseSlot(slot);
         return nullptr;
     }
     if (IsInList(name, StudPrimitives) >= 0) {
         part->AttrFlags.IsStud = 1;
         part->nStuds = 1;
     }
-    Parts.Index(part);
+    parts.Index(part);
     return part;
 }
 
-int SaveLine(LineEntry*** tail, const LineEntry* line, const char* text) {
+bool SaveLine(LineEntry*** tail, const LineEntry* line, const char* text) {
     LineEntry* record = static_cast<LineEntry*>(malloc(sizeof(LineEntry)));
-    if (!record) return 1;
+    if (!record) return false;
     *record = *line;
     record->Next = nullptr;
     record->Text = nullptr;
@@ -228,14 +232,14 @@ int SaveLine(LineEntry*** tail, const LineEntry* line, const char* text) {
             record->Text = FarStrdup(text);
             if (!record->Text) {
                 free(record);
-                return 1;
+                return false;
             }
         }
     }
     // tail points at the Next field to fill, so appending never walks the list.
     **tail = record;
     *tail = &record->Next;
-    return 0;
+    return true;
 }
 
 int LineOwnsText(const LineEntry* line) {
@@ -256,7 +260,7 @@ void FreeLines(PartEntry* part) {
                 PartEntry* block = line->Part;
                 if (block->FirstLine) blockLines.push_back(block->FirstLine);
                 block->FirstLine = nullptr;
-                FreePart(block);
+                FreeBlock(block);
             }
             free(line);
             line = next;
@@ -267,35 +271,35 @@ void FreeLines(PartEntry* part) {
     }
 }
 
-void FreePart(PartEntry* part) {
+void FreePart(PartTable* table, PartEntry* part) {
     if (!part->DatName) return;
     if (!part->AttrFlags.Internal) {
-        FreeSlot(Parts.SlotOf(part));
+        FreeSlot(table, table->SlotOf(part));
         return;
     }
-    ReleaseContents(part);
-    free(part);  // the record is an InternalPartEntry whose first member is part
+    FreeBlock(part);
 }
 
-void FreeModel() {
-    if (nParts > 0) FreeSlot(0);
-    for (int i = 1; i < nParts; i++) {
-        // Library entries stay, already read, for the next model loaded by the same process.
-        if (Parts[i].DatName && !Parts[i].LoadFlags.IsLibrary) FreeSlot(i);
+void FreeModel(Model* model) {
+    PartTable& parts = model->Parts;
+    if (parts.nParts() > 0) FreeSlot(&parts, 0);
+    for (int i = 1; i < parts.nParts(); i++) {
+        // Library entries stay, already read, for the next model of the same check run.
+        if (parts[i].DatName && !parts[i].LoadFlags.IsLibrary) FreeSlot(&parts, i);
     }
 }
 
-int AddUsedColor(int colour) {
+int AddUsedColor(Model* model, Diagnostics* diag, int colour) {
     // Kept in order of first use, the order in which the scene declares the colours.
-    for (int i = nUsedColors - 1; i >= 0; i--) {
-        if (UsedColors[i].Colour == colour) return 0;
+    for (int i = model->nUsedColors - 1; i >= 0; i--) {
+        if (model->UsedColors[i].Colour == colour) return 0;
     }
-    if (CheckAlloc(&UsedColors, nUsedColors, &nUsedColorsAlloc, 50, 10)) {
-        PromptUser("Error during input", "Out of memory for more colors");
+    if (CheckAlloc(&model->UsedColors, model->nUsedColors, &model->nUsedColorsAlloc, 50, 10)) {
+        PromptUser(diag, "Error during input", "Out of memory for more colors");
         return -1;
     }
-    UsedColors[nUsedColors].Colour = colour;
-    UsedColors[nUsedColors].Flags = 0;
-    nUsedColors++;
+    model->UsedColors[model->nUsedColors].Colour = colour;
+    model->UsedColors[model->nUsedColors].Flags = 0;
+    model->nUsedColors++;
     return 0;
 }

@@ -14,11 +14,7 @@
 
 #include "TqLibrary/TqLibrary.h"
 
-char DatPath[kPathSize];
 const char* const Extensions[4] = {"", ".ldr", ".dat", ".mpd"};
-LDrawIniS* LDrawIni = nullptr;
-long nFileOpenAttempts = 0;
-void (*OnFileOpened)(const char* path) = nullptr;
 
 namespace {
 
@@ -30,7 +26,7 @@ std::string DirectoryOf(const char* path, const char* slash) {
 }
 
 // Existence as written, answered from the listing where one can be made.
-bool ExistsAsWritten(const char* path) {
+bool ExistsAsWritten(Library* lib, const char* path) {
     const char* slash = strrchr(path, '/');
     const char* name = slash ? slash + 1 : path;
     // A listing can only say no for sure; a yes is confirmed by access (a dangling link is listed
@@ -38,7 +34,7 @@ bool ExistsAsWritten(const char* path) {
     if (*name) {
         LDrawDirListing scratch;
         const LDrawDirListing& listing =
-            LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
+            LDrawIniListDir(lib->LDrawIni, DirectoryOf(path, slash), &scratch);
         if (listing.listed && !listing.exact.count(name)) return false;
     }
     return access(path, F_OK) == 0;
@@ -46,19 +42,20 @@ bool ExistsAsWritten(const char* path) {
 
 }  // namespace
 
-int FindMatchingPath(char* path, int mustBeDir) {
-    if (ExistsAsWritten(path)) return 1;
+int FindMatchingPath(Library* lib, char* path, int mustBeDir) {
+    if (ExistsAsWritten(lib, path)) return 1;
     char* slash = strrchr(path, '/');
     char* name = slash ? slash + 1 : path;
     if (slash && slash != path) {
         // Fix the directory part first, one component at a time from the root down.
         *slash = '\0';
-        int found = FindMatchingPath(path, 1);
+        int found = FindMatchingPath(lib, path, 1);
         *slash = '/';
         if (!found) return 0;
     }
     LDrawDirListing scratch;
-    const LDrawDirListing& listing = LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
+    const LDrawDirListing& listing =
+        LDrawIniListDir(lib->LDrawIni, DirectoryOf(path, slash), &scratch);
     if (!listing.listed) return 0;
     // Several entries may differ from name only in letter case; the first in listing order that
     // meets mustBeDir wins. The spelling on disk has the same length, so it is copied over name in
@@ -76,44 +73,45 @@ int FindMatchingPath(char* path, int mustBeDir) {
     return 0;
 }
 
-int TqFileCaseCallback(char* path) {
-    return (unsigned char)FindMatchingPath(path, 0);
+int TqFileCaseCallback(void* lib, char* path) {
+    return (unsigned char)FindMatchingPath(static_cast<Library*>(lib), path, 0);
 }
 
 // Only regular files are opened: a directory opens for reading on Linux, a FIFO blocks and a
 // device reads without end, and none of them is the file anyone asked for.
-static FILE* OpenFile(const char* path) {
-    nFileOpenAttempts++;
+static FILE* OpenFile(Library* lib, const char* path) {
+    lib->nFileOpenAttempts++;
     FILE* fp = OpenRegularFile(path);
-    if (fp && OnFileOpened) OnFileOpened(path);
+    if (fp && lib->OnFileOpened) lib->OnFileOpened(lib->onFileOpenedUser, path);
     return fp;
 }
 
 // The mode is kept for callers; on this platform text and binary reading are the same.
-FILE* fopeni(char* path, [[maybe_unused]] const char* mode) {
+FILE* fopeni(Library* lib, char* path, [[maybe_unused]] const char* mode) {
     char* slash = strrchr(path, '/');
     char* name = slash ? slash + 1 : path;
     LDrawDirListing scratch;
-    const LDrawDirListing& listing = LDrawIniListDir(LDrawIni, DirectoryOf(path, slash), &scratch);
+    const LDrawDirListing& listing =
+        LDrawIniListDir(lib->LDrawIni, DirectoryOf(path, slash), &scratch);
     // Only names the listing shows are opened; without a listing every guess is tried.
     auto worthTrying = [&]() { return !listing.listed || !*name || listing.exact.count(name); };
     if (worthTrying()) {
-        if (FILE* fp = OpenFile(path)) return fp;
+        if (FILE* fp = OpenFile(lib, path)) return fp;
     }
     // The cheap guesses first: library files are mostly all lower or all upper case.
     char before[kPathSize];
     strncpy0(before, name, sizeof(before));
     Tqstrlwr(name);
     if (strcmp(before, name) != 0 && worthTrying()) {
-        if (FILE* fp = OpenFile(path)) return fp;
+        if (FILE* fp = OpenFile(lib, path)) return fp;
     }
     strncpy0(before, name, sizeof(before));
     Tqstrupr(name);
     if (strcmp(before, name) != 0 && worthTrying()) {
-        if (FILE* fp = OpenFile(path)) return fp;
+        if (FILE* fp = OpenFile(lib, path)) return fp;
     }
     // Last, the search that ignores letter case; path is left spelt as on disk when it succeeds.
-    if (FindMatchingPath(path, 0)) return OpenFile(path);
+    if (FindMatchingPath(lib, path, 0)) return OpenFile(lib, path);
     return nullptr;
 }
 
@@ -126,57 +124,57 @@ static bool HasModelExtension(const char* name) {
     return strcmp(ext, ".ldr") == 0 || strcmp(ext, ".dat") == 0 || strcmp(ext, ".mpd") == 0;
 }
 
-FILE* OpenDatFile2(const char* dir, const char* name, int isModel) {
+FILE* OpenDatFile2(Library* lib, const char* dir, const char* name, int isModel, char* datPath) {
     // A model name without .ldr, .dat or .mpd (in any letter case) is tried as typed, then with
     // each of them; a reference from a file is tried exactly as written.
     int nTries = isModel && !HasModelExtension(name) ? 4 : 1;
     FILE* fp = nullptr;
     for (int i = 0; i < nTries && !fp; i++) {
-        if (TqVerboseOption) fprintf(StdErr, " '%s'", Extensions[i]);
-        int n = snprintf(DatPath, sizeof(DatPath), "%s%s%s", dir ? dir : "", name, Extensions[i]);
-        if (n >= (int)sizeof(DatPath)) continue;  // cannot name any file
-        fp = fopeni(DatPath, "rb");
+        if (lib->verbose) fprintf(lib->diag->StdErr, " '%s'", Extensions[i]);
+        int n = snprintf(datPath, kPathSize, "%s%s%s", dir ? dir : "", name, Extensions[i]);
+        if (n >= kPathSize) continue;  // cannot name any file
+        fp = fopeni(lib, datPath, "rb");
     }
-    if (TqVerboseOption) fputs(fp ? " GOT IT!\n" : "\n", StdErr);
+    if (lib->verbose) fputs(fp ? " GOT IT!\n" : "\n", lib->diag->StdErr);
     return fp;
 }
 
-FILE* OpenDatFile(const char* name, int isModel, int* flags) {
+FILE* OpenDatFile(Library* lib, const char* name, int isModel, int* flags, char* datPath) {
     // A model is first looked for as typed, relative to the current directory, and only then in the
     // search directories. It always counts as a file of the user's (MODELDIR), never of the
     // library.
     if (isModel) {
         if (flags) *flags = LDrawSearchFlag::MODELDIR;
-        if (TqVerboseOption) fprintf(StdErr, "Trying cur dir '%s'", name);
-        if (FILE* fp = OpenDatFile2(nullptr, name, 1)) return fp;
+        if (lib->verbose) fprintf(lib->diag->StdErr, "Trying cur dir '%s'", name);
+        if (FILE* fp = OpenDatFile2(lib, nullptr, name, 1, datPath)) return fp;
     }
-    if (!LDrawIni) return nullptr;
-    for (int i = 0; i < LDrawIni->nSearchDirs; i++) {
-        const LDrawSearchDirS* dir = &LDrawIni->SearchDirs[i];
+    const LDrawIniS* ini = lib->LDrawIni;
+    if (!ini) return nullptr;
+    for (int i = 0; i < ini->nSearchDirs; i++) {
+        const LDrawSearchDirS* dir = &ini->SearchDirs[i];
         if (flags) *flags = dir->Flags | (isModel ? LDrawSearchFlag::MODELDIR : 0);
-        if (TqVerboseOption)
-            fprintf(StdErr, "Trying SearchDirs[%d] %02x '%s' '%s'", i, dir->Flags, dir->Dir, name);
-        if (FILE* fp = OpenDatFile2(dir->Dir, name, isModel)) return fp;
+        if (lib->verbose)
+            fprintf(lib->diag->StdErr, "Trying SearchDirs[%d] %02x '%s' '%s'", i, dir->Flags,
+                    dir->Dir, name);
+        if (FILE* fp = OpenDatFile2(lib, dir->Dir, name, isModel, datPath)) return fp;
     }
     return nullptr;
 }
 
-const char* GetOpenDatFilePath() {
-    return DatPath;
-}
-
 // Accepts a directory spelled in any letter case and keeps the spelling found on disk.
-static bool SetLgeoDirIfExists(const char* base, const char* sub, const char* source) {
+static bool SetLgeoDirIfExists(Library* lib, TqInputRecord* input, const char* base,
+                               const char* sub, const char* source) {
     char path[kPathSize];
     if (snprintf(path, sizeof(path), "%s%s", base, sub) >= (int)sizeof(path)) return false;
-    if (!TqIsDir(path) && !(FindMatchingPath(path, 1) && TqIsDir(path))) return false;
-    strncpy0(TqInput.LgeoDir, path, kPathSize);
-    strncpy0(TqInput.LgeoDirSource, source, kPathSize);
+    if (!TqIsDir(path) && !(FindMatchingPath(lib, path, 1) && TqIsDir(path))) return false;
+    strncpy0(input->LgeoDir, path, kPathSize);
+    strncpy0(input->LgeoDirSource, source, kPathSize);
     return true;
 }
 
-int InitLgeoDir(const LDrawIniS* ini) {
-    if (!TqInput.LgeoDir[0]) {
+int InitLgeoDir(Library* lib, TqInputRecord* input) {
+    const LDrawIniS* ini = lib->LDrawIni;
+    if (!input->LgeoDir[0]) {
         // Order: -lgd, LGEODIR (ignored when too long to be a path), LgeoDirectory of [LDraw] in an
         // ini file, then lgeo below the library and the typical place on disk. LgeoDirSource
         // serves as the ini path: empty, every ini file is searched and the one holding the key
@@ -184,20 +182,22 @@ int InitLgeoDir(const LDrawIniS* ini) {
         // so that no ini file is searched.
         const char* env = getenv("LGEODIR");
         if (env && strlen(env) < (size_t)kPathSize) {
-            strncpy0(TqInput.LgeoDir, env, kPathSize);
-            strncpy0(TqInput.LgeoDirSource, "LGEODIR environment variable", kPathSize);
-        } else if (!LDrawIniReadSectionKey(ini, "LDraw", "LgeoDirectory", TqInput.LgeoDir,
-                                           kPathSize, TqInput.LgeoDirSource, kPathSize)) {
+            strncpy0(input->LgeoDir, env, kPathSize);
+            strncpy0(input->LgeoDirSource, "LGEODIR environment variable", kPathSize);
+        } else if (!LDrawIniReadSectionKey(ini, "LDraw", "LgeoDirectory", input->LgeoDir, kPathSize,
+                                           input->LgeoDirSource, kPathSize)) {
             const char* ldrawDir = ini && ini->LDrawDir ? ini->LDrawDir : nullptr;
-            if ((ldrawDir && SetLgeoDirIfExists(ldrawDir, "/lgeo", "LDRAWDIR/lgeo")) ||
-                (ldrawDir && SetLgeoDirIfExists(ldrawDir, "/Apps/lgeo", "LDRAWDIR/Apps/lgeo")) ||
-                SetLgeoDirIfExists("/usr/local/share/lgeo", "", "Typical location on disk")) {
+            if ((ldrawDir && SetLgeoDirIfExists(lib, input, ldrawDir, "/lgeo", "LDRAWDIR/lgeo")) ||
+                (ldrawDir &&
+                 SetLgeoDirIfExists(lib, input, ldrawDir, "/Apps/lgeo", "LDRAWDIR/Apps/lgeo")) ||
+                SetLgeoDirIfExists(lib, input, "/usr/local/share/lgeo", "",
+                                   "Typical location on disk")) {
                 return 1;
             }
-            TqInput.LgeoDir[0] = '\0';
+            input->LgeoDir[0] = '\0';
             return 0;
         }
     }
-    DeleteTrailingBackslash(TqInput.LgeoDir);
+    DeleteTrailingBackslash(input->LgeoDir);
     return 1;
 }

@@ -8,10 +8,6 @@
 
 #include "TqPov/TqPov.h"
 
-CameraDataS CameraData;
-float LookAt[3];
-float Location[3];
-
 namespace {
 
 // 67.38 degrees, the default horizontal viewing angle, exactly as a float (0x4286C2A1): what
@@ -22,6 +18,8 @@ constexpr float kPoleLatitude = 89.999f;
 
 const char kSupportAddress[] = "https://tqr-project.github.io/tqr/support";
 
+const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
 bool AllFinite(std::initializer_list<float> values) {
     for (float v : values) {
         if (!std::isfinite(v)) return false;
@@ -30,20 +28,21 @@ bool AllFinite(std::initializer_list<float> values) {
 }
 
 // The run ends with the scene marked as failed, so that nobody takes it for a finished one.
-int CameraFailure(const char* what) {
-    PromptUser("Kestrix internal error", "%s", what);
-    PromptUser("Kestrix internal error",
+int CameraFailure(SceneWriter* w, const char* what) {
+    Diagnostics* diag = w->diag;
+    PromptUser(diag, "Kestrix internal error", "%s", what);
+    PromptUser(diag, "Kestrix internal error",
                "Please send the model file and the options you used to %s", kSupportAddress);
-    PromptUser("Kestrix internal error", "To proceed specify radius or use -cc option.");
+    PromptUser(diag, "Kestrix internal error", "To proceed specify radius or use -cc option.");
     return -1;
 }
 
 // Unknowns (P1, P2): rows 0-1 hold P1 on the two planes along VerAxis, rows 2-3 P2 on the two
 // planes along HorAxis, rows 4-5 make P2 - P1 parallel to the viewing direction. So P1 is where
 // the model just fits the height of the view, P2 where it just fits the width, on one line.
-bool SolveFitLocations(float* p1, float* p2) {
+bool SolveFitLocations(SceneWriter* w, float* p1, float* p2) {
     float a[36] = {}, b[6] = {}, x[6];
-    const CameraDataS& c = CameraData;
+    const CameraDataS& c = w->CameraData;
     for (int k = 0; k < 3; k++) {
         a[0 * 6 + k] = c.PlaneNormal[0][k];
         a[1 * 6 + k] = c.PlaneNormal[1][k];
@@ -84,54 +83,63 @@ void PrintDebugAxes(FILE* fp) {
         fp);
 }
 
+// The camera keeps the direction asked for: it looks at the foot of the box centre on its line
+// of sight rather than at the centre itself.
+void LookAtFootOfCentre(SceneWriter* w) {
+    float toCentre[3];
+    V3Sub(toCentre, w->BBoxCenter, w->Location);
+    V3AddScaled(w->LookAt, w->Location, V3Dot(w->CameraData.Direction, toCentre),
+                w->CameraData.Direction);
+}
+
 // Mode 3: the location from which every offered point lies just within the view; -1 when there
 // is none (reported).
-int FitLocation(FILE* fp, float* eh, float* ev) {
-    CameraDataS& c = CameraData;
+int FitLocation(SceneWriter* w, FILE* fp, float* eh, float* ev) {
+    const TqPovRecord& pov = *w->pov;
+    float* Location = w->Location;
+    PartTable& Parts = w->model->Parts;
+    CameraDataS& c = w->CameraData;
     // The extents, the width over the aspect ratio: the orthographic branch of a scene without
     // -co sizes its view by the larger one.
-    float aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333334f;
+    float aspect = pov.AspectRatio != 0 ? pov.AspectRatio : 1.3333334f;
     *eh = (c.HorMax - c.HorMin) / aspect;
     *ev = c.VerMax - c.VerMin;
-    if (TqPov.Debug > 1) {
-        for (const auto& normal : c.PlaneNormal) fprintf(fp, "// Normal %s\n", PovGGG(normal));
-        fprintf(fp, "//Dir1 %s\n", PovGGG(c.Direction));
+    if (pov.Debug > 1) {
+        for (const auto& normal : c.PlaneNormal) fprintf(fp, "// Normal %s\n", PovGGG(w, normal));
+        fprintf(fp, "//Dir1 %s\n", PovGGG(w, c.Direction));
         fprintf(fp, "//Hor,Ver min,max diffs: %g %g  %g %g  %g/%g\n", c.HorMin, c.HorMax, c.VerMin,
                 c.VerMax, *eh, *ev);
     }
-    if (TqPov.Debug >= 1) {
+    if (pov.Debug >= 1) {
         float corners[8][3];
-        const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-        TqCalcBBoxCorners(corners, identity, Parts[0].BBox, 0);
+        TqCalcBBoxCorners(corners, kIdentity, Parts[0].BBox, 0);
         for (const auto& corner : corners)
             fprintf(fp, "sphere { %s,10 texture { pigment { color rgb <1,0,0> } } }\n",
-                    PovGGG(corner));
+                    PovGGG(w, corner));
     }
     float p1[3], p2[3], delta[3];
-    if (!SolveFitLocations(p1, p2))
-        return CameraFailure("Singular matrix when calculating camera position.\n");
+    if (!SolveFitLocations(w, p1, p2))
+        return CameraFailure(w, "Singular matrix when calculating camera position.\n");
     // The one further back holds the model both ways; the direction points towards the model.
     V3Sub(delta, p2, p1);
     bool firstIsFurther = V3Dot(c.Direction, delta) > 0;
     V3Assign(Location, firstIsFurther ? p1 : p2);
-    if (TqPov.Debug > 1) fprintf(fp, "//OTHER location %s\n", PovGGG(firstIsFurther ? p2 : p1));
-    // The camera keeps the direction asked for: it looks at the foot of the box centre on its
-    // line of sight rather than at the centre itself.
-    float toCentre[3];
-    V3Sub(toCentre, BBoxCenter, Location);
-    V3AddScaled(LookAt, Location, V3Dot(c.Direction, toCentre), c.Direction);
+    if (pov.Debug > 1) fprintf(fp, "//OTHER location %s\n", PovGGG(w, firstIsFurther ? p2 : p1));
+    LookAtFootOfCentre(w);
     if (!std::isfinite(Location[0] + Location[1] + Location[2]))
-        return CameraFailure("Singular matrix when calculating camera position.\n");
+        return CameraFailure(w, "Singular matrix when calculating camera position.\n");
     return 0;
 }
 
 // Half the width and height of the view an orthographic camera aimed at aim needs to hold the
 // model, along the screen axes hor and ver.
-void OrthographicExtent(const float* aim, const float* hor, const float* ver, double* halfWidth,
-                        double* halfHeight) {
-    const CameraDataS& c = CameraData;
+void OrthographicExtent(SceneWriter* w, const float* aim, const float* hor, const float* ver,
+                        double* halfWidth, double* halfHeight) {
+    const TqPovRecord& pov = *w->pov;
+    PartTable& Parts = w->model->Parts;
+    const CameraDataS& c = w->CameraData;
     // The automatic camera has seen every point of the model along these very axes.
-    if (c.Mode == 3 && c.nPoints > 0 && TqPov.RollAngle == 0) {
+    if (c.Mode == 3 && c.nPoints > 0 && pov.RollAngle == 0) {
         double h = V3Dot(aim, hor), v = V3Dot(aim, ver);
         *halfWidth = std::max(c.HorMax - h, h - c.HorMin);
         *halfHeight = std::max(c.VerMax - v, v - c.VerMin);
@@ -140,8 +148,7 @@ void OrthographicExtent(const float* aim, const float* hor, const float* ver, do
     // Otherwise the corners of the box; a rolled view turns them in the frame, so then only
     // their circle is sure to fit.
     float corners[8][3];
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    TqCalcBBoxCorners(corners, identity, Parts[0].BBox, 0);
+    TqCalcBBoxCorners(corners, kIdentity, Parts[0].BBox, 0);
     double radius = 0;
     *halfWidth = *halfHeight = 0;
     for (const auto& corner : corners) {
@@ -152,24 +159,29 @@ void OrthographicExtent(const float* aim, const float* hor, const float* ver, do
         *halfHeight = std::max(*halfHeight, y);
         radius = std::max(radius, std::sqrt(x * x + y * y));
     }
-    if (TqPov.RollAngle != 0) *halfWidth = *halfHeight = radius;
+    if (pov.RollAngle != 0) *halfWidth = *halfHeight = radius;
 }
 
 // The orthographic view (-co): the perspective camera's line of sight, sky and roll, aimed at the
 // middle of the model as seen from there (or the -cla point), with up and right sized so that
 // the whole model lies inside the frame with a small margin; -co<s> scales that. The camera
 // stands outside the model's box on the line of sight.
-void PrintOrthographicView(FILE* fp, bool lookAtGiven) {
-    const CameraDataS& c = CameraData;
+void PrintOrthographicView(SceneWriter* w, FILE* fp, bool lookAtGiven) {
+    const TqPovRecord& pov = *w->pov;
+    float* LookAt = w->LookAt;
+    float* Location = w->Location;
+    float* BBoxCenter = w->BBoxCenter;
+    PartTable& Parts = w->model->Parts;
+    const CameraDataS& c = w->CameraData;
     float dir[3], toCamera[3], hor[3], ver[3], across[3], aim[3];
     V3Sub(toCamera, Location, LookAt);
     V3Scale(dir, -1 / V3Length(toCamera), toCamera);
-    V3Cross(across, dir, TqPov.CameraSky);
+    V3Cross(across, dir, pov.CameraSky);
     V3Unit(hor, across);
     V3Cross(across, hor, dir);
     V3Unit(ver, across);
     V3Assign(aim, lookAtGiven ? LookAt : BBoxCenter);
-    if (!lookAtGiven && c.Mode == 3 && c.nPoints > 0 && TqPov.RollAngle == 0) {
+    if (!lookAtGiven && c.Mode == 3 && c.nPoints > 0 && pov.RollAngle == 0) {
         // Centre the model's outline: the box centre moved across the line of sight.
         double h = (c.HorMin + c.HorMax) / 2 - V3Dot(BBoxCenter, c.HorAxis);
         double v = (c.VerMin + c.VerMax) / 2 - V3Dot(BBoxCenter, c.VerAxis);
@@ -179,21 +191,22 @@ void PrintOrthographicView(FILE* fp, bool lookAtGiven) {
         V3Assign(ver, c.VerAxis);
     }
     double halfWidth, halfHeight;
-    OrthographicExtent(aim, hor, ver, &halfWidth, &halfHeight);
-    double aspect = TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 4.0 / 3.0;
-    // A margin of 2% on each side; TqPercentageBack widens the view as it moves a perspective
-    // camera back.
-    double height = 2 * std::max(halfHeight, halfWidth / aspect) * 1.04;
-    if (TqPov.OrthoScale != 0) height *= TqPov.OrthoScale;
+    OrthographicExtent(w, aim, hor, ver, &halfWidth, &halfHeight);
+    double aspect = pov.AspectRatio != 0 ? pov.AspectRatio : 4.0 / 3.0;
+    // A margin of 2% on each side, or that of -cfit; TqPercentageBack widens the view as it moves
+    // a perspective camera back.
+    double margin = pov.FitPlacedParts ? 1 / (1 - pov.FitMargin / 50.0) : 1.04;
+    double height = 2 * std::max(halfHeight, halfWidth / aspect) * margin;
+    if (pov.OrthoScale != 0) height *= pov.OrthoScale;
     float size[3];
     V3Sub(size, Parts[0].BBox + 3, Parts[0].BBox);
     double distance = V3Length(toCamera) + V3Length(size);
-    fprintf(fp, "\t#if (TqOrthographic)\n\t\t#declare TqLookAt = %s; // %s\n", PovGGG(aim),
+    fprintf(fp, "\t#if (TqOrthographic)\n\t\t#declare TqLookAt = %s; // %s\n", PovGGG(w, aim),
             lookAtGiven ? "-cla" : "Middle of the model (not -cla)");
     fprintf(fp,
             "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g; // height of the view\n",
             height);
-    fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", distance, PovGGG(dir));
+    fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", distance, PovGGG(w, dir));
     fputs(
         "\t\tlocation TqLocation\n\t\tup       TqOrthoScale*y\n\t\tright    -TqAspectRatio*TqOrthoScale*x\n\t#else\n",
         fp);
@@ -201,27 +214,28 @@ void PrintOrthographicView(FILE* fp, bool lookAtGiven) {
 
 // The comments that record how the automatic camera was placed, and the opening of the camera
 // with its adjustable settings.
-void PrintCameraSettings(FILE* fp, const float* view) {
-    const CameraDataS& c = CameraData;
+void PrintCameraSettings(SceneWriter* w, FILE* fp, const float* view) {
+    const TqPovRecord& pov = *w->pov;
+    const CameraDataS& c = w->CameraData;
     char aspect[32] = "4/3";
-    if (TqPov.AspectRatio != 0) snprintf(aspect, sizeof(aspect), "%g", TqPov.AspectRatio);
+    if (pov.AspectRatio != 0) snprintf(aspect, sizeof(aspect), "%g", pov.AspectRatio);
     if (c.Mode == 3) {
         fprintf(
             fp,
             "// TQR's automatic camera positioning was based on the following:\n// TqLatitude=%g\n// TqLongitude=%g\n// TqRadius=%g\n// TqPercentageBack=0\n// TqViewingAngle=%g\n// TqRollAngle=%g\n// TqAspectRatio=%s\n// If changed below, objects may no longer fit into the view.\n",
-            TqPov.CameraPos[0], TqPov.CameraPos[1], V3Length(view), TqPov.ViewingAngle,
-            TqPov.RollAngle, aspect);
+            pov.CameraPos[0], pov.CameraPos[1], V3Length(view), pov.ViewingAngle, pov.RollAngle,
+            aspect);
     }
     // A negative -cg radius asks for the fitted camera that many per cent further back. LDraw's y
     // axis points down, so the default sky is -y; 4/3 stays an exact POV-Ray expression.
-    float percentage = c.Mode == 3 && c.Radius < 0 ? -c.Radius : TqPov.PercentageBack;
+    float percentage = c.Mode == 3 && c.Radius < 0 ? -c.Radius : pov.PercentageBack;
     char sky[96] = "-y";
-    if (TqPov.SkyGiven) strncpy0(sky, PovGGG(TqPov.CameraSky), sizeof(sky));
+    if (pov.SkyGiven) strncpy0(sky, PovGGG(w, pov.CameraSky), sizeof(sky));
     fprintf(
         fp,
         "camera {\n\t#declare TqPercentageBack = %g; // Percentage of radius\n\t#declare TqOrthographic = %d; // Set to 1 for orthographic view\n\t#declare TqViewingAngle = %g; // degrees\n\t#declare TqRollAngle = %g; // degrees\n\t#declare TqAspectRatio = %s;\n\t#declare TqSky = %s;\n\t#declare TqStereoAngle = %g; // degrees\n\t//5 degrees corresponds to a distance between eyes (stereo cameras)\n\t//of 1/12 of distance to model.\n\t#declare TqStereoView = 0; // Normal view\n\t//Uncomment either two lines below to make stereo images:\n\t%s#declare TqStereoView = -TqStereoAngle/2; // Left view\n\t%s#declare TqStereoView =  TqStereoAngle/2; // Right view\n\n",
-        percentage, TqPov.Orthographic ? 1 : 0, TqPov.ViewingAngle, TqPov.RollAngle, aspect, sky,
-        TqPov.StereoAngle, TqPov.StereoLeft ? "" : "//", TqPov.StereoRight ? "" : "//");
+        percentage, pov.Orthographic ? 1 : 0, pov.ViewingAngle, pov.RollAngle, aspect, sky,
+        pov.StereoAngle, pov.StereoLeft ? "" : "//", pov.StereoRight ? "" : "//");
     // The view was fitted for one aspect ratio: the scene refuses an image of another shape
     // (image_width and image_height exist from POV-Ray 3.5 on).
     fputs(
@@ -231,27 +245,33 @@ void PrintCameraSettings(FILE* fp, const float* view) {
 
 // The orthographic branch of a scene without -co, as it always was: POV-Ray stops there, since
 // the camera type would have to come first.
-void PrintUnusedOrthographicBranch(FILE* fp, bool lookAtGiven, float eh, float ev) {
+void PrintUnusedOrthographicBranch(SceneWriter* w, FILE* fp, bool lookAtGiven, float eh, float ev) {
+    const TqPovRecord& pov = *w->pov;
+    CameraDataS& CameraData = w->CameraData;
+    float* LookAt = w->LookAt;
+    float* BBoxCenter = w->BBoxCenter;
     fputs("\t#if (TqOrthographic)\n\n\t\t#error \"* * doesn't work yet...\"\n\n\t\torthographic\n",
           fp);
     if (lookAtGiven)
-        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt), "-cla");
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(w, LookAt), "-cla");
     else
-        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(BBoxCenter),
+        fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(w, BBoxCenter),
                 "BBox center (not -cla)");
     fprintf(fp, "\t\t#declare TqOrthoScale = (1+TqPercentageBack/100.0)*%g;\n",
-            TqPov.OrthoScale != 0 ? TqPov.OrthoScale : (eh > ev ? eh : ev));
+            pov.OrthoScale != 0 ? pov.OrthoScale : (eh > ev ? eh : ev));
     fprintf(fp, "\t\t#declare TqLocation = TqLookAt - %g*%s;\n", 2000.0,
-            PovGGG(CameraData.Direction));
+            PovGGG(w, CameraData.Direction));
     fputs("\t\tlocation TqLocation\n\t\tscale    TqOrthoScale\n\t#else\n", fp);
 }
 
 // The perspective branch; stereo is the rotation about the axis wText. TqPercentageBack moves the
 // location away from the look-at point along the line of sight.
-void PrintPerspectiveView(FILE* fp, bool lookAtGiven, const char* wText) {
-    fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(LookAt),
+void PrintPerspectiveView(SceneWriter* w, FILE* fp, bool lookAtGiven, const char* wText) {
+    float* LookAt = w->LookAt;
+    float* Location = w->Location;
+    fprintf(fp, "\t\t#declare TqLookAt = %s; // %s\n", PovGGG(w, LookAt),
             lookAtGiven ? "-cla" : "Calculated (not -cla)");
-    fprintf(fp, "\t\t#declare TqLocation = %s;\n", PovGGG(Location));
+    fprintf(fp, "\t\t#declare TqLocation = %s;\n", PovGGG(w, Location));
     fputs("\t\t#declare TqLocation = TqLocation + TqPercentageBack/100.0*(TqLocation-TqLookAt);\n",
           fp);
     fprintf(
@@ -279,51 +299,58 @@ void PrintCameraClosing(FILE* fp, const char* wText) {
         fp);
 }
 
-void PrintCameraText(FILE* fp, bool lookAtGiven, float eh, float ev) {
+void PrintCameraText(SceneWriter* w, FILE* fp, bool lookAtGiven, float eh, float ev) {
+    const TqPovRecord& pov = *w->pov;
+    CameraDataS& CameraData = w->CameraData;
+    float* LookAt = w->LookAt;
+    float* Location = w->Location;
     float v[3];
     V3Sub(v, Location, LookAt);
-    PrintCameraSettings(fp, v);
+    PrintCameraSettings(w, fp, v);
     // POV-Ray wants the camera type before every other item of the camera.
-    if (TqPov.Orthographic) fputs("\t#if (TqOrthographic) orthographic #end\n", fp);
+    if (pov.Orthographic) fputs("\t#if (TqOrthographic) orthographic #end\n", fp);
     // POV-Ray's coordinates are left-handed and LDraw's right-handed: the negative right vector
     // mirrors the picture back. The angle is the horizontal one, measured along right.
     fputs("\tsky      TqSky\n\tright    -TqAspectRatio*x\n", fp);
-    if (TqPov.Orthographic)
-        PrintOrthographicView(fp, lookAtGiven);
+    if (pov.Orthographic)
+        PrintOrthographicView(w, fp, lookAtGiven);
     else
-        PrintUnusedOrthographicBranch(fp, lookAtGiven, eh, ev);
-    float side[3], up[3], w[3] = {0, 0, 0};
+        PrintUnusedOrthographicBranch(w, fp, lookAtGiven, eh, ev);
+    float side[3], up[3], axis[3] = {0, 0, 0};
     V3Cross(side, v, CameraData.Sky);
     V3Cross(up, side, v);
     // The stereo axis; for an extreme view whose products overflow it stays zero.
-    if (V3Unit(w, up) == 0 && !AllFinite({w[0], w[1], w[2]})) w[0] = w[1] = w[2] = 0;
+    if (V3Unit(axis, up) == 0 && !AllFinite({axis[0], axis[1], axis[2]}))
+        axis[0] = axis[1] = axis[2] = 0;
     char wText[96];
-    strncpy0(wText, PovGGG(w), sizeof(wText));
-    PrintPerspectiveView(fp, lookAtGiven, wText);
+    strncpy0(wText, PovGGG(w, axis), sizeof(wText));
+    PrintPerspectiveView(w, fp, lookAtGiven, wText);
     PrintCameraClosing(fp, wText);
 }
 
 }  // namespace
 
-void PreCalcCamera() {
-    CameraDataS& c = CameraData;
+void PreCalcCamera(SceneWriter* w) {
+    // The defaults the camera works with are settled here, in the scene's settings.
+    TqPovRecord& pov = *w->pov;
+    CameraDataS& c = w->CameraData;
     memset(&c, 0, sizeof(c));
-    if (TqPov.ViewingAngle == 0) TqPov.ViewingAngle = kDefaultViewingAngle;
-    if (TqPov.CameraGlobe) {
-        if (TqPov.CameraPos[0] == 90) TqPov.CameraPos[0] = kPoleLatitude;
-        if (TqPov.CameraPos[0] == -90) TqPov.CameraPos[0] = -kPoleLatitude;
+    if (pov.ViewingAngle == 0) pov.ViewingAngle = kDefaultViewingAngle;
+    if (pov.CameraGlobe) {
+        if (pov.CameraPos[0] == 90) pov.CameraPos[0] = kPoleLatitude;
+        if (pov.CameraPos[0] == -90) pov.CameraPos[0] = -kPoleLatitude;
     }
     float rotation[16];
     const float zAxis[3] = {0, 0, 1};
-    TqSetupRotMat(rotation, TqPov.RollAngle, zAxis);
-    const float sky[4] = {TqPov.CameraSky[0], TqPov.CameraSky[1], TqPov.CameraSky[2], 0};
+    TqSetupRotMat(rotation, pov.RollAngle, zAxis);
+    const float sky[4] = {pov.CameraSky[0], pov.CameraSky[1], pov.CameraSky[2], 0};
     M4V4Mul(c.Sky, rotation, sky);
-    if (!TqPov.CameraGlobe) {
+    if (!pov.CameraGlobe) {
         c.Mode = 1;
         return;
     }
-    TqGlobeToDir(TqPov.CameraPos[0], TqPov.CameraPos[1], c.Direction);
-    c.Radius = TqPov.CameraPos[2];
+    TqGlobeToDir(pov.CameraPos[0], pov.CameraPos[1], c.Direction);
+    c.Radius = pov.CameraPos[2];
     if (c.Radius > 0) {
         c.Mode = 2;
         return;
@@ -339,8 +366,10 @@ void PreCalcCamera() {
     // view: a point is in view when normal . (point - camera) >= 0. The smallest normal . point
     // over the model thus fixes how far forward the camera may come. k is the cotangent of half
     // the horizontal angle (pi/360 per degree); the vertical one follows from the aspect ratio.
-    double k = 1 / std::tan(TqPov.ViewingAngle * 0.008726646259971648);
-    double kVertical = k * (TqPov.AspectRatio != 0 ? TqPov.AspectRatio : 1.3333333333333333);
+    double k = 1 / std::tan(pov.ViewingAngle * 0.008726646259971648);
+    // -cfit keeps its margin inside the fit: the model must fit a view narrowed by it.
+    if (pov.FitPlacedParts) k /= 1 - pov.FitMargin / 50.0;
+    double kVertical = k * (pov.AspectRatio != 0 ? pov.AspectRatio : 1.3333333333333333);
     V3AddScaled(c.PlaneNormal[0], c.Direction, -kVertical, c.VerAxis);
     V3AddScaled(c.PlaneNormal[1], c.Direction, kVertical, c.VerAxis);
     V3AddScaled(c.PlaneNormal[2], c.Direction, -k, c.HorAxis);
@@ -351,51 +380,81 @@ void PreCalcCamera() {
 }
 
 // Only the extremes are kept: per side plane the smallest dot product, per screen axis the extent.
-void CalcCameraAddPoint(const float* point) {
-    CameraDataS& c = CameraData;
+void CalcCameraAddPoint(SceneWriter* w, const float* point) {
+    const TqPovRecord& pov = *w->pov;
+    FILE* PovFp = w->PovFp;
+    CameraDataS& c = w->CameraData;
     if (c.Mode != 3) return;
     c.nPoints++;
     FILE* fp = PovFp;
-    if (TqPov.Debug >= 1 && fp)
-        fprintf(fp, "sphere { %s,1 texture { pigment { color rgb <0,1,0> } } }\n", PovGGG(point));
-    if (TqPov.Debug > 1 && fp) fprintf(fp, "// %ld dmin[0-3]:", (long)c.nPoints);
+    if (pov.Debug >= 1 && fp)
+        fprintf(fp, "sphere { %s,1 texture { pigment { color rgb <0,1,0> } } }\n",
+                PovGGG(w, point));
+    if (pov.Debug > 1 && fp) fprintf(fp, "// %ld dmin[0-3]:", (long)c.nPoints);
     for (int i = 0; i < 4; i++) {
         float d = (float)V3Dot(c.PlaneNormal[i], point);
         if (c.PlaneMin[i] > d) c.PlaneMin[i] = d;
-        if (TqPov.Debug > 1 && fp) fprintf(fp, " %g", d);
+        if (pov.Debug > 1 && fp) fprintf(fp, " %g", d);
     }
     float h = (float)V3Dot(c.HorAxis, point);
     if (c.HorMin > h) c.HorMin = h;
     if (h > c.HorMax) c.HorMax = h;
-    if (TqPov.Debug > 1 && fp) fprintf(fp, "   Hor,Ver: %g", h);
+    if (pov.Debug > 1 && fp) fprintf(fp, "   Hor,Ver: %g", h);
     float v = (float)V3Dot(c.VerAxis, point);
     if (c.VerMin > v) c.VerMin = v;
     if (v > c.VerMax) c.VerMax = v;
-    if (TqPov.Debug > 1 && fp) fprintf(fp, " %g\n", v);
+    if (pov.Debug > 1 && fp) fprintf(fp, " %g\n", v);
 }
 
-void CalcCameraAddBoxCorners(const float* box) {
-    if (CameraData.Mode != 3 || CameraData.nPoints != 0) return;
+static void AddCornerPoints(SceneWriter* w, const float* box) {
     float corners[8][3];
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    TqCalcBBoxCorners(corners, identity, box, 0);
-    for (const auto& corner : corners) CalcCameraAddPoint(corner);
+    TqCalcBBoxCorners(corners, kIdentity, box, 0);
+    for (const auto& corner : corners) CalcCameraAddPoint(w, corner);
 }
 
-int CalcCamera(FILE* fp) {
+void CalcCameraAddBoxCorners(SceneWriter* w, const float* box) {
+    // -cfit offers its own points when the camera is placed.
+    if (w->CameraData.Mode != 3 || w->CameraData.nPoints != 0 || w->pov->FitPlacedParts) return;
+    AddCornerPoints(w, box);
+}
+
+// -cfit: the automatic fit takes the placed parts' points (the model's box when there are none),
+// and both it and a camera at a given distance are then centred on their projection.
+static int PlaceOnPlacedParts(SceneWriter* w, FILE* fp, float* eh, float* ev) {
+    const PartEntry* model = &w->model->Parts[0];
+    if (w->CameraData.Mode == 3) {
+        auto add = [w](const float* p) { CalcCameraAddPoint(w, p); };
+        if (ForEachPlacedPoint(w, model, add) == 0) AddCornerPoints(w, model->BBox);
+        if (FitLocation(w, fp, eh, ev) != 0) return -1;
+    }
+    CentreOnPlacedParts(w, model, w->CameraData.Direction, w->CameraData.Sky, w->Location);
+    LookAtFootOfCentre(w);
+    return 0;
+}
+
+int CalcCamera(SceneWriter* w, FILE* fp) {
+    const TqPovRecord& pov = *w->pov;
+    CameraDataS& CameraData = w->CameraData;
+    float* LookAt = w->LookAt;
+    float* Location = w->Location;
+    float* BBoxCenter = w->BBoxCenter;
     PrintPovBookmark(fp, "Camera");
-    bool lookAtGiven = TqPov.LookAtGiven;
-    V3Assign(LookAt, lookAtGiven ? TqPov.CameraLookAt : BBoxCenter);
+    bool lookAtGiven = pov.LookAtGiven;
+    V3Assign(LookAt, lookAtGiven ? pov.CameraLookAt : BBoxCenter);
     float eh = 1, ev = 1;
     switch (CameraData.Mode) {
         case 2:
             V3AddScaled(Location, LookAt, -CameraData.Radius, CameraData.Direction);
+            if (pov.FitPlacedParts && !lookAtGiven && PlaceOnPlacedParts(w, fp, &eh, &ev) != 0)
+                return -1;
             break;
         case 1:
-            V3Assign(Location, TqPov.CameraPos);
+            V3Assign(Location, pov.CameraPos);
             break;
         case 3:
-            if (FitLocation(fp, &eh, &ev) != 0) return -1;
+            if (pov.FitPlacedParts ? PlaceOnPlacedParts(w, fp, &eh, &ev) != 0
+                                   : FitLocation(w, fp, &eh, &ev) != 0)
+                return -1;
             // The fit chose the look-at point (the scan refuses -cla with an automatic fit).
             lookAtGiven = false;
             break;
@@ -404,13 +463,15 @@ int CalcCamera(FILE* fp) {
     V3Sub(view, Location, LookAt);
     if (V3Length(view) == 0) {
         // POV-Ray cannot aim a camera whose location is its look_at point.
-        return CameraFailure("Cannot place the camera: its location and look_at point coincide.");
+        return CameraFailure(w,
+                             "Cannot place the camera: its location and look_at point coincide.");
     }
     if (!AllFinite({Location[0], Location[1], Location[2], LookAt[0], LookAt[1], LookAt[2],
                     (float)V3Length(view), eh, ev})) {
-        return CameraFailure("Cannot place the camera: the model's coordinates are out of range.");
+        return CameraFailure(w,
+                             "Cannot place the camera: the model's coordinates are out of range.");
     }
-    if (TqPov.Debug >= 1) PrintDebugAxes(fp);
-    PrintCameraText(fp, lookAtGiven, eh, ev);
+    if (pov.Debug >= 1) PrintDebugAxes(fp);
+    PrintCameraText(w, fp, lookAtGiven, eh, ev);
     return 0;
 }

@@ -5,16 +5,16 @@
 #include "TqColor/TqColor.h"
 #include "TqPov/TqPov.h"
 
-const char* PovGGG(const float* v) {
-    return SceneWriter.vector.Clear().AddVector(v).c_str();
+const char* PovGGG(SceneWriter* w, const float* v) {
+    return w->vector.Clear().AddVector(v).c_str();
 }
 
-const char* Pov255(const float* rgb) {
+const char* Pov255(SceneWriter* w, const float* rgb) {
     // Extended precision, so that a channel stored as 77/255 prints as 77 again.
     char text[96];
     snprintf(text, sizeof(text), "%Lg,%Lg,%Lg", (long double)rgb[0] * 255,
              (long double)rgb[1] * 255, (long double)rgb[2] * 255);
-    return SceneWriter.rgb.Clear().Add(text).c_str();
+    return w->rgb.Clear().Add(text).c_str();
 }
 
 const char* SlopeSuffix(int slope) {
@@ -35,20 +35,20 @@ static TextBuffer<N>& AddColourName(TextBuffer<N>& text, unsigned u) {
     return text;
 }
 
-const char* DatColorStr(int colour) {
-    return AddColourName(SceneWriter.colourName.Clear(), (unsigned)colour).c_str();
+const char* DatColorStr(SceneWriter* w, int colour) {
+    return AddColourName(w->colourName.Clear(), (unsigned)colour).c_str();
 }
 
-const char* PovColorRef(int colour, int slope) {
-    TextBuffer<64>& text = SceneWriter.colourRef.Clear().Add("material { TqColor", 18);
+const char* PovColorRef(SceneWriter* w, int colour, int slope) {
+    TextBuffer<64>& text = w->colourRef.Clear().Add("material { TqColor", 18);
     AddColourName(text, (unsigned)colour).Add(SlopeSuffix(slope)).Add(" }", 2);
     return text.c_str();
 }
 
-const char* PovFinishTag(int finish) {
+const char* PovFinishTag(SceneWriter* w, int finish) {
     if (finish < 0 || finish >= 6) return "Transparent";
     // The tag with every letter after the first in lower case: Opaque, Matte_metallic.
-    TextBuffer<32>& tag = SceneWriter.finishTag.Clear().Add(TqColourFinishTags[finish]);
+    TextBuffer<32>& tag = w->finishTag.Clear().Add(TqColourFinishTags[finish]);
     Tqstrlwr(const_cast<char*>(tag.c_str()) + 1);
     return tag.c_str();
 }
@@ -56,36 +56,68 @@ const char* PovFinishTag(int finish) {
 // The plainest macro that can express the colour: RGB with its finish; RGBA for a transparent
 // colour without a finish of its own; the general macro once luminance, or alpha together with a
 // finish, must go in. A result of 1 makes the colour's materials TqMaterialT, with an interior.
-int PrintPovColorTexture(FILE* fp, const float* rgb, unsigned attributes) {
+int PrintPovColorTexture(SceneWriter* w, FILE* fp, const float* rgb, unsigned attributes,
+                         const char* end) {
     int finish = (int)(attributes & kColourFinishMask);
     bool alphaGiven = attributes & kColourHasAlpha,
          luminanceGiven = attributes & kColourHasLuminance;
     int alpha = (int)((attributes >> 8) & 0xFF), luminance = (int)((attributes >> 16) & 0xFF);
     if (!alphaGiven && !luminanceGiven) {
-        fprintf(fp, "TqTexture%sRGB(%s)\n", PovFinishTag(finish), Pov255(rgb));
+        fprintf(fp, "TqTexture%sRGB(%s)%s", PovFinishTag(w, finish), Pov255(w, rgb), end);
         return 0;
     }
     if (alphaGiven && !luminanceGiven && finish == 0) {
-        fprintf(fp, "TqTextureTransparentRGBA(%s,%d)\n", Pov255(rgb), alpha);
+        fprintf(fp, "TqTextureTransparentRGBA(%s,%d)%s", Pov255(w, rgb), alpha, end);
         return 1;
     }
-    fprintf(fp, "TqTextureOtherRGBFAL(%s,%d,%d,%d)\n", Pov255(rgb), finish, alphaGiven ? alpha : -1,
-            luminanceGiven ? luminance : -1);
+    fprintf(fp, "TqTextureOtherRGBFAL(%s,%d,%d,%d)%s", Pov255(w, rgb), finish,
+            alphaGiven ? alpha : -1, luminanceGiven ? luminance : -1, end);
     return 1;
 }
+
+namespace {
+
+// Glitter and speckle are written in the flattened-part mode only: the scenes of the other modes
+// stay as they were, and the studio look, which draws the flecks, converts with -mesh.
+const ColourMaterial* FlecksOf(const SceneWriter* w, int colour) {
+    if (!w->settings->Mesh.On || colour < 0 || colour > kMaxColourCode) return nullptr;
+    return FindMaterial(w->colours, colour);
+}
+
+// "TqTextureSpeckle(<colour's own texture>, r,g,b, fraction, min, max)" or "TqTextureGlitter(
+// <texture>, r,g,b, fraction, vfraction, min, max)": the scene's own macros give the colour's
+// texture alone, the studio look's draw the flecks over it.
+// The slope texture puts the slope's normal on the colour's own texture, under the flecks: a
+// texture with flecks is a pattern of textures, which takes no normal of its own.
+int PrintPovFleckTexture(SceneWriter* w, FILE* fp, const float* rgb, unsigned attributes,
+                         const ColourMaterial& m, bool slope) {
+    bool glitter = m.kind == ColourMaterial::kGlitter;
+    fputs(glitter ? "TqTextureGlitter(" : "TqTextureSpeckle(", fp);
+    if (slope) fputs("TqTextureSlope(", fp);
+    int transparent = PrintPovColorTexture(w, fp, rgb, attributes, slope ? ")" : "");
+    float fleck[3] = {(float)((m.value >> 16) & 0xFF) / 255, (float)((m.value >> 8) & 0xFF) / 255,
+                      (float)(m.value & 0xFF) / 255};
+    fprintf(fp, ", %s, %g", Pov255(w, fleck), m.fraction);
+    if (glitter) fprintf(fp, ", %g", m.vfraction);
+    fprintf(fp, ", %g, %g)\n", m.minSize, m.maxSize);
+    return transparent;
+}
+
+}  // namespace
 
 // A colour's texture, slope texture and both materials, each under its own #ifndef so that an
 // include file read earlier can replace any one of them. The bookmark names the file the colour
 // came from, if any: LGEO's colour file or the library's.
-void PrintPovColor(FILE* fp, int colour) {
+void PrintPovColor(SceneWriter* w, FILE* fp, int colour) {
     const ColourEntry* entry =
-        colour >= 0 && colour <= kMaxColourCode ? FindColour(colour) : nullptr;
+        colour >= 0 && colour <= kMaxColourCode ? FindColour(w->colours, colour) : nullptr;
     float rgb[3];
     unsigned attributes;
-    Color2rgb(colour, rgb, &attributes);
-    const char* lgeoName = TqPov.LgeoColors ? FindLgeoColr(colour) : nullptr;
+    Color2rgb(w->colours, colour, rgb, &attributes);
+    const TqPovRecord* pov = w->pov;
+    const char* lgeoName = pov->LgeoColors ? FindLgeoColr(w, colour) : nullptr;
     char name[24];
-    strncpy0(name, DatColorStr(colour), sizeof(name));
+    strncpy0(name, DatColorStr(w, colour), sizeof(name));
     const char* source = lgeoName                              ? " (from lg_color.inc)"
                          : (attributes & kColourFromFile) != 0 ? " (from ldconfig.ldr)"
                                                                : "";
@@ -94,9 +126,9 @@ void PrintPovColor(FILE* fp, int colour) {
     fprintf(fp, "#ifndef (TqTexture%s)\n", name);
     // A colour LGEO lacks keeps its LDraw texture; direct colours are never in LGEO's list, so
     // they draw no note.
-    if (TqPov.LgeoColors && !lgeoName && colour <= kMaxColourCode) {
+    if (pov->LgeoColors && !lgeoName && colour <= kMaxColourCode) {
         fputs("// Color not in lg_color.inc; however use same texture\n", fp);
-        printf("*** Color %s not defined in lg_color.inc\n", name);
+        fprintf(w->diag->Out, "*** Color %s not defined in lg_color.inc\n", name);
     }
     fprintf(fp, "#declare TqTexture%s = ", name);
     int transparent;
@@ -104,14 +136,23 @@ void PrintPovColor(FILE* fp, int colour) {
         // LGEO's texture brings its own transparency; the LDraw colour's alpha picks the material.
         fprintf(fp, "texture { %s }\n", lgeoName);
         transparent = (attributes & kColourHasAlpha) != 0;
+    } else if (const ColourMaterial* material = FlecksOf(w, colour)) {
+        transparent = PrintPovFleckTexture(w, fp, rgb, attributes, *material, false);
     } else {
-        transparent = PrintPovColorTexture(fp, rgb, attributes);
+        transparent = PrintPovColorTexture(w, fp, rgb, attributes);
     }
     fputs("#end\n", fp);
-    fprintf(
-        fp,
-        "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = TqTextureSlope(TqTexture%s)\n#end\n",
-        name, name, name);
+    const ColourMaterial* flecks = lgeoName ? nullptr : FlecksOf(w, colour);
+    if (flecks) {
+        fprintf(fp, "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = ", name, name);
+        PrintPovFleckTexture(w, fp, rgb, attributes, *flecks, true);
+        fputs("#end\n", fp);
+    } else {
+        fprintf(fp,
+                "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = "
+                "TqTextureSlope(TqTexture%s)\n#end\n",
+                name, name, name);
+    }
     for (int slope = 0; slope < 2; slope++) {
         const char* suffix = SlopeSuffix(slope);
         fprintf(fp,
@@ -123,10 +164,12 @@ void PrintPovColor(FILE* fp, int colour) {
 
 // Every colour met so far that is not declared yet: called before each part's declaration, so a
 // colour is declared once, ahead of its first use.
-void PrintUsedColors(FILE* fp) {
-    for (int i = 0; i < nUsedColors; i++) {
-        if (UsedColors[i].Flags & kUsedColorPrinted) continue;
-        PrintPovColor(fp, UsedColors[i].Colour);
-        UsedColors[i].Flags |= kUsedColorPrinted;
+void PrintUsedColors(SceneWriter* w, FILE* fp) {
+    Model* model = w->model;
+    for (int i = 0; i < model->nUsedColors; i++) {
+        UsedColorEntry& used = model->UsedColors[i];
+        if (used.Flags & kUsedColorPrinted) continue;
+        PrintPovColor(w, fp, used.Colour);
+        used.Flags |= kUsedColorPrinted;
     }
 }

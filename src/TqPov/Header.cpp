@@ -11,11 +11,6 @@
 #include "TqPov/TqPov.h"
 #include "TqSettings/Website.h"
 
-int PovHeaderPrinted = 0;
-long PovEndOfHeaderPosition = 0;
-const char* PrintPovHeaderInputFullPath = "";
-PrintPovHeaderExtraFuncT PrintPovHeaderExtraFunc = nullptr;
-void* PrintPovHeaderExtraUserData = nullptr;
 const char kIncludeTqBegin[] = "TqBegin.inc";
 const char kIncludeTqEnd[] = "TqEnd.inc";
 
@@ -115,6 +110,22 @@ texture {
 
 // Colours with luminance, or with alpha and a finish, need the general texture macro; without it
 // a model in a glow-in-the-dark or transparent rubber colour would not parse.
+// Glitter and speckle colours (-mesh) pass their own texture and their flecks; here the colour is
+// drawn without the flecks, the studio look's include file draws them.
+const char kFleckMacros[] = R"(#ifndef (TqTextureSpeckle)
+#macro TqTextureSpeckle(tex, r, g, b, fraction, minSize, maxSize)
+texture { tex }
+#end
+#end
+
+#ifndef (TqTextureGlitter)
+#macro TqTextureGlitter(tex, r, g, b, fraction, vfraction, minSize, maxSize)
+texture { tex }
+#end
+#end
+
+)";
+
 const char kOtherMacro[] = R"(#ifndef (TqTextureOtherRGBFAL)
 #macro TqTextureOtherRGBFAL(r,g,b,fin,a,l)
 // fin: finish index 0..5 (Opaque ... Metal); a: alpha or -1; l: luminance or -1
@@ -208,15 +219,16 @@ void PrintIndentedLines(FILE* fp, const char* lines, int depth) {
 // One finish, guarded by #ifndef like every declaration, so that an include file read earlier can
 // define its own. Highlights and reflection come only at quality 2 and above, keeping draft renders
 // quick. A finish without a look of its own (or, with LGEO finishes, one LGEO lacks) is Opaque.
-void PrintFinish(FILE* fp, int index) {
+void PrintFinish(SceneWriter* w, FILE* fp, int index) {
     const FinishForm& form = kFinishes[index];
-    const char* name = PovFinishTag(index);
+    const char* name = PovFinishTag(w, index);
+    bool lgeoFinishes = w->pov->LgeoFinishes;
     fprintf(fp, "#ifndef (TqFinish%s)\n", name);
-    if (TqPov.LgeoFinishes && form.lgeoName) {
+    if (lgeoFinishes && form.lgeoName) {
         fprintf(fp, "#declare TqFinish%s = finish { %s }\n", name, form.lgeoName);
-    } else if (!form.quality || TqPov.LgeoFinishes) {
-        fputs(TqPov.LgeoFinishes ? "//Not supported in LGEO, using Opaque\n"
-                                 : "//Not supported yet, using Opaque\n",
+    } else if (!form.quality || lgeoFinishes) {
+        fputs(lgeoFinishes ? "//Not supported in LGEO, using Opaque\n"
+                           : "//Not supported yet, using Opaque\n",
               fp);
         fprintf(fp, "#declare TqFinish%s = finish { TqFinishOpaque }\n", name);
     } else {
@@ -277,14 +289,15 @@ void PrintPovIncludeLgeo(FILE* fp, int depth, const char* name) {
 
 // The TQRPARTS begin and end files are known by address, so that no label can pass for them, and
 // are included only when they exist; a path too long to compose counts as absent.
-void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
+void PrintPovIncludeFile(SceneWriter* w, FILE* fp, const char* label, const char* path) {
     if (label == kIncludeTqBegin || label == kIncludeTqEnd) {
         char found[kPathSize];
-        if (!LDrawIni || snprintf(found, sizeof(found), "%s/TQRPARTS/%s", LDrawIni->LDrawDir,
-                                  label) >= (int)sizeof(found)) {
+        const LDrawIniS* ini = w->library->LDrawIni;
+        if (!ini || snprintf(found, sizeof(found), "%s/TQRPARTS/%s", ini->LDrawDir, label) >=
+                        (int)sizeof(found)) {
             return;
         }
-        FILE* probe = fopeni(found, "r");
+        FILE* probe = fopeni(w->library, found, "r");
         if (!probe) return;
         fclose(probe);
         path = label;  // the include names the bare file; POV-Ray finds it on its library path
@@ -297,10 +310,10 @@ void PrintPovIncludeFile(FILE* fp, const char* label, const char* path) {
 namespace {
 
 // The settings the scene was made with, as adjustable declarations, and the fixed ones.
-void PrintSettingsDefines(FILE* fp) {
-    if (TqPov.MegaPovVersion) {
+void PrintSettingsDefines(const TqPovRecord* pov, FILE* fp) {
+    if (pov->MegaPovVersion) {
         PrintPovBookmark(fp, "MegaPOV");
-        fprintf(fp, "#version unofficial megapov %s;\n", TqPov.MegaPovVersion);
+        fprintf(fp, "#version unofficial megapov %s;\n", pov->MegaPovVersion);
         fputs(
             "// The above line of POV code must be included in every include file as well,\n"
             "// not just the main POV file.\n\n",
@@ -312,10 +325,10 @@ void PrintSettingsDefines(FILE* fp) {
     fprintf(
         fp,
         "\n#declare TqVersion = 1.4;\n\n#declare TqQuality = %d;  // Quality level, 0=BBox, 1=no refr, 2=normal, 3=studlogo, 4=stud2logo\n\n",
-        TqPov.Quality);
-    fprintf(fp, "#declare TqSW = %g;  // Width of seam between two bricks\n\n", TqPov.SeamWidth);
-    fprintf(fp, "#declare TqStuds = %d;  // 1=on 0=off\n\n", TqPov.Studs ? 1 : 0);
-    fprintf(fp, "#declare TqBumps = %d;  // 1=on 0=off\n\n\n", TqPov.Bumps ? 1 : 0);
+        pov->Quality);
+    fprintf(fp, "#declare TqSW = %g;  // Width of seam between two bricks\n\n", pov->SeamWidth);
+    fprintf(fp, "#declare TqStuds = %d;  // 1=on 0=off\n\n", pov->Studs ? 1 : 0);
+    fprintf(fp, "#declare TqBumps = %d;  // 1=on 0=off\n\n\n", pov->Bumps ? 1 : 0);
     fputs(kLighting, fp);
     fputs(kLogo, fp);
 }
@@ -324,21 +337,21 @@ void PrintSettingsDefines(FILE* fp) {
 // LGEO takes its quality and studs from lg_quality and lg_studs, so they follow the scene's.
 // lg_color.inc holds LGEO's finishes as well as its colours, and its colours are never used
 // without its finishes.
-void PrintLgeoBlock(FILE* fp) {
+void PrintLgeoBlock(const TqPovRecord* pov, FILE* fp) {
     fputs("\n#declare lg_quality = TqQuality;\n#declare lg_studs = TqStuds;\n\n", fp);
     fputs(kLgeoVersionSave, fp);
     PrintPovIncludeLgeo(fp, 0, "lg_defs");
-    if (TqPov.LgeoFinishes) PrintPovIncludeLgeo(fp, 0, "lg_color");
+    if (pov->LgeoFinishes) PrintPovIncludeLgeo(fp, 0, "lg_color");
     fputs(kLgeoVersionRestore, fp);
     fputs(kLgeoTransforms, fp);
 }
 
 // The texture and material macros every colour declaration calls.
 // One RGB macro per finish but Transparent, which takes an alpha and has a macro of its own.
-void PrintMacros(FILE* fp) {
+void PrintMacros(SceneWriter* w, FILE* fp) {
     PrintPovBookmark(fp, "Macros");
     for (int i = 0; i < 6; i++) {
-        const char* name = PovFinishTag(i);
+        const char* name = PovFinishTag(w, i);
         fprintf(fp, "#ifndef (TqTexture%sRGB)\n#macro TqTexture%sRGB(r,g,b)\ntexture {\n", name,
                 name);
         fprintf(fp, "\tpigment { rgb <r/255,g/255,b/255> }\n\tfinish { TqFinish%s }\n", name);
@@ -347,20 +360,22 @@ void PrintMacros(FILE* fp) {
     }
     fputs(kTransparentMacro, fp);
     fputs(kOtherMacro, fp);
+    if (w->settings->Mesh.On) fputs(kFleckMacros, fp);
     fputs(kSlopeAndMaterialMacros, fp);
-    fputs(TqPov.LgeoFinishes ? "lg_ior" : "ior TqIor", fp);
+    fputs(w->pov->LgeoFinishes ? "lg_ior" : "ior TqIor", fp);
     fputs(kMaterialMacroEnd, fp);
 }
 
 // With -lgeo -nolgc the LGEO colour names that patterned parts use get LDraw's colours.
-void PrintLgeoColourTextures(FILE* fp) {
+void PrintLgeoColourTextures(SceneWriter* w, FILE* fp) {
     PrintPovBookmark(fp, "Textures for LGEO patterned parts");
-    for (int i = 0; i < nLgeoColrs; i++) {
+    const LgeoTables& lgeo = w->lgeo;
+    for (int i = 0; i < lgeo.nLgeoColrs; i++) {
         float rgb[3];
         unsigned attributes;
-        if (Color2rgb(LgeoColrs[i].Code, rgb, &attributes) != 0) continue;
-        fprintf(fp, "#declare %s = ", LgeoColrs[i].Name);
-        PrintPovColorTexture(fp, rgb, attributes);
+        if (Color2rgb(w->colours, lgeo.LgeoColrs[i].Code, rgb, &attributes) != 0) continue;
+        fprintf(fp, "#declare %s = ", lgeo.LgeoColrs[i].Name);
+        PrintPovColorTexture(w, fp, rgb, attributes);
     }
     fputc('\n', fp);
 }
@@ -369,51 +384,62 @@ void PrintLgeoColourTextures(FILE* fp) {
 
 // The declarations start here, and so does the banner of a failed scene: it keeps the comment
 // header, which tells how the scene was made.
-void PrintPovDefines(FILE* fp) {
-    PovEndOfHeaderPosition = ftell(fp);
+void PrintPovDefines(SceneWriter* w, FILE* fp) {
+    const TqPovRecord* pov = w->pov;
+    w->PovEndOfHeaderPosition = ftell(fp);
     fputs(kVersionGuard, fp);
-    PrintSettingsDefines(fp);
-    if (strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B') || TqPov.LgeoTest)
-        PrintLgeoBlock(fp);
+    PrintSettingsDefines(pov, fp);
+    if (strchr(pov->ReplaceOrder, 'L') || strchr(pov->ReplaceOrder, 'B') || pov->LgeoTest)
+        PrintLgeoBlock(pov, fp);
     // User include files come before the guarded declarations so that they can replace them.
-    if (TqPov.IncludeTqBegin) PrintPovIncludeFile(fp, kIncludeTqBegin, nullptr);
-    PrintPovIncludeFile(fp, "AtBeginning", TqPov.IncludeBegin);
+    if (pov->IncludeTqBegin) PrintPovIncludeFile(w, fp, kIncludeTqBegin, nullptr);
+    PrintPovIncludeFile(w, fp, "AtBeginning", pov->IncludeBegin);
     fputs("\n\n", fp);
     PrintPovBookmark(fp, "Finishes");
-    for (int i = 0; i < 7; i++) PrintFinish(fp, i);
+    for (int i = 0; i < 7; i++) PrintFinish(w, fp, i);
     fputc('\n', fp);
-    PrintMacros(fp);
-    if (strchr(TqPov.ReplaceOrder, 'L') && !TqPov.LgeoColors) PrintLgeoColourTextures(fp);
+    PrintMacros(w, fp);
+    if (strchr(pov->ReplaceOrder, 'L') && !pov->LgeoColors) PrintLgeoColourTextures(w, fp);
 }
 
 // Everything that decided the scene's content (input, library, search directories, LGEO, the
 // command line) goes into its comments, so that a scene can be traced back and made again.
-void PrintPovHeader(FILE* fp) {
-    if (PovHeaderPrinted) return;
-    PovHeaderPrinted = 1;
+void PrintPovHeader(SceneWriter* w, FILE* fp) {
+    if (w->PovHeaderPrinted) return;
+    w->PovHeaderPrinted = 1;
+    const Model* model = w->model;
+    const LDrawIniS* ini = w->library->LDrawIni;
+    const TqPovRecord* pov = w->pov;
+    const TqInputRecord& input = w->settings->TqInput;
     fprintf(fp, "// Generated by %s\n", ProgVer);
     fprintf(fp, "// Tqr website:  %s\n", TQ_WEBSITE);
     fprintf(fp, "// LDraw site:   %s\n", TQ_LDRAW_WEBSITE);
+    // The reentrant forms: runs side by side must not share the C library's static buffers.
     time_t now = time(nullptr);
-    fprintf(fp, "// Date:         %s", asctime(localtime(&now)));  // ends in its own '\n'
-    fprintf(fp, "// Input file:   %s\n", SceneSafe(PrintPovHeaderInputFullPath).c_str());
-    if (ModelTitle[0]) fprintf(fp, "// Title:        %s\n", SceneSafe(ModelTitle).c_str());
-    if (ModelAuthor[0]) fprintf(fp, "// Author:       %s\n", SceneSafe(ModelAuthor).c_str());
+    struct tm local;
+    char date[32] = "\n";  // asctime_r needs 26 characters; its text ends in '\n'
+    if (localtime_r(&now, &local)) asctime_r(&local, date);
+    fprintf(fp, "// Date:         %s", date);
+    fprintf(fp, "// Input file:   %s\n", SceneSafe(w->PrintPovHeaderInputFullPath).c_str());
+    if (model->ModelTitle[0])
+        fprintf(fp, "// Title:        %s\n", SceneSafe(model->ModelTitle).c_str());
+    if (model->ModelAuthor[0])
+        fprintf(fp, "// Author:       %s\n", SceneSafe(model->ModelAuthor).c_str());
     fprintf(fp, "// ModelDir:     %s\n",
-            SceneSafe(LDrawIni && LDrawIni->ModelDir ? LDrawIni->ModelDir : "").c_str());
+            SceneSafe(ini && ini->ModelDir ? ini->ModelDir : "").c_str());
     char cwd[kPathSize];
     if (getcwd(cwd, sizeof(cwd))) fprintf(fp, "// WorkDir:      %s\n", SceneSafe(cwd).c_str());
-    if (LDrawIni) {
-        fprintf(fp, "// LDRAWDIR:     %s (%s)\n", SceneSafe(LDrawIni->LDrawDir).c_str(),
-                SceneSafe(LDrawIni->LDrawDirSource).c_str());
-        fprintf(fp, "// SearchDirs:   (%s)\n", SceneSafe(LDrawIni->SearchSource).c_str());
-        for (int i = 0; i < LDrawIni->nSearchDirs; i++)
+    if (ini) {
+        fprintf(fp, "// LDRAWDIR:     %s (%s)\n", SceneSafe(ini->LDrawDir).c_str(),
+                SceneSafe(ini->LDrawDirSource).c_str());
+        fprintf(fp, "// SearchDirs:   (%s)\n", SceneSafe(ini->SearchSource).c_str());
+        for (int i = 0; i < ini->nSearchDirs; i++)
             fprintf(fp, "// SearchDir%d:   %s (0x%x)\n", i + 1,
-                    SceneSafe(LDrawIni->SearchDirs[i].Dir).c_str(), LDrawIni->SearchDirs[i].Flags);
+                    SceneSafe(ini->SearchDirs[i].Dir).c_str(), ini->SearchDirs[i].Flags);
     }
-    if ((strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) && TqInput.LgeoDir[0])
-        fprintf(fp, "// LGEODIR:      %s (%s)\n", SceneSafe(TqInput.LgeoDir).c_str(),
-                SceneSafe(TqInput.LgeoDirSource).c_str());
-    if (PrintPovHeaderExtraFunc) PrintPovHeaderExtraFunc(fp, PrintPovHeaderExtraUserData);
-    PrintPovDefines(fp);
+    if ((strchr(pov->ReplaceOrder, 'L') || strchr(pov->ReplaceOrder, 'B')) && input.LgeoDir[0])
+        fprintf(fp, "// LGEODIR:      %s (%s)\n", SceneSafe(input.LgeoDir).c_str(),
+                SceneSafe(input.LgeoDirSource).c_str());
+    if (w->PrintPovHeaderExtraFunc) w->PrintPovHeaderExtraFunc(fp, w->PrintPovHeaderExtraUserData);
+    PrintPovDefines(w, fp);
 }

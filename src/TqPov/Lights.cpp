@@ -4,14 +4,13 @@
 
 #include "TqPov/TqPov.h"
 
-LightEntry* Lights = nullptr;
-int nLights = 0;
-int nLightsAlloc = 0;
-
 // Room for five lights at first, five more each time; CheckAlloc zero-fills the new ones.
-LightEntry* AddLight() {
+LightEntry* AddLight(SceneWriter* w) {
+    LightEntry*& Lights = w->Lights;
+    int& nLights = w->nLights;
+    int& nLightsAlloc = w->nLightsAlloc;
     if (CheckAlloc(&Lights, nLights, &nLightsAlloc, 5, 5)) {
-        PromptUser("Error during input", "Out of memory for more lights");
+        PromptUser(w->diag, "Error during input", "Out of memory for more lights");
         return nullptr;
     }
     return &Lights[nLights++];
@@ -19,12 +18,14 @@ LightEntry* AddLight() {
 
 // The default lights are due when the user placed none (no -lg, -lc, nor a light.dat light with
 // -l), or with -ld on top of them: three white lights spread around the model at camera distance.
-int AddDefaultLights() {
-    bool due = TqPov.LightsOn && ((nLights == 0 && !TqPov.LightDatFound) || TqPov.DefaultLightsToo);
+int AddDefaultLights(SceneWriter* w) {
+    const TqPovRecord& pov = *w->pov;
+    int& nLights = w->nLights;
+    bool due = pov.LightsOn && ((nLights == 0 && !w->model->LightDatFound) || pov.DefaultLightsToo);
     if (!due) return 0;
     static const float kDefaults[3][2] = {{45, 0}, {30, 120}, {60, -120}};
     for (const auto& d : kDefaults) {
-        LightEntry* light = AddLight();
+        LightEntry* light = AddLight(w);
         if (!light) return -1;
         light->Flags = kLightGlobe;
         light->Position[0] = d[0];
@@ -38,7 +39,9 @@ int AddDefaultLights() {
 namespace {
 
 // Where a light goes: globe lights around the model's centre at a distance scaled to the camera.
-void LightPosition(const LightEntry* light, float distance, float* position, float* radius) {
+void LightPosition(SceneWriter* w, const LightEntry* light, float distance, float* position,
+                   float* radius) {
+    float* BBoxCenter = w->BBoxCenter;
     if (!(light->Flags & kLightGlobe)) {
         V3Assign(position, light->Position);
         return;
@@ -53,7 +56,12 @@ void LightPosition(const LightEntry* light, float distance, float* position, flo
 
 }  // namespace
 
-int CalcLights(FILE* fp) {
+int CalcLights(SceneWriter* w, FILE* fp) {
+    const TqPovRecord& pov = *w->pov;
+    float* LookAt = w->LookAt;
+    float* Location = w->Location;
+    LightEntry*& Lights = w->Lights;
+    int& nLights = w->nLights;
     float toCamera[3];
     V3Sub(toCamera, LookAt, Location);
     // Without a camera (-ic) the distance is 0, and globe lights of radius 0 sit at the centre.
@@ -62,9 +70,9 @@ int CalcLights(FILE* fp) {
     // Every position is checked before the first light is written: a failure writes none.
     for (int i = 0; i < nLights; i++) {
         float position[3], radius = 0;
-        LightPosition(&Lights[i], distance, position, &radius);
+        LightPosition(w, &Lights[i], distance, position, &radius);
         if (!std::isfinite(position[0] + position[1] + position[2] + radius)) {
-            ReportNonFiniteSceneValue();
+            ReportNonFiniteSceneValue(w);
             return -1;
         }
     }
@@ -72,14 +80,14 @@ int CalcLights(FILE* fp) {
     for (int i = 0; i < nLights; i++) {
         const LightEntry* light = &Lights[i];
         float position[3], radius = 0;
-        LightPosition(light, distance, position, &radius);
+        LightPosition(w, light, distance, position, &radius);
         fputs("light_source {\n\t", fp);
-        fputs(PovGGG(position), fp);
+        fputs(PovGGG(w, position), fp);
         if (light->Flags & kLightGlobe)
             fprintf(fp, "  // Latitude,Longitude,Radius: %g,%g,%g", light->Position[0],
                     light->Position[1], radius);
-        fprintf(fp, "\n\tcolor rgb %s\n", PovGGG(light->Rgb));
-        if (TqPov.ShadowlessLights) fputs("\tshadowless\n", fp);
+        fprintf(fp, "\n\tcolor rgb %s\n", PovGGG(w, light->Rgb));
+        if (pov.ShadowlessLights) fputs("\tshadowless\n", fp);
         fputs("}\n", fp);
     }
     return 0;

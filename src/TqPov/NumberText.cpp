@@ -6,8 +6,6 @@
 
 #include "TqPov/TqPov.h"
 
-long nNonFiniteNumbers = 0;
-
 namespace {
 
 // Powers of ten, exact in double, up to the 1e7 that the fast path scales by.
@@ -15,9 +13,9 @@ constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
 
 }  // namespace
 
-void ReportNonFiniteSceneValue() {
+void ReportNonFiniteSceneValue(SceneWriter* w) {
     PromptUser(
-        "Error during output",
+        w->diag, "Error during output",
         "The model is too large to frame: a camera, light or floor value is not a finite number");
 }
 
@@ -34,7 +32,7 @@ char* FormatUnsigned(char* out, unsigned long value) {
     return out;
 }
 
-char* FormatG(char* out, double value) {
+char* FormatG(char* out, double value, long* nonFinite) {
     char* p = out;
     if (std::signbit(value)) *p++ = '-';  // printf keeps the sign of a negative zero too
     double a = std::fabs(value);
@@ -46,7 +44,7 @@ char* FormatG(char* out, double value) {
     if (!(a >= 1e-2 && a < 1e6) || (double)(float)value != value) {
         // Exponent form, doubles that are no floats, infinities and NaN go the slow way; the last
         // two are counted, since the scene would hold "inf" or "nan".
-        if (!std::isfinite(value)) nNonFiniteNumbers++;
+        if (!std::isfinite(value) && nonFinite) (*nonFinite)++;
         return out + snprintf(out, 32, "%g", value);
     }
     int exponent = 5;  // floor(log10(a))

@@ -5,14 +5,7 @@
 
 #include "TqPov/TqPov.h"
 
-PovEquivEntry DynPovEquiv;
-
 namespace {
-
-// Generated texts live here until the next lookup. The longest, an outer torus, takes about 130
-// characters; snprintf cuts anything longer.
-char PovData[416];
-char DynName[kPathSize];
 
 // Primitives that have an LGEO counterpart, written in place of the POV-Ray equivalent with -lgeo
 // (in LGEO's coordinates: the declaration adds the transform back to LDraw's).
@@ -36,8 +29,8 @@ const char kClipR14[] = "clipped_by { plane { -x, 0 } plane { -z, 0 } }";
 const char kClipR24[] = "clipped_by { plane { -z, 0 } }";
 const char kClipR34[] = "clipped_by { union { plane { x, 0 } plane { -z, 0 } } }";
 
-void SetBox(float x0, float y0, float z0, float x1, float y1, float z1) {
-    float* b = DynPovEquiv.Box;
+void SetBox(PovEquivBuffer* dyn, float x0, float y0, float z0, float x1, float y1, float z1) {
+    float* b = dyn->entry.Box;
     b[0] = x0, b[1] = y0, b[2] = z0, b[3] = x1, b[4] = y1, b[5] = z1;
 }
 
@@ -49,23 +42,23 @@ float Scaled(double factor, int n) {
 
 // ringN.dat: a flat ring from radius N to N + 1 in the plane y = 0. Every pattern ends in
 // ".da%[t]", which needs at least one t after ".da": ring10.dat matches, ring10.ldr does not.
-bool FullRing(const char* name) {
+bool FullRing(PovEquivBuffer* dyn, const char* name) {
     static const char* const kPatterns[] = {"ring%d.da%[t]", "rin%d.da%[t]", "4-4ring%d.da%[t]",
                                             "4-4rin%d.da%[t]"};
     for (const char* pattern : kPatterns) {
         int n[1];
         if (ScanNamePattern(name, pattern, n, nullptr) != 2 || n[0] < 0 || n[0] > kMaxFamilyNumber)
             continue;
-        snprintf(PovData, sizeof(PovData), "disc { <0,0,0>, <0,1,0>, %d, %d }", n[0] + 1, n[0]);
+        snprintf(dyn->text, sizeof(dyn->text), "disc { <0,0,0>, <0,1,0>, %d, %d }", n[0] + 1, n[0]);
         float r = (float)(n[0] + 1);
-        SetBox(-r, 0, -r, r, 0, r);
+        SetBox(dyn, -r, 0, -r, r, 0, r);
         return true;
     }
     return false;
 }
 
 // A fraction of a ring; fractions other than the five clips have no equivalent.
-bool PartialRing(const char* name) {
+bool PartialRing(PovEquivBuffer* dyn, const char* name) {
     for (const char* pattern : {"%d-%dring%d.da%[t]", "%d-%drin%d.da%[t]"}) {
         int n[3];
         if (ScanNamePattern(name, pattern, n, nullptr) != 4 || n[2] < 0 || n[2] > kMaxFamilyNumber)
@@ -75,31 +68,31 @@ bool PartialRing(const char* name) {
         const char* clip;
         if (n[0] == 1 && n[1] == 8) {
             clip = kClipR18;
-            SetBox(Scaled(0.7071, ring), 0, 0, r, 0, Scaled(0.7071, ring + 1));
+            SetBox(dyn, Scaled(0.7071, ring), 0, 0, r, 0, Scaled(0.7071, ring + 1));
         } else if (n[0] == 3 && n[1] == 8) {
             clip = kClipR38;
-            SetBox(-Scaled(0.7071, ring + 1), 0, 0, r, 0, r);
+            SetBox(dyn, -Scaled(0.7071, ring + 1), 0, 0, r, 0, r);
         } else if (n[0] == 1 && n[1] == 4) {
             clip = kClipR14;
-            SetBox(0, 0, 0, r, 0, r);
+            SetBox(dyn, 0, 0, 0, r, 0, r);
         } else if (n[0] == 2 && n[1] == 4) {
             clip = kClipR24;
-            SetBox(-r, 0, 0, r, 0, r);
+            SetBox(dyn, -r, 0, 0, r, 0, r);
         } else if (n[0] == 3 && n[1] == 4) {
             clip = kClipR34;
-            SetBox(-r, 0, -r, r, 0, r);
+            SetBox(dyn, -r, 0, -r, r, 0, r);
         } else {
             continue;
         }
-        snprintf(PovData, sizeof(PovData), "disc {\n\t<0,0,0>, <0,1,0>, %d, %d\n\t%s\n}", ring + 1,
-                 ring, clip);
+        snprintf(dyn->text, sizeof(dyn->text), "disc {\n\t<0,0,0>, <0,1,0>, %d, %d\n\t%s\n}",
+                 ring + 1, ring, clip);
         return true;
     }
     return false;
 }
 
 // A cone from radius N + 1 at y = 0 to N at y = 1, whole or a quarter.
-bool Cone(const char* name) {
+bool Cone(PovEquivBuffer* dyn, const char* name) {
     int n[3];
     if (ScanNamePattern(name, "%d-%dcon%d.da%[t]", n, nullptr) != 4 || n[2] < 0 ||
         n[2] > kMaxFamilyNumber)
@@ -107,16 +100,16 @@ bool Cone(const char* name) {
     float r = (float)(n[2] + 1);
     if (n[0] == 1 && n[1] == 4) {
         snprintf(
-            PovData, sizeof(PovData),
+            dyn->text, sizeof(dyn->text),
             "cone {\n\t<0,0,0>, %d, <0,1,0>, %d open\n\tclipped_by { plane { -x, 0 } plane { -z, 0 } }\n}",
             n[2] + 1, n[2]);
-        SetBox(0, 0, 0, r, 1, r);
+        SetBox(dyn, 0, 0, 0, r, 1, r);
         return true;
     }
     if (n[0] == 4 && n[1] == 4) {
-        snprintf(PovData, sizeof(PovData), "cone { <0,0,0>, %d, <0,1,0>, %d open }", n[2] + 1,
+        snprintf(dyn->text, sizeof(dyn->text), "cone { <0,0,0>, %d, <0,1,0>, %d open }", n[2] + 1,
                  n[2]);
-        SetBox(-r, 0, -r, r, 1, r);
+        SetBox(dyn, -r, 0, -r, r, 1, r);
         return true;
     }
     return false;
@@ -125,7 +118,7 @@ bool Cone(const char* name) {
 // Quarter tori of major radius 1: where y >= 0, the part inside (i) or outside (o) the circle of
 // radius 1; or the whole tube (q). The minor radius is written as the expression F/9999, so that
 // POV-Ray computes it in full precision.
-bool QuarterTorus(const char* name) {
+bool QuarterTorus(PovEquivBuffer* dyn, const char* name) {
     int n[2];
     char letter[2];  // one letter per "%[...]" of the pattern
     if (ScanNamePattern(name, "t%d%[ioq]%d.da%[t]", n, letter) != 4 || n[0] != 4 || n[1] < 0 ||
@@ -137,22 +130,22 @@ bool QuarterTorus(const char* name) {
     switch (letter[0]) {
         case 'i':
             snprintf(
-                PovData, sizeof(PovData),
+                dyn->text, sizeof(dyn->text),
                 "torus {\n\t1, %d/9999\n\tclipped_by {\n\t\tbox { <0,0,0>, <2,1,2> }\n\t\tcylinder { <0,0,0>, <0,1,0>, 1 open }\n\t}\n}",
                 f);
-            SetBox(0, 0, 0, 1, r, 1);
+            SetBox(dyn, 0, 0, 0, 1, r, 1);
             return true;
         case 'o':
             snprintf(
-                PovData, sizeof(PovData),
+                dyn->text, sizeof(dyn->text),
                 "torus {\n\t1, %d/9999\n\tclipped_by {\n\t\tdifference {\n\t\t\tbox { <0,0,0>, <2,1,2> }\n\t\t\tcylinder { <0,0,0>, <0,1,0>, 1 open }\n\t\t}\n\t}\n}",
                 f);
-            SetBox(0, 0, 0, outer, r, outer);
+            SetBox(dyn, 0, 0, 0, outer, r, outer);
             return true;
         case 'q':
-            snprintf(PovData, sizeof(PovData),
+            snprintf(dyn->text, sizeof(dyn->text),
                      "torus {\n\t1, %d/9999\n\tclipped_by { box { <0,-1,0>, <2,1,2> } }\n}", f);
-            SetBox(0, -r, 0, outer, r, outer);
+            SetBox(dyn, 0, -r, 0, outer, r, outer);
             return true;
     }
     return false;
@@ -434,21 +427,41 @@ union {
 
 // Names compare exactly: the reader keeps them in lower case. An alias returns the entry it
 // stands for, so that the result's Name is the one FindLgeoEquiv knows.
-const PovEquivEntry* FindPovEquiv(const char* name) {
+const PovEquivEntry* FindPovEquiv(const char* name, PovEquivBuffer* dyn) {
     for (const PovEquivEntry& e : PovEquivs) {
         if (strcmp(name, e.Name) != 0) continue;
-        return e.Text[0] == '=' ? FindPovEquiv(e.Text + 1) : &e;
+        return e.Text[0] == '=' ? FindPovEquiv(e.Text + 1, dyn) : &e;
     }
-    strncpy0(DynName, name, sizeof(DynName));
-    DynPovEquiv.Name = DynName;
-    memset(DynPovEquiv.Box, 0, sizeof(DynPovEquiv.Box));
-    DynPovEquiv.Text = PovData;
-    if (FullRing(name) || PartialRing(name) || Cone(name) || QuarterTorus(name))
-        return &DynPovEquiv;
+    strncpy0(dyn->name, name, sizeof(dyn->name));
+    dyn->entry.Name = dyn->name;
+    memset(dyn->entry.Box, 0, sizeof(dyn->entry.Box));
+    dyn->entry.Text = dyn->text;
+    if (FullRing(dyn, name) || PartialRing(dyn, name) || Cone(dyn, name) || QuarterTorus(dyn, name))
+        return &dyn->entry;
     // High-resolution primitives (48/, 8/) take the equivalent of their standard namesake.
     const char* s = name;
     while (IsDigit((unsigned char)*s)) s++;
-    return *s == '/' ? FindPovEquiv(s + 1) : nullptr;
+    return *s == '/' ? FindPovEquiv(s + 1, dyn) : nullptr;
+}
+
+PovEquivShape PovEquivShapeOf(const char* name) {
+    // High-resolution primitives (48/, 8/) are shaped like their standard namesakes.
+    const char* base = strrchr(name, '/');
+    base = base ? base + 1 : name;
+    if (strstr(base, "sph")) return PovEquivShape::kBall;
+    // Studs, cylinders, discs, chords, axle holes and rings; "ndis" (a square with a round hole)
+    // does not contain "disc".
+    for (const char* round : {"cyl", "disc", "chrd", "rin"}) {
+        if (strstr(base, round)) return PovEquivShape::kRound;
+    }
+    if (strncmp(base, "stud", 4) == 0 || strncmp(base, "axlehol", 7) == 0)
+        return PovEquivShape::kRound;
+    // The generated cones and quarter tori; "connect" is a pin with a collar.
+    char letter[2];
+    if (ScanNamePattern(base, "%d-%dcon%d.da%[t]", nullptr, nullptr) == 4 ||
+        ScanNamePattern(base, "t%d%[ioq]%d.da%[t]", nullptr, letter) == 4)
+        return PovEquivShape::kRound;
+    return PovEquivShape::kBox;
 }
 
 const char* FindLgeoEquiv(const char* name) {
@@ -472,23 +485,24 @@ void PrintPovEquivsList(FILE* fp) {
 // own triangles. Over them goes the equivalent in transparent yellow (46), shrunk by a hair so
 // that both show, a flat one lifted just off the triangles; the floor goes a tenth of the height
 // below.
-int PrintPovEquivTest(FILE* fp, const char* name) {
-    const PovEquivEntry* equiv = FindPovEquiv(name);
+int PrintPovEquivTest(SceneWriter* w, FILE* fp, const char* name) {
+    const PovEquivEntry* equiv = FindPovEquiv(name, &w->dynEquiv);
     if (!equiv) return -1;
-    const PartEntry* model = &Parts[0];
-    PrintPovColor(fp, 46);
-    fprintf(fp, "//Primitive bbox: %s", PovGGG(model->BBox));
-    fprintf(fp, " %s\n", PovGGG(model->BBox + 3));
-    fprintf(fp, "//PovEquiv  bbox: %s", PovGGG(equiv->Box));
-    fprintf(fp, " %s\n", PovGGG(equiv->Box + 3));
+    const PartEntry* model = &w->model->Parts[0];
+    PrintPovColor(w, fp, 46);
+    fprintf(fp, "//Primitive bbox: %s", PovGGG(w, model->BBox));
+    fprintf(fp, " %s\n", PovGGG(w, model->BBox + 3));
+    fprintf(fp, "//PovEquiv  bbox: %s", PovGGG(w, equiv->Box));
+    fprintf(fp, " %s\n", PovGGG(w, equiv->Box + 3));
     fprintf(fp, "object {\n%s\n", equiv->Text);
-    PrintPovSeamMatrix(fp, model, "0.001");
+    PrintPovSeamMatrix(w, fp, model, "0.001");
     float height = model->BBox[4] - model->BBox[1];
     if (height == 0) fputs("translate <0,-0.01,0>\n", fp);
-    fprintf(fp, "%s\n}\n", PovColorRef(46, 0));
-    if (!TqPov.FloorYGiven) {
-        TqPov.FloorY = model->BBox[4] + height / 10 + (height == 0 ? 0.1f : 0);
-        TqPov.FloorYGiven = 1;
+    fprintf(fp, "%s\n}\n", PovColorRef(w, 46, 0));
+    TqPovRecord* pov = w->pov;
+    if (!pov->FloorYGiven) {
+        pov->FloorY = model->BBox[4] + height / 10 + (height == 0 ? 0.1f : 0);
+        pov->FloorYGiven = 1;
     }
     return 0;
 }

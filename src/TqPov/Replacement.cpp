@@ -35,31 +35,32 @@ void ReadWord(const char* s, char* word, size_t size) {
 // TQRPARTS mirrors the library's names with the extension .inc, sub-directories included
 // (s/3001s01.dat is TQRPARTS/s/3001s01.inc). Only .dat and .ldr names have one; ".inc" then takes
 // the place of an extension of the same length, so the copy stays within the path.
-FILE* FindTqrPart(const char* name) {
-    if (!LDrawIni || !LDrawIni->LDrawDir) return nullptr;
+FILE* FindTqrPart(Library* lib, const char* name) {
+    const LDrawIniS* ini = lib->LDrawIni;
+    if (!ini || !ini->LDrawDir) return nullptr;
     char path[kPathSize];
-    if (snprintf(path, sizeof(path), "%s/TQRPARTS/%s", LDrawIni->LDrawDir, name) >=
-        (int)sizeof(path))
+    if (snprintf(path, sizeof(path), "%s/TQRPARTS/%s", ini->LDrawDir, name) >= (int)sizeof(path))
         return nullptr;
     char* dot = strrchr(path, '.');
     if (!dot || (strcmp(dot, ".dat") != 0 && strcmp(dot, ".ldr") != 0)) return nullptr;
     strncpy0(dot, ".inc", (int)(path + sizeof(path) - dot));
-    return fopeni(path, "rb");
+    return fopeni(lib, path, "rb");
 }
 
 namespace {
 
 // Acts on one data line of a TQRPARTS file named (n characters, then "inc") like name; false
 // when the file is of a version too new to be used.
-bool HandleTqrDataLine(FILE* fp, const char* line, const char* name, int n) {
+bool HandleTqrDataLine(SceneWriter* w, FILE* fp, const char* line, const char* name, int n) {
+    FILE* messages = w->diag->StdErr;
     // Version 1.4 is the newest format this converter reads; a newer file is not used, and the
     // part falls through to the next source.
     if (const char* s = TqrDataArgument(line, "version")) {
         int major, minor;
         if (ScanInt(&s, &major) && *s == '.' && (s++, ScanInt(&s, &minor)) &&
             (major > 1 || (major == 1 && minor > 4))) {
-            fprintf(StdErr, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n", major,
-                    minor, n, n, name);
+            fprintf(messages, "*** Version %d.%d of TQRPARTS/%*.*sinc too new for this TQR\n",
+                    major, minor, n, n, name);
             return false;
         }
     } else if (const char* f = TqrDataArgument(line, "flag")) {
@@ -67,22 +68,22 @@ bool HandleTqrDataLine(FILE* fp, const char* line, const char* name, int n) {
         ReadWord(f, word, sizeof(word));
         if (!word[0]) return true;
         if (strcmp(word, "slope") == 0)
-            fprintf(StdErr, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
+            fprintf(messages, "*** Obsolete TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
                     name);
         else
-            fprintf(StdErr, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
+            fprintf(messages, "*** Unknown TQRDATA flag '%s' in TQRPARTS/%*.*sinc\n", word, n, n,
                     name);
     } else if (const char* u = TqrDataArgument(line, "uses")) {
         char used[200];
         ReadWord(u, used, sizeof(used));
         if (!used[0]) return true;
         FixDatName(used);
-        PartEntry* entry = FindPart(used);
+        PartEntry* entry = FindPart(w->model, used);
         if (!entry || !entry->LoadFlags.Loaded) {
-            fprintf(StdErr, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n", used, n,
-                    n, name);
+            fprintf(messages, "*** Unknown part in TQRDATA uses '%s' in TQRPARTS/%*.*sinc\n", used,
+                    n, n, name);
         } else if (entry->PovState == kPovNotWritten) {
-            PrintPovPart(fp, entry, 0);  // what the file uses is declared before it
+            PrintPovPart(w, fp, entry, 0);  // what the file uses is declared before it
             FreeLines(entry);
         }
     }
@@ -91,8 +92,8 @@ bool HandleTqrDataLine(FILE* fp, const char* line, const char* name, int n) {
 
 }  // namespace
 
-int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
-    FILE* inc = FindTqrPart(part->DatName);
+int PrintPovPartTqrPart(SceneWriter* w, FILE* fp, PartEntry* part, int isModel) {
+    FILE* inc = FindTqrPart(w->library, part->DatName);
     if (!inc) return 0;
     const char* name = part->DatName;
     int n = (int)strlen(name) - 3;  // the name without "dat" or "ldr"; "inc" follows
@@ -102,7 +103,7 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     // Only data lines matter here; the rest of a longer line of POV-Ray code is dropped, so that
     // it never passes for a data line of its own.
     while (TqReadLine(line, sizeof(line), inc, &read)) {
-        if (!HandleTqrDataLine(fp, line, name, n)) {
+        if (!HandleTqrDataLine(w, fp, line, name, n)) {
             fclose(inc);
             return 0;
         }
@@ -110,9 +111,9 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
     fclose(inc);
     // The file is included, not copied, as the part's name with .inc; POV-Ray finds it on its
     // library path. Counted only now: a file too new for us counts for nothing.
-    if (part->LoadFlags.IsPart) nPovTqrFromPARTS++;
-    if (part->LoadFlags.IsPrimitive) nPovTqrFromP++;
-    PrintPovPartXxtro(fp, part, isModel, 1);
+    if (part->LoadFlags.IsPart) w->nPovTqrFromPARTS++;
+    if (part->LoadFlags.IsPrimitive) w->nPovTqrFromP++;
+    PrintPovPartXxtro(w, fp, part, isModel, kIntro);
     PrintPovPartFirstLineComment(fp, part);
     fprintf(fp, "\t#include \"%*.*sinc\"  // From TQRPARTS\n", n, n, SceneSafe(name).c_str());
     return 1;
@@ -120,37 +121,38 @@ int PrintPovPartTqrPart(FILE* fp, PartEntry* part, int isModel) {
 
 // With -lgeo a primitive whose LGEO counterpart is known gets that, turned into LDraw's
 // coordinates, instead of the POV-Ray solid.
-int PrintPovPartPovEquiv(FILE* fp, PartEntry* part, int isModel) {
-    const PovEquivEntry* equiv = FindPovEquiv(part->DatName);
+int PrintPovPartPovEquiv(SceneWriter* w, FILE* fp, PartEntry* part, int isModel) {
+    const PovEquivEntry* equiv = FindPovEquiv(part->DatName, &w->dynEquiv);
     if (!equiv) return 0;
     part->PovState = kPovEquiv;
-    PrintPovPartXxtro(fp, part, isModel, 1);
-    fprintf(fp, "#declare %s = ", PovName(part->DatName));
-    const char* lgeo = strchr(TqPov.ReplaceOrder, 'L') ? FindLgeoEquiv(equiv->Name) : nullptr;
+    PrintPovPartXxtro(w, fp, part, isModel, kIntro);
+    fprintf(fp, "#declare %s = ", PovName(w, part->DatName));
+    const char* lgeo = strchr(w->pov->ReplaceOrder, 'L') ? FindLgeoEquiv(equiv->Name) : nullptr;
     if (lgeo) {
-        nPovLgeoFromP++;
+        w->nPovLgeoFromP++;
         fprintf(fp, "object {\n\t%s\n%s}\n", lgeo, MatrixLgeo2LDraw);
     } else {
-        nPovEquivFromP++;
+        w->nPovEquivFromP++;
         fprintf(fp, "%s\n", equiv->Text);
     }
     return 1;
 }
 
-int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source) {
-    const LgeoElmt* element = FindLgeoElmt(part->DatName, source);
+int PrintPovPartLgeo(SceneWriter* w, FILE* fp, PartEntry* part, int isModel, int source) {
+    const LgeoElmt* element = FindLgeoElmt(w, part->DatName, source);
     bool isPart = part->LoadFlags.IsPart;
     if (!element) {
         // The parts LGEO lacks are listed, so that the user knows which ones are converted.
         if (source == 'L' && isPart)
-            printf("Not in LGEO: %s %s\n", part->DatName, GetDatComment(part->FirstLine));
+            fprintf(w->diag->Out, "Not in LGEO: %s %s\n", part->DatName,
+                    GetDatComment(part->FirstLine));
         return 0;
     }
-    if (isPart) (source == 'L' ? nPovLgeoFromPARTS : nPovKvFromPARTS)++;
+    if (isPart) (source == 'L' ? w->nPovLgeoFromPARTS : w->nPovKvFromPARTS)++;
     char lgName[kTokenMax + 8], id[160];
-    strncpy0(lgName, GetLgeoName(element), sizeof(lgName));
-    strncpy0(id, PovName(part->DatName), sizeof(id));
-    PrintPovPartXxtro(fp, part, isModel, 1);
+    strncpy0(lgName, GetLgeoName(w, element), sizeof(lgName));
+    strncpy0(id, PovName(w, part->DatName), sizeof(id));
+    PrintPovPartXxtro(w, fp, part, isModel, kIntro);
     // The element's model is loaded only above quality 0, and only once per scene.
     fprintf(fp, "#if (TqQuality > 0)\n\t#ifndef (%s)\n", lgName);
     PrintPovIncludeLgeo(fp, 2, lgName);
@@ -159,8 +161,8 @@ int PrintPovPartLgeo(FILE* fp, PartEntry* part, int isModel, int source) {
     for (int i = 0; i < variants; i++) {
         fprintf(fp, "#declare %s%s = ", id, ClearSuffix(i));
         if (isPart) {
-            fprintf(fp, "#if (TqQuality = 0) box { %s,", PovGGG(part->BBox));
-            fprintf(fp, " %s } #else ", PovGGG(part->BBox + 3));
+            fprintf(fp, "#if (TqQuality = 0) box { %s,", PovGGG(w, part->BBox));
+            fprintf(fp, " %s } #else ", PovGGG(w, part->BBox + 3));
         }
         fputs("object {\n", fp);
         PrintPovPartFirstLineComment(fp, part);

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,35 +13,9 @@ namespace tqrender {
 
 namespace {
 
-constexpr double kDegToRad = 3.14159265358979323846 / 180;
-// tqr's default viewing angle (horizontal, degrees) and camera position.
-constexpr double kDefaultViewingAngle = 67.380135;
+// tqr's default camera position.
 constexpr double kDefaultLatitude = 30;
 constexpr double kDefaultLongitude = 45;
-// The box corners stay within this share of the half-width and half-height: the model itself
-// lies inside its box, so its pixels keep well clear of the 3% border.
-constexpr double kTurntableFill = 0.88;
-
-// This program never links the converter, so the little vector arithmetic it needs is its own.
-struct Vec {
-    double x, y, z;
-};
-Vec Cross(Vec a, Vec b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(Vec a, Vec b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-Vec Unit(Vec a) {
-    double n = std::sqrt(Dot(a, a));
-    return n > 0 ? Vec{a.x / n, a.y / n, a.z / n} : a;
-}
-
-// The viewing direction tqr derives from a latitude and longitude (the camera looks along it).
-Vec GlobeDirection(double latitude, double longitude) {
-    double phi = latitude * kDegToRad, lambda = longitude * kDegToRad;
-    return {-std::sin(lambda) * std::cos(phi), std::sin(phi), std::cos(lambda) * std::cos(phi)};
-}
 
 // Seven significant digits, about what tqr's single-precision numbers hold.
 std::string FormatNumber(double v) {
@@ -71,6 +43,7 @@ bool PrepareStepJobs(const Tools& tools, const RenderOptions& o, const std::stri
     if (!RunConversion(tools, ConversionArguments(o, scene, {"-sc"}), workDir, false).ok ||
         !StepFrames(scene, &frames) || !CheckFrameOverwrite(tools, o, frames))
         return false;
+    if (!o.keepSceneDir.empty() && !CopySceneImages(o, scene, o.keepSceneDir)) return false;
     std::vector<std::string> dirs = SceneLibraryDirs(scene);
     for (int i = 1; i <= frames; i++) {
         RenderJob job;
@@ -132,76 +105,53 @@ bool AssembleAnimation(const Tools& tools, const RenderOptions& o, int frames) {
 
 }  // namespace
 
-// One distance for every frame, the largest any of them needs, so that the model keeps its size
-// as it turns. The camera looks at the box's centre, so the corners are taken relative to it.
-double TurntableRadius(const double box[6], double latitude, double longitude0, int frames,
-                       double viewingAngle, double aspect, double fill) {
-    // tqr turns an exact pole into 89.999 degrees for the same reason: the sky must not be
-    // parallel to the viewing direction.
-    latitude = std::clamp(latitude, -89.999, 89.999);
-    double tanH = std::tan(viewingAngle * kDegToRad / 2) * fill, tanV = tanH / aspect;
-    double half[3] = {(box[3] - box[0]) / 2, (box[4] - box[1]) / 2, (box[5] - box[2]) / 2};
-    double radius = 0;
-    for (int k = 0; k < frames; k++) {
-        Vec f = GlobeDirection(latitude, longitude0 + 360.0 * k / frames);
-        // The picture's axes as tqr builds them from its default sky, -y (up in LDraw).
-        Vec side = Unit(Cross(f, Vec{0, -1, 0})), up = Unit(Cross(side, f));
-        for (int corner = 0; corner < 8; corner++) {
-            Vec c = {corner & 1 ? half[0] : -half[0], corner & 2 ? half[1] : -half[1],
-                     corner & 4 ? half[2] : -half[2]};
-            // The camera stands at centre - radius * f, so this corner lies at depth
-            // radius + c.f; it must see the corner within the viewing angle both ways.
-            double along = Dot(c, f);
-            radius = std::max(radius, std::fabs(Dot(c, side)) / tanH - along);
-            radius = std::max(radius, std::fabs(Dot(c, up)) / tanV - along);
-        }
-    }
-    return radius;
-}
-
 void CameraFromOptions(const std::vector<std::string>& tqrOptions, double* latitude,
-                       double* longitude, double* viewingAngle) {
+                       double* longitude) {
     *latitude = kDefaultLatitude;
     *longitude = kDefaultLongitude;
-    *viewingAngle = kDefaultViewingAngle;
     for (const std::string& o : tqrOptions) {
-        double la, lo, a;
-        // The last setting wins, as in tqr. A digit must follow "-ca", which keeps -car (the
-        // aspect ratio) out; an angle tqr would refuse leaves the default.
+        double la, lo;
+        // The last setting wins, as in tqr.
         if (sscanf(o.c_str(), "-cg%lf,%lf", &la, &lo) == 2) {
             *latitude = la;
             *longitude = lo;
-        } else if (o.rfind("-ca", 0) == 0 && o.size() > 3 && isdigit((unsigned char)o[3]) &&
-                   sscanf(o.c_str(), "-ca%lf", &a) == 1 && a > 0 && a < 180) {
-            *viewingAngle = a;
         }
     }
 }
 
+// One distance for every frame, the largest any of them needs, so that the model keeps its size
+// as it turns. tqr's fit of the placed parts finds each frame's distance: a probe conversion of
+// every frame's view, of which only the recorded distance is kept. The frames then keep that
+// distance and tqr centres each of them on the model.
 bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const std::string& workDir,
                       std::vector<std::vector<std::string>>* frameOptions) {
-    // A probe conversion: only the bounding box it writes is used, and the scene goes at once.
     std::string probe = JoinPath(workDir, "probe.pov");
     ProgressNote("converting %s", ShownName(options.model).c_str());
-    if (!RunConversion(tools, ConversionArguments(options, probe, {}), workDir, false).ok)
-        return false;
-    double box[6];
-    bool found = SceneBoundingBox(probe, box);
-    unlink(probe.c_str());
-    if (!found) {
-        ProgressNote("the scene of %s has no model bounding box", ShownName(options.model).c_str());
-        return false;
-    }
-    double latitude, longitude, angle;
-    CameraFromOptions(options.tqrOptions, &latitude, &longitude, &angle);
-    double radius = TurntableRadius(box, latitude, longitude, options.turntable, angle,
-                                    (double)options.width / options.height, kTurntableFill);
+    double latitude, longitude, radius = 0;
+    CameraFromOptions(options.tqrOptions, &latitude, &longitude);
+    std::vector<std::string> globes;
     for (int k = 0; k < options.turntable; k++) {
         double lon = longitude + 360.0 * k / options.turntable;
-        // A radius of 0 would ask tqr for its automatic fit, frame by frame: at least 1.
-        frameOptions->push_back({"-cg" + FormatNumber(latitude) + "," + FormatNumber(lon) + "," +
-                                 FormatNumber(std::max(radius, 1.0))});
+        globes.push_back("-cg" + FormatNumber(latitude) + "," + FormatNumber(lon));
+        // The first probe says what tqr has to say about the model; the others repeat it.
+        if (!RunConversion(tools, ConversionArguments(options, probe, {globes.back()}), workDir,
+                           k > 0)
+                 .ok)
+            return false;
+        double distance;
+        bool found = SceneCameraDistance(probe, &distance);
+        unlink(probe.c_str());
+        if (!found) {
+            ProgressNote("the scene of %s has no camera distance",
+                         ShownName(options.model).c_str());
+            return false;
+        }
+        // tqr writes six digits: a hair further keeps the widest frame inside its margin.
+        radius = std::max(radius, distance * 1.00001);
+        if (InterruptSignal()) return false;
     }
+    for (const std::string& globe : globes)
+        frameOptions->push_back({globe + "," + FormatNumber(radius)});
     return true;
 }
 

@@ -5,15 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <sstream>
 
 #include "TqRender/TqRender.h"
 
 namespace tqrender {
 
-// Moving the camera back by this share of its distance keeps the automatic camera's tight fit
-// clear of the border: about 4% of the picture on the tightest side with the shared models.
-const int kFramingPercent = 12;
+// The margin of tqr's fit of the placed parts (-cfit), in per cent of the picture on each side
+// where the model fills it: the model takes 90% of the picture's width or height, a product shot.
+const int kFramingMargin = 5;
 
 namespace {
 
@@ -72,29 +74,18 @@ std::string HeaderValue(const std::string& head, const char* name) {
     return value;
 }
 
-// The three numbers of "<x,y,z>" after the first occurrence of name.
-bool ReadVector(const std::string& text, const char* name, double* v) {
-    size_t at = text.find(name);
-    if (at == std::string::npos) return false;
-    const char* p = strchr(text.c_str() + at, '<');
-    for (int i = 0; i < 3; i++) {
-        if (!p) return false;
-        char* end;
-        v[i] = strtod(p + 1, &end);
-        if (end == p + 1) return false;
-        p = *end == ',' || *end == '>' ? end : nullptr;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::vector<std::string> LookConversionOptions(const RenderOptions& options) {
     if (options.look == Look::kPlain) return {};
     // Bare names: POV-Ray finds them on its library path, so a kept scene or a plan moves to
     // another directory or machine together with copies of the include files.
-    std::vector<std::string> args = {std::string("-ib") + kStudioInclude,
+    // Parts as smooth meshes: round surfaces shade round, prints and glitter are drawn, and big
+    // models fit in POV-Ray's memory. At high quality the library's 48-sided primitives give
+    // rounder outlines too.
+    std::vector<std::string> args = {"-mesh", std::string("-ib") + kStudioInclude,
                                      std::string("-il") + kStudioLightsInclude};
+    if (options.quality == Quality::kHigh) args.push_back("-q3");
     // LGEO's colour textures carry legacy-gamma values that look washed out in the studio's
     // linear-light scene; -nolgc makes tqr declare every colour through the look's macros.
     // Whatever else LGEO parts need with the studio look belongs in this list, nowhere else.
@@ -113,9 +104,9 @@ std::vector<std::string> ConversionArguments(const RenderOptions& options,
     snprintf(aspect, sizeof(aspect), "-car%.6g", (double)options.width / options.height);
     // "tqr" as the command name: the scene records its command line, and a kept scene should
     // read the same as one the user makes by hand.
-    std::vector<std::string> args = {"tqr", "-o", aspect};
-    // A turntable sets its own camera distance, margin included.
-    if (options.turntable == 0) args.push_back("-cpct" + std::to_string(kFramingPercent));
+    // The camera frames the parts themselves; a turntable frame keeps the distance it is given and
+    // is only centred.
+    std::vector<std::string> args = {"tqr", "-o", aspect, "-cfit" + std::to_string(kFramingMargin)};
     for (const std::string& o : LookConversionOptions(options)) args.push_back(o);
     args.insert(args.end(), options.tqrOptions.begin(), options.tqrOptions.end());
     args.insert(args.end(), extra.begin(), extra.end());
@@ -181,11 +172,16 @@ Conversion RunConversion(const Tools& tools, const std::vector<std::string>& arg
     return result;
 }
 
-bool SceneBoundingBox(const std::string& scene, double box[6]) {
+bool SceneCameraDistance(const std::string& scene, double* distance) {
     std::string text;
     if (!ReadWholeFile(scene, &text)) return false;
-    return ReadVector(text, "#declare TqModelBBoxMin =", box) &&
-           ReadVector(text, "#declare TqModelBBoxMax =", box + 3);
+    // The automatic camera records its distance among the comments before the camera.
+    const char kKey[] = "\n// TqRadius=";
+    size_t at = text.find(kKey);
+    if (at == std::string::npos) return false;
+    char* end;
+    *distance = strtod(text.c_str() + at + strlen(kKey), &end);
+    return end != text.c_str() + at + strlen(kKey) && *distance > 0;
 }
 
 std::vector<std::string> SceneLibraryDirs(const std::string& scene) {
@@ -213,6 +209,59 @@ std::vector<std::string> SceneLibraryDirs(const std::string& scene) {
         }
     }
     return dirs;
+}
+
+namespace {
+
+// A string of the scene after *at, with its escaped quotes; false when none starts there.
+bool ReadSceneString(const std::string& text, size_t* at, const char* before, std::string* value) {
+    size_t n = strlen(before);
+    if (text.compare(*at, n, before) != 0) return false;
+    value->clear();
+    for (size_t i = *at + n; i < text.size() && text[i] != '\n'; i++) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '"') {
+            *value += '"';
+            i++;
+        } else if (text[i] == '"') {
+            *at = i + 1;
+            return true;
+        } else {
+            *value += text[i];
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<SceneImage> SceneImages(const std::string& scene) {
+    std::ifstream in(scene, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<SceneImage> images;
+    std::set<std::string> seen;
+    // tqr writes: png #if (file_exists("NAME")) "NAME" #else "PATH" #end
+    const char kStart[] = "png #if (file_exists(\"";
+    for (size_t at = text.find(kStart); at != std::string::npos; at = text.find(kStart, at + 1)) {
+        size_t cursor = at;
+        SceneImage image;
+        std::string again;
+        if (ReadSceneString(text, &cursor, kStart, &image.name) &&
+            ReadSceneString(text, &cursor, ")) \"", &again) &&
+            ReadSceneString(text, &cursor, " #else \"", &image.path) && again == image.name &&
+            seen.insert(image.path).second)
+            images.push_back(image);
+    }
+    return images;
+}
+
+bool CopySceneImages(const RenderOptions& options, const std::string& scene,
+                     const std::string& dir) {
+    std::vector<std::string> sources, names, written;
+    for (const SceneImage& image : SceneImages(scene)) {
+        sources.push_back(image.path);
+        names.push_back(image.name);
+    }
+    return CopyFilesInto(options, sources, names, dir, "the images of printed parts", &written);
 }
 
 }  // namespace tqrender

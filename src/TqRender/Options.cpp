@@ -9,18 +9,6 @@ namespace tqrender {
 
 namespace {
 
-// A long option by its full name, and whether it takes a value (--name=value or --name value).
-struct LongOption {
-    const char* name;
-    bool needsValue;
-};
-
-const LongOption kOptions[] = {
-    {"size", true},   {"look", true},       {"quality", true}, {"transparent", false},
-    {"force", false}, {"keep-scene", true}, {"steps", false},  {"turntable", true},
-    {"jobs", true},   {"plan", true},       {"help", false},   {"assemble", false},
-};
-
 const char kUsage[] =
     "Usage: tqr-render [options] MODEL [OUT.png] [-- tqr-options...]\n"
     "       tqr-render --assemble [--size WxH] OUT.png BAND.tga...\n"
@@ -40,22 +28,6 @@ const char kUsage[] =
     "  --help                show this text\n"
     "Options after -- go to tqr unchanged, e.g. -- -ldd/path/to/ldraw -cg30,60\n"
     "OUT defaults to the model's base name with .png in the current directory.\n";
-
-// Exact name first, then an unambiguous prefix, as getopt_long allows.
-const LongOption* FindOption(const std::string& name, std::string* error) {
-    const LongOption* found = nullptr;
-    int matches = 0;
-    for (const LongOption& option : kOptions) {
-        if (name == option.name) return &option;
-        if (strncmp(option.name, name.c_str(), name.size()) == 0) {
-            found = &option;
-            matches++;
-        }
-    }
-    if (matches == 1 && !name.empty()) return found;
-    *error = (matches > 1 ? "ambiguous option '--" : "unknown option '--") + name + "'";
-    return nullptr;
-}
 
 // A whole decimal number in [low, high]; no sign, no trailing text. At most six digits, so
 // that atoi cannot overflow before the range is checked.
@@ -77,45 +49,103 @@ bool ParseSize(const std::string& text, int* width, int* height) {
            ParseCount(text.substr(x + 1), 1, kMaxPictureSide, height);
 }
 
-bool ApplyValueOption(const std::string& name, const std::string& value, RenderOptions* o,
-                      std::string* error) {
-    bool ok = true;
-    if (name == "size") {
-        ok = ParseSize(value, &o->width, &o->height);
-        o->sizeGiven = true;
-        if (!ok) *error = "bad --size '" + value + "': expected WIDTHxHEIGHT, e.g. 800x600";
-    } else if (name == "look") {
-        // A bad value is reported; what is stored then does not matter, the run stops.
-        ok = value == "studio" || value == "plain";
-        o->look = value == "plain" ? Look::kPlain : Look::kStudio;
-        if (!ok) *error = "bad --look '" + value + "': expected studio or plain";
-    } else if (name == "quality") {
-        ok = value == "draft" || value == "normal" || value == "high";
-        o->quality = value == "draft"  ? Quality::kDraft
-                     : value == "high" ? Quality::kHigh
-                                       : Quality::kNormal;
-        if (!ok) *error = "bad --quality '" + value + "': expected draft, normal or high";
-    } else if (name == "keep-scene" || name == "plan") {
-        ok = !value.empty();
-        (name == "plan" ? o->planFile : o->keepSceneDir) = value;
-        if (!ok) *error = "--" + name + " needs a non-empty path";
-    } else if (name == "turntable") {
-        ok = ParseCount(value, 1, kMaxFrames, &o->turntable);
-        if (!ok) *error = "bad --turntable '" + value + "': expected a frame count from 1 to 3600";
-    } else if (name == "jobs") {
-        ok = ParseCount(value, 1, 256, &o->jobs);
-        o->jobsGiven = true;
-        if (!ok) *error = "bad --jobs '" + value + "': expected a number from 1 to 256";
-    }
-    return ok;
+// What an option does with its value (the empty text for an option without one); false, with
+// the reason in *error, for a value it cannot take. What a refused value leaves in the record
+// does not matter: the run stops.
+using OptionHandler = bool (*)(const std::string& value, RenderOptions* o, std::string* error);
+
+bool SetSize(const std::string& value, RenderOptions* o, std::string* error) {
+    o->sizeGiven = true;
+    if (ParseSize(value, &o->width, &o->height)) return true;
+    *error = "bad --size '" + value + "': expected WIDTHxHEIGHT, e.g. 800x600";
+    return false;
 }
 
-void ApplyFlag(const std::string& name, RenderOptions* o) {
-    if (name == "transparent") o->transparent = true;
-    if (name == "force") o->force = true;
-    if (name == "steps") o->steps = true;
-    if (name == "help") o->help = true;
-    if (name == "assemble") o->assemble = true;
+bool SetLook(const std::string& value, RenderOptions* o, std::string* error) {
+    o->look = value == "plain" ? Look::kPlain : Look::kStudio;
+    if (value == "studio" || value == "plain") return true;
+    *error = "bad --look '" + value + "': expected studio or plain";
+    return false;
+}
+
+bool SetQuality(const std::string& value, RenderOptions* o, std::string* error) {
+    o->quality = value == "draft"  ? Quality::kDraft
+                 : value == "high" ? Quality::kHigh
+                                   : Quality::kNormal;
+    if (value == "draft" || value == "normal" || value == "high") return true;
+    *error = "bad --quality '" + value + "': expected draft, normal or high";
+    return false;
+}
+
+bool SetKeepScene(const std::string& value, RenderOptions* o, std::string* error) {
+    o->keepSceneDir = value;
+    if (value.empty()) *error = "--keep-scene needs a non-empty path";
+    return !value.empty();
+}
+
+bool SetPlan(const std::string& value, RenderOptions* o, std::string* error) {
+    o->planFile = value;
+    if (value.empty()) *error = "--plan needs a non-empty path";
+    return !value.empty();
+}
+
+bool SetTurntable(const std::string& value, RenderOptions* o, std::string* error) {
+    if (ParseCount(value, 1, kMaxFrames, &o->turntable)) return true;
+    *error = "bad --turntable '" + value + "': expected a frame count from 1 to 3600";
+    return false;
+}
+
+bool SetJobs(const std::string& value, RenderOptions* o, std::string* error) {
+    o->jobsGiven = true;
+    if (ParseCount(value, 1, 256, &o->jobs)) return true;
+    *error = "bad --jobs '" + value + "': expected a number from 1 to 256";
+    return false;
+}
+
+// Flags: a member set to true.
+template <bool RenderOptions::*flag>
+bool SetFlag(const std::string&, RenderOptions* o, std::string*) {
+    o->*flag = true;
+    return true;
+}
+
+// A long option by its full name, whether it takes a value (--name=value or --name value), and
+// what it does.
+struct LongOption {
+    const char* name;
+    bool needsValue;
+    OptionHandler apply;
+};
+
+const LongOption kOptions[] = {
+    {"size", true, SetSize},
+    {"look", true, SetLook},
+    {"quality", true, SetQuality},
+    {"transparent", false, SetFlag<&RenderOptions::transparent>},
+    {"force", false, SetFlag<&RenderOptions::force>},
+    {"keep-scene", true, SetKeepScene},
+    {"steps", false, SetFlag<&RenderOptions::steps>},
+    {"turntable", true, SetTurntable},
+    {"jobs", true, SetJobs},
+    {"plan", true, SetPlan},
+    {"help", false, SetFlag<&RenderOptions::help>},
+    {"assemble", false, SetFlag<&RenderOptions::assemble>},
+};
+
+// Exact name first, then an unambiguous prefix, as getopt_long allows.
+const LongOption* FindOption(const std::string& name, std::string* error) {
+    const LongOption* found = nullptr;
+    int matches = 0;
+    for (const LongOption& option : kOptions) {
+        if (name == option.name) return &option;
+        if (strncmp(option.name, name.c_str(), name.size()) == 0) {
+            found = &option;
+            matches++;
+        }
+    }
+    if (matches == 1 && !name.empty()) return found;
+    *error = (matches > 1 ? "ambiguous option '--" : "unknown option '--") + name + "'";
+    return nullptr;
 }
 
 // One "--name[=value]" argument; *index moves past a separate value.
@@ -128,9 +158,9 @@ bool ScanLongOption(int argc, char** argv, int* index, RenderOptions* o, std::st
     // An abbreviation gives way to the full name from here on.
     name = option->name;
     if (!option->needsValue) {
-        if (equals != std::string::npos) *error = "option '--" + name + "' takes no value";
-        ApplyFlag(name, o);
-        return equals == std::string::npos;
+        if (equals == std::string::npos) return option->apply("", o, error);
+        *error = "option '--" + name + "' takes no value";
+        return false;
     }
     std::string value;
     if (equals != std::string::npos) {
@@ -141,7 +171,7 @@ bool ScanLongOption(int argc, char** argv, int* index, RenderOptions* o, std::st
         *error = "option '--" + name + "' needs a value";
         return false;
     }
-    return ApplyValueOption(name, value, o, error);
+    return option->apply(value, o, error);
 }
 
 // Options after "--" that cannot give a picture are refused before anything runs: tqr would

@@ -73,19 +73,32 @@ bool ConvertInto(PlanWork* p, const std::string& scene, const std::vector<std::s
     return RunConversion(p->tools, ConversionArguments(p->o, scene, extra), p->workDir, quiet).ok;
 }
 
-// The library directories a scene needs, which its commands name as they are.
-bool AddSceneLibraryDirs(PovrayCall* call) {
+// The library directories a scene needs, which its commands name as they are. The images of its
+// printed parts are copied beside the plan, which the commands search, so that the plan's folder
+// renders on any machine.
+bool AddSceneLibraryDirs(PlanWork* p, PovrayCall* call) {
     std::vector<std::string> dirs = SceneLibraryDirs(call->scene);
     if (!CheckPovrayNames(dirs, "a directory the scene needs; the plan cannot name it"))
         return false;
     call->libraryDirs.insert(call->libraryDirs.end(), dirs.begin(), dirs.end());
-    return true;
+    std::vector<std::string> sources, names, copies;
+    for (const SceneImage& image : SceneImages(call->scene)) {
+        sources.push_back(image.path);
+        names.push_back(image.name);
+    }
+    if (sources.empty()) return true;
+    std::string here = p->dir.empty() ? "." : p->dir;
+    bool copied = CopyFilesInto(p->o, sources, names, here, "the images of printed parts", &copies);
+    for (const std::string& copy : copies) Made(p, copy);
+    auto& lib = call->libraryDirs;
+    if (std::find(lib.begin(), lib.end(), here) == lib.end()) lib.push_back(here);
+    return copied;
 }
 
 // The commands of a still: bands of rows, written as Targa files beside the plan.
 bool StillCommands(PlanWork* p, PovrayCall base, std::vector<std::string>* commands,
                    std::vector<std::string>* bands) {
-    if (!ConvertInto(p, base.scene, {}, false) || !AddSceneLibraryDirs(&base)) return false;
+    if (!ConvertInto(p, base.scene, {}, false) || !AddSceneLibraryDirs(p, &base)) return false;
     int count = BandCount(p->o);
     for (int i = 0; i < count; i++) {
         PovrayCall call = base;
@@ -122,7 +135,7 @@ bool FrameCommands(PlanWork* p, const PovrayCall& base, std::vector<std::string>
             call.scene = ScenePath(o, p->dir, i);
             if (!ConvertInto(p, call.scene, turntable[i - 1], true)) return false;
         }
-        if (!AddSceneLibraryDirs(&call)) return false;
+        if (!AddSceneLibraryDirs(p, &call)) return false;
         commands->push_back(ShellCommand(PovrayArguments(o, call)));
     }
     return true;

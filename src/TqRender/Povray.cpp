@@ -19,13 +19,15 @@ std::string Quoted(const std::string& path) {
 void AddQualityOptions(const RenderOptions& options, std::vector<std::string>* args) {
     // Without jitter the samples do not depend on where a band starts, so a picture joined
     // from bands equals one rendered whole. More effort means adaptive antialiasing (+AM2) with
-    // a lower threshold and a deeper subdivision (+R).
+    // a lower threshold and a deeper subdivision (+R). For the normal preset two levels of
+    // subdivision give edges that look the same as three and cost about a third less: the time
+    // goes into soft shadows instead.
     switch (options.quality) {
         case Quality::kDraft:
             args->push_back("-A");
             break;
         case Quality::kNormal:
-            args->insert(args->end(), {"+A0.3", "+AM2", "+R3", "-J"});
+            args->insert(args->end(), {"+A0.3", "+AM2", "+R2", "-J"});
             break;
         case Quality::kHigh:
             args->insert(args->end(), {"+A0.1", "+AM2", "+R4", "-J"});
@@ -62,10 +64,10 @@ void HandleStatus(PovrayReport* r, const std::string& segment) {
     int percent = 0;
     if (sscanf(segment.c_str(), "Rendered %ld of %ld pixels (%d%%)", &done, &total, &percent) ==
         3) {
-        r->stage = 2;
+        r->stage = PovrayStage::kRendering;
         r->percent = percent;
     } else if (StartsWith(segment, "Parsing")) {
-        r->stage = std::max(r->stage, 1);
+        r->stage = std::max(r->stage, PovrayStage::kParsing);
     }
 }
 
@@ -80,8 +82,8 @@ bool IsBannerOrMarker(PovrayReport* r, const std::string& line) {
         return true;
     }
     r->inBanner = r->bannerEnding = false;
-    if (StartsWith(line, "==== [Parsing")) r->stage = std::max(r->stage, 1);
-    if (StartsWith(line, "==== [Rendering")) r->stage = 2;
+    if (StartsWith(line, "==== [Parsing")) r->stage = std::max(r->stage, PovrayStage::kParsing);
+    if (StartsWith(line, "==== [Rendering")) r->stage = PovrayStage::kRendering;
     return StartsWith(line, "==== [") || StartsWith(line, "POV-Ray finished") ||
            StartsWith(line, "povray: cannot open the user configuration file");
 }

@@ -106,7 +106,10 @@ int RunStill(const Tools& tools, const RenderOptions& o, WorkPlace* place) {
         job.call.libraryDirs.push_back(dir);
     job.call.output = PartialPath(o.out, ".png");
     job.finalPath = o.out;
-    if (!o.keepSceneDir.empty()) ShowKeptSceneCommand(o, job.call);
+    if (!o.keepSceneDir.empty()) {
+        if (!CopySceneImages(o, job.call.scene, o.keepSceneDir)) return 1;
+        ShowKeptSceneCommand(o, job.call);
+    }
     std::vector<RenderJob> jobs = {job};
     if (RunRenderJobs(tools, o, &jobs, 1, place) != 1) return 1;
     ProgressNote("wrote %s (convert %.1f s, render %.1f s)", o.out.c_str(), converted - start,

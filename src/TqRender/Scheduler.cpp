@@ -20,7 +20,7 @@ struct Running {
     pid_t pid = -1;
     int fd = -1;
     PovrayReport report;
-    int shownStage = 0;
+    PovrayStage shownStage = PovrayStage::kStarting;
     int shownPercent = -1;
     double started = 0;
 };
@@ -45,7 +45,9 @@ bool ConvertForJob(Batch* b, RenderJob* job) {
     // Known only now: the scene names the library and LGEO directories its includes come from.
     for (const std::string& dir : SceneLibraryDirs(job->call.scene))
         job->call.libraryDirs.push_back(dir);
-    return true;
+    // A kept frame scene renders elsewhere with the images of its printed parts beside it.
+    const std::string& kept = b->options.keepSceneDir;
+    return kept.empty() || CopySceneImages(b->options, job->call.scene, kept);
 }
 
 bool StartJob(Batch* b, size_t index) {
@@ -88,8 +90,9 @@ bool StartJob(Batch* b, size_t index) {
 void ShowStillProgress(const RenderOptions& o, Running* r) {
     const PovrayReport& rep = r->report;
     if (rep.stage > r->shownStage) {
-        if (rep.stage == 1) ProgressNote("parsing the scene");
-        if (rep.stage == 2) ProgressNote("rendering %dx%d", o.width, o.height);
+        if (rep.stage == PovrayStage::kParsing) ProgressNote("parsing the scene");
+        if (rep.stage == PovrayStage::kRendering)
+            ProgressNote("rendering %dx%d", o.width, o.height);
         r->shownStage = rep.stage;
     }
     // One line per tenth: enough to see a log move without flooding it.
@@ -100,8 +103,15 @@ void ShowStillProgress(const RenderOptions& o, Running* r) {
 }
 
 std::string StageText(const Running& r) {
-    if (r.report.stage == 2 && r.report.percent >= 0) return std::to_string(r.report.percent) + "%";
-    return r.report.stage == 2 ? "rendering" : r.report.stage == 1 ? "parsing" : "starting";
+    switch (r.report.stage) {
+        case PovrayStage::kStarting:
+            return "starting";
+        case PovrayStage::kParsing:
+            return "parsing";
+        case PovrayStage::kRendering:
+            break;
+    }
+    return r.report.percent >= 0 ? std::to_string(r.report.percent) + "%" : "rendering";
 }
 
 // The terminal's status line: frames done and each running frame's stage, or a still's stage.
@@ -114,10 +124,10 @@ void ShowStatus(Batch* b) {
             text.append(" ").append(b->jobs[r.job].label).append(" ").append(StageText(r));
     } else if (!b->running.empty()) {
         const PovrayReport& report = b->running[0].report;
-        if (report.stage < 2)
-            text += report.stage == 1 ? " parsing the scene" : " starting POV-Ray";
-        if (report.stage == 2) text += " rendering";
-        if (report.stage == 2 && report.percent >= 0)
+        if (report.stage == PovrayStage::kStarting) text += " starting POV-Ray";
+        if (report.stage == PovrayStage::kParsing) text += " parsing the scene";
+        if (report.stage == PovrayStage::kRendering) text += " rendering";
+        if (report.stage == PovrayStage::kRendering && report.percent >= 0)
             text.append(" ").append(std::to_string(report.percent)).append("%");
     }
     ProgressStatus(text);

@@ -93,28 +93,36 @@ bool CheckOverwrite(const RenderOptions& options, const std::vector<std::string>
 
 // A copy of the look that is already there unchanged is left alone, so that making a scene again
 // in the same directory needs no --force for it; one that was edited is the user's work.
-bool CopyLook(const RenderOptions& options, const std::string& from, const std::string& to,
-              std::vector<std::string>* written) {
-    std::vector<std::string> copies;
-    for (const std::string& name : RegularFilesIn(from)) {
-        std::string target = JoinPath(to, name);
+bool CopyFilesInto(const RenderOptions& options, const std::vector<std::string>& sources,
+                   const std::vector<std::string>& names, const std::string& to, const char* what,
+                   std::vector<std::string>* written) {
+    std::vector<size_t> copies;
+    for (size_t i = 0; i < sources.size(); i++) {
+        std::string target = JoinPath(to, names[i]);
         struct stat st;
         bool there = lstat(target.c_str(), &st) == 0;
-        if (there && S_ISREG(st.st_mode) && SameContent(JoinPath(from, name), target)) continue;
+        if (there && S_ISREG(st.st_mode) && SameContent(sources[i], target)) continue;
         if (!CheckOverwrite(options, {target})) return false;
-        copies.push_back(name);
+        copies.push_back(i);
     }
-    for (const std::string& name : copies) {
-        std::string target = JoinPath(to, name);
+    for (size_t i : copies) {
+        std::string target = JoinPath(to, names[i]);
         // A link in the way is replaced as a link, never written through.
         unlink(target.c_str());
-        if (!CopyFile(JoinPath(from, name), target)) {
-            ProgressNote("cannot copy the studio look into %s", to.c_str());
+        if (!CopyFile(sources[i], target)) {
+            ProgressNote("cannot copy %s into %s", what, to.c_str());
             return false;
         }
         written->push_back(target);
     }
     return true;
+}
+
+bool CopyLook(const RenderOptions& options, const std::string& from, const std::string& to,
+              std::vector<std::string>* written) {
+    std::vector<std::string> names = RegularFilesIn(from), sources;
+    for (const std::string& name : names) sources.push_back(JoinPath(from, name));
+    return CopyFilesInto(options, sources, names, to, "the studio look", written);
 }
 
 bool PublishPicture(const std::string& partial, const std::string& finalPath, bool replace) {

@@ -237,12 +237,26 @@ std::string InterestingConverterLines(const std::string& out, const std::string&
 /// tqr's messages, which echo file names): the largest count of any model or sub-model, 0 when
 /// there are none, -1 when the scene cannot be read.
 int SceneStepCount(const std::string& scene);
-/// The model's bounding box from a scene: min x,y,z then max x,y,z. False when absent.
-bool SceneBoundingBox(const std::string& scene, double box[6]);
+/// The distance of a scene's automatic camera from the point it looks at; false when the scene
+/// records none.
+bool SceneCameraDistance(const std::string& scene, double* distance);
 /// Directories POV-Ray must search for a scene's include files (TQRPARTS, LGEO).
 std::vector<std::string> SceneLibraryDirs(const std::string& scene);
-/// The framing margin passed to tqr as -cpct.
-extern const int kFramingPercent;
+/// An image a scene prints on a part (-mesh): looked for by name beside the scene or in a library
+/// directory first, else at the path tqr found it.
+struct SceneImage {
+    std::string name;  ///< the file name the scene tries first
+    std::string path;  ///< where tqr found it
+};
+/// The images a scene names, each once.
+std::vector<SceneImage> SceneImages(const std::string& scene);
+/// Copies a scene's images into dir, where a kept scene or a plan looks for them first, so that
+/// the directory renders on any machine. An image already there unchanged is left; another file
+/// of its name is replaced only with --force. False (with a message) on failure.
+bool CopySceneImages(const RenderOptions& options, const std::string& scene,
+                     const std::string& dir);
+/// The framing margin passed to tqr as -cfit: per cent of the picture on each side.
+extern const int kFramingMargin;
 
 // ---- POV-Ray (Povray.cpp) ----
 
@@ -268,9 +282,12 @@ std::vector<std::string> PovrayArguments(const RenderOptions& options, const Pov
 /// fails.
 bool LinkPovrayCall(WorkPlace* place, const PovrayCall& call, PovrayCall* seen);
 
+/// How far a POV-Ray run has come; later stages compare greater.
+enum class PovrayStage { kStarting, kParsing, kRendering };
+
 /// What a POV-Ray run has said so far; fed with its console output piece by piece.
 struct PovrayReport {
-    int stage = 0;               ///< 0 starting, 1 parsing, 2 rendering
+    PovrayStage stage = PovrayStage::kStarting;
     int percent = -1;            ///< rendering progress; -1 before the first report
     std::string firstError;      ///< first error message (continuation lines joined)
     bool inBanner = false;       ///< inside the program banner (not passed on)
@@ -304,13 +321,9 @@ int ThreadsPerJob(int concurrency);
 
 // ---- Animations (Animation.cpp) ----
 
-/// The camera distance that keeps a box in view from every longitude of a turntable: the box's
-/// corners stay inside `fill` of the half-width and half-height of the picture.
-double TurntableRadius(const double box[6], double latitude, double longitude0, int frames,
-                       double viewingAngle, double aspect, double fill);
-/// Camera latitude, longitude and viewing angle from the user's tqr options (-cg, -ca).
+/// Camera latitude and longitude from the user's tqr options (-cg).
 void CameraFromOptions(const std::vector<std::string>& tqrOptions, double* latitude,
-                       double* longitude, double* viewingAngle);
+                       double* longitude);
 /// The ffmpeg command that joins the frames into an animated GIF.
 std::vector<std::string> AnimationCommand(const std::string& ffmpeg, const RenderOptions& options,
                                           int frames);
@@ -322,7 +335,8 @@ int AnimationRate(const RenderOptions& options);
 bool StepFrames(const std::string& scene, int* frames);
 /// Renders a building-step or turntable animation; returns the exit status.
 int RunAnimation(const Tools& tools, const RenderOptions& options, WorkPlace* place);
-/// The tqr camera option of every turntable frame, from a probe conversion's bounding box.
+/// The tqr camera option of every turntable frame: one distance, the largest that a conversion of
+/// each frame's view needs to fit the model.
 bool PrepareTurntable(const Tools& tools, const RenderOptions& options, const std::string& workDir,
                       std::vector<std::vector<std::string>>* frameOptions);
 
@@ -374,6 +388,12 @@ bool CheckOverwrite(const RenderOptions& options, const std::vector<std::string>
 /// names of the files written go to *written. False (with a message) on a refusal or failure.
 bool CopyLook(const RenderOptions& options, const std::string& from, const std::string& to,
               std::vector<std::string>* written);
+/// Copies files (source paths) into the directory to under their names (the same count), what
+/// telling the message what they are. A copy there that equals its source is left alone; any
+/// other file in the way needs --force. The copies made go to *written.
+bool CopyFilesInto(const RenderOptions& options, const std::vector<std::string>& sources,
+                   const std::vector<std::string>& names, const std::string& to, const char* what,
+                   std::vector<std::string>* written);
 /// Renames a finished picture into place; without `replace` only where nothing has appeared
 /// under the name meanwhile. False (with a message) on failure.
 bool PublishPicture(const std::string& partial, const std::string& finalPath, bool replace);

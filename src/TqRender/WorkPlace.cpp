@@ -58,6 +58,13 @@ bool LinkPovrayCall(WorkPlace* place, const PovrayCall& call, PovrayCall* seen) 
     for (const std::string& dir : call.libraryDirs)
         seen->libraryDirs.push_back(LinkTo(place, dir, "dir-", ""));
     if (seen->scene.empty() || outputDir.empty()) return false;
+    // The images of printed parts by the names the scene tries first: POV-Ray finds them here,
+    // whatever the names of the folders tqr found them in.
+    for (const SceneImage& image : SceneImages(call.scene)) {
+        std::string link = JoinPath(place->povrayDir, image.name);
+        if (access(link.c_str(), F_OK) != 0 && symlink(image.path.c_str(), link.c_str()) != 0)
+            return false;
+    }
     for (const std::string& dir : seen->libraryDirs) {
         if (dir.empty()) return false;
     }

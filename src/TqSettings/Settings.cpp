@@ -1,24 +1,12 @@
-// The settings records and the other process-wide settings, with their defaults.
+// The settings records with their defaults.
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "TqSettings/TqSettings.h"
 #include "TqText/TqText.h"
 
 const char ProgVer[] = "tqr 1.4.0 - LDraw to POV-Ray converter, (C) 2026 The tqr authors";
-
-TqPovRecord TqPov;
-TqInputRecord TqInput;
-int WarningLevel = 0;
-int DoCheck = 0;
-float CoPlanarAngle = 0;
-int TqVerboseOption = 0;
-int VlkIsTesting = 0;
-const char* MyLDrawDir = nullptr;
-const char* MyLdconfigLdr = nullptr;
-char ModelFilename[kPathSize];
-char PovFilename[kPathSize];
-// All messages go through this stream, so that -stdout (the first argument) can redirect them.
-FILE* StdErr = stderr;
 
 void SetTqPovDefaults(TqPovRecord* pov) {
     memset(pov, 0, sizeof(*pov));
@@ -39,4 +27,21 @@ void SetTqPovDefaults(TqPovRecord* pov) {
     pov->Studs = 1;
     pov->IncludeTqBegin = 1;
     pov->IncludeTqEnd = 1;
+}
+
+void SetSettingsDefaults(TqSettings* settings) {
+    memset(settings, 0, sizeof(*settings));
+    SetTqPovDefaults(&settings->TqPov);
+    // Between the 22.5 degrees at which the faces of a standard 16-sided LDraw circle meet, which
+    // must shade smooth, and the 45 degrees of a bevel, which must stay sharp.
+    settings->Mesh.CreaseDegrees = 35;
+}
+
+void FreeSettings(TqSettings* settings) {
+    TqPovRecord& pov = settings->TqPov;
+    for (char** owned : {&pov.IncludeBegin, &pov.IncludeCamera, &pov.IncludeLights, &pov.IncludeEnd,
+                         &pov.MegaPovVersion}) {
+        free(*owned);
+        *owned = nullptr;
+    }
 }

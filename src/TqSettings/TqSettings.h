@@ -1,5 +1,5 @@
 // The settings records: filled by the command line and read by every later stage, and the
-// program's identity. Each global is defined in Settings.cpp; SetTqPovDefaults gives the defaults.
+// program's identity. SetSettingsDefaults gives the defaults.
 #pragma once
 
 #include <cstdio>
@@ -8,6 +8,13 @@
 
 /// Version banner, the first line of every scene and of the usage text.
 extern const char ProgVer[];
+
+/// Paths on the input side.
+struct TqInputRecord {
+    char ModelPath[kPathSize];      ///< full path of the main model, set when it is prepared
+    char LgeoDir[kPathSize];        ///< -lgd or found by InitLgeoDir; empty until known
+    char LgeoDirSource[kPathSize];  ///< where LgeoDir came from, for messages
+};
 
 /// Everything about the scene to be written; cleared and defaulted by SetTqPovDefaults.
 struct TqPovRecord {
@@ -22,6 +29,7 @@ struct TqPovRecord {
     float RollAngle;         ///< -cra: camera roll angle in degrees; 0
     float PercentageBack;    ///< -cpct: percentage of the radius to move the camera back; 0
     float OrthoScale;        ///< -co: orthographic scale factor, 0 when not given; 0
+    float FitMargin;         ///< -cfit: margin on each side, per cent of the picture; 0
     char* IncludeBegin;      ///< -ib: file included at the beginning; null
     char* IncludeCamera;     ///< -ic: file included instead of the camera; null
     char* IncludeLights;     ///< -il: file included instead of the lights; null
@@ -43,13 +51,13 @@ struct TqPovRecord {
     unsigned char BackgroundOn : 1;        ///< -b; 0
     unsigned char SkyGiven : 1;            ///< -csky; 0
     unsigned char Orthographic : 1;        ///< -co; 0
+    unsigned char FitPlacedParts : 1;      ///< -cfit: the camera frames the placed parts; 0
     unsigned char StereoLeft : 1;          ///< -csl; 0
     unsigned char StereoRight : 1;         ///< -csr; 0
     unsigned char LgeoColors : 1;          ///< LGEO colours in use (after the scan); 0
     unsigned char LgeoFinishes : 1;        ///< LGEO finishes in use (after the scan); 0
     unsigned char LgeoTest : 1;            ///< the run writes an LGEO element test scene; 0
     unsigned char LightDatLights : 1;      ///< -l: light.dat references become lights; 0
-    unsigned char LightDatFound : 1;       ///< a light.dat light source was read; 0
     unsigned char DefaultLightsToo : 1;    ///< -ld; 0
     unsigned char ShadowlessLights : 1;    ///< -lsl; 0
     unsigned char LightsOn : 1;            ///< cleared by -il; 1
@@ -63,37 +71,36 @@ struct TqPovRecord {
     int IncludeTqEnd;    ///< cleared by -i3e-: include TqEnd.inc from TQRPARTS; 1
 };
 
-/// Paths on the input side.
-struct TqInputRecord {
-    char ModelPath[kPathSize];      ///< full path of the main model, set when it is prepared
-    char LgeoDir[kPathSize];        ///< -lgd or found by InitLgeoDir; empty until known
-    char LgeoDirSource[kPathSize];  ///< where LgeoDir came from, for messages
+/// The flattened-part mode (-mesh): each library part becomes one shared mesh with smooth normals.
+struct MeshSettings {
+    int On;                 ///< -mesh: library parts are flattened into meshes; 0
+    float CreaseDegrees;    ///< faces meeting at more than this angle keep a sharp edge; 35
+    int HighResolution;     ///< use the 48-segment primitives where the library has them (-q3
+                            ///< and above); set after the scan
 };
 
-/// The scene settings.
-extern TqPovRecord TqPov;
-/// The input paths.
-extern TqInputRecord TqInput;
-/// -w, -check: highest input diagnostic level printed; 0.
-extern int WarningLevel;
-/// -check: check mode instead of conversion; 0.
-extern int DoCheck;
-/// -cpa: co-planarity tolerance in degrees, 0 = 3 (1 in check mode); 0.
-extern float CoPlanarAngle;
-/// -v: verbosity, each -v adds 1; 0.
-extern int TqVerboseOption;
-/// -test: test mode, adds the test options to the usage; 0.
-extern int VlkIsTesting;
-/// -ldd: LDraw directory from the command line; null.
-extern const char* MyLDrawDir;
-/// -ldc: colour file from the command line, empty = none; null.
-extern const char* MyLdconfigLdr;
-/// First file argument: the model path as typed, later the full path found; empty.
-extern char ModelFilename[kPathSize];
-/// Second file argument: the output path, completed by the run sequence; empty.
-extern char PovFilename[kPathSize];
-/// -stdout: stream of every progress, warning and error message; standard error.
-extern FILE* StdErr;
+/// What the command line sets for one conversion, apart from the diagnostics (their level and
+/// streams live with the diagnostics sink). SetSettingsDefaults gives the defaults; the owned texts
+/// of TqPov are released by FreeSettings.
+struct TqSettings {
+    TqPovRecord TqPov;      ///< the scene settings
+    TqInputRecord TqInput;  ///< the input paths: -lgd; the model and LGEO paths found
+    int DoCheck;            ///< -check: check mode instead of conversion; 0
+    float CoPlanarAngle;    ///< -cpa: co-planarity tolerance in degrees, 0 = 3 (1 in check mode); 0
+    int TqVerboseOption;    ///< -v: verbosity, each -v adds 1; 0
+    int VlkIsTesting;       ///< -test: test mode, adds the test options to the usage; 0
+    const char* MyLDrawDir;         ///< -ldd: LDraw directory from the command line; null
+    const char* MyLdconfigLdr;      ///< -ldc: colour file from the command line, empty = none; null
+    char ModelFilename[kPathSize];  ///< first file argument: the model path as typed, later the
+                                    ///< full path found; empty
+    char PovFilename[kPathSize];    ///< second file argument: the output path, completed by the run
+                                    ///< sequence; empty
+    MeshSettings Mesh;              ///< -mesh: the flattened-part mode
+};
 
 /// Clears the record and stores the defaults.
 void SetTqPovDefaults(TqPovRecord* pov);
+/// Clears the record and stores the defaults of every field.
+void SetSettingsDefaults(TqSettings* settings);
+/// Releases the texts the options copied (-ib, -ic, -il, -ie, -mp).
+void FreeSettings(TqSettings* settings);

@@ -8,10 +8,6 @@
 
 #include "TqText/TqText.h"
 
-// One word buffer for every reader: GetNextToken returns it, so a word that must outlive the next
-// call is copied first.
-char Token[kTokenMax + 1];
-
 int IsNumber(const char* s) {
     if (!*s) return 0;
     for (; *s; s++) {
@@ -137,19 +133,20 @@ int IsInVaList(const char* s, ...) {
     return index;
 }
 
-char* GetNextToken(char** cursor, int flags) {
-    Token[0] = '\0';
+TokenText GetNextToken(char** cursor, int flags) {
+    TokenText token;
+    token.text[0] = '\0';
     char* s = *cursor;
     s = const_cast<char*>(SkipWhiteSpace(s));
-    if (!*s) return Token;
+    if (!*s) return token;
     int n = 0;
     // A word longer than kTokenMax characters comes back in pieces: the cursor stops inside it, and
     // the rest is the next word.
-    while (*s && !IsWhiteSpace((unsigned char)*s) && n < kTokenMax) Token[n++] = *s++;
-    Token[n] = '\0';
+    while (*s && !IsWhiteSpace((unsigned char)*s) && n < kTokenMax) token.text[n++] = *s++;
+    token.text[n] = '\0';
     if (!(flags & kTokenPeek)) *cursor = s;
-    if (flags & kTokenFixName) FixDatName(Token);
-    return Token;
+    if (flags & kTokenFixName) FixDatName(token.text);
+    return token;
 }
 
 int TqIsDir(const char* path) {

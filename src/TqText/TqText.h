@@ -17,8 +17,11 @@ constexpr int kLineSize = 1000;
 /// Longest word GetNextToken returns.
 constexpr int kTokenMax = 79;
 
-/// The last word returned by GetNextToken.
-extern char Token[kTokenMax + 1];
+/// One word of a line, as GetNextToken returns it: the caller owns it, so a word stays valid
+/// however many words are read after it.
+struct TokenText {
+    char text[kTokenMax + 1];  ///< the word, terminated; empty at the end of the line
+};
 
 /// GetNextToken flags.
 enum TokenFlags : int {
@@ -90,8 +93,8 @@ FileKind SniffFile(FILE* fp);
 /// Opens a regular file for reading; anything else (directory, FIFO, device) is refused with
 /// errno EINVAL, without ever blocking on a FIFO.
 FILE* OpenRegularFile(const char* path);
-/// Next blank-separated word (at most 79 characters) into Token; the cursor moves unless peeking.
-char* GetNextToken(char** cursor, int flags);
+/// Next blank-separated word (at most 79 characters); the cursor moves unless peeking.
+TokenText GetNextToken(char** cursor, int flags);
 /// 1 when path is a directory.
 int TqIsDir(const char* path);
 /// Makes room for one more element of a growable table; 0 ok, 1 out of memory.

@@ -52,23 +52,23 @@ static int ReadFloatList(const char* s, float* values, int max, const char** end
 
 // A colour number, and its RGB when rgb is given: then the colour file is read first, since its
 // definition of a colour wins over the built-in one.
-static int LookUpColourNumber(int code, float* rgb) {
+static int LookUpColourNumber(TqrRun* run, int code, float* rgb) {
     float scratch[3];
     float* out = rgb ? rgb : scratch;
     if (rgb) {
-        ReadColours();
-        return Color2rgb(code, out, nullptr);
+        if (!ReadColours(run)) return -1;
+        return Color2rgb(&run->colours, code, out, nullptr);
     }
     // A number of the built-in table needs no colour file; only unknown numbers make us read it.
-    if (Color2rgb(code, out, nullptr) == 0) return 0;
-    ReadColours();
-    return Color2rgb(code, out, nullptr);
+    if (Color2rgb(&run->colours, code, out, nullptr) == 0) return 0;
+    if (!ReadColours(run)) return -1;
+    return Color2rgb(&run->colours, code, out, nullptr);
 }
 
 // Four forms: r,g,b from 0 to 1; #RRGGBB; a colour number; a colour name. The range of r,g,b is
 // checked only when a colour number is made of them (a direct colour, each channel truncated to
 // 0..255); an RGB alone (-b, lights) goes to POV-Ray as given.
-int ParseColor(const char* text, int* colour, float* rgb) {
+int ParseColor(TqrRun* run, const char* text, int* colour, float* rgb) {
     if (!*text) return 0;
     float c[3];
     const char* end;
@@ -103,161 +103,204 @@ int ParseColor(const char* text, int* colour, float* rgb) {
     if (stop != text) {
         if (errno == ERANGE || number > INT_MAX || number < INT_MIN) return -1;
         int code = (int)number;
-        if (LookUpColourNumber(code, rgb) != 0) return -1;
+        if (LookUpColourNumber(run, code, rgb) != 0) return -1;
         if (colour) *colour = code;
         return 1;
     }
     // Only a word that can be a colour name is worth reading the colour file for.
     if (!IsIdentifier(text)) return -1;
-    ReadColours();
-    const ColourEntry* entry = FindColourByName(text);
+    if (!ReadColours(run)) return -1;
+    const ColourEntry* entry = FindColourByName(&run->colours, text);
     if (!entry) return -1;
-    if (rgb) Color2rgb(entry->Code, rgb, nullptr);
+    if (rgb) Color2rgb(&run->colours, entry->Code, rgb, nullptr);
     if (colour) *colour = entry->Code;
     return 1;
 }
 
 // Paths live in kPathSize buffers: a longer one is refused, not cut into another path.
-static void CopyFileArgument(char* dst, const char* arg) {
+static bool CopyFileArgument(TqrRun* run, char* dst, const char* arg) {
     if (strlen(arg) >= (size_t)kPathSize) {
-        Exit("File name too long (%zu characters, at most %d allowed)", strlen(arg), kPathSize - 1);
+        return Exit(run, "File name too long (%zu characters, at most %d allowed)", strlen(arg),
+                    kPathSize - 1);
     }
     strncpy0(dst, arg, kPathSize);
+    return true;
 }
 
 // ---------------------------------------------------------------- the options, one handler each
 
 namespace {
 
-// Every handler gets the whole argument (for messages) and its value: what follows the option's
-// identifying letters. Characters there that an option does not read are ignored.
-using OptionHandler = void (*)(const char* arg, const char* value, RunSwitches* sw);
+// Every handler gets the run, the whole argument (for messages) and its value: what follows the
+// option's identifying letters. Characters there that an option does not read are ignored. It
+// returns false when the run has ended.
+using OptionHandler = bool (*)(TqrRun* run, const char* arg, const char* value);
 
 // For letters that begin option names but complete none, each with the message it has always had.
-[[noreturn]] void UnknownOption(const char* arg, const char*, RunSwitches*) {
-    Exit("Unknown option '%s'", arg);
+bool UnknownOption(TqrRun* run, const char* arg, const char*) {
+    return Exit(run, "Unknown option '%s'", arg);
 }
-[[noreturn]] void BadArgument(const char* arg, const char*, RunSwitches*) {
-    Exit("Bad argument '%s'", arg);
+bool BadArgument(TqrRun* run, const char* arg, const char*) {
+    return Exit(run, "Bad argument '%s'", arg);
 }
-[[noreturn]] void BadArguments(const char* arg, const char*, RunSwitches*) {
-    Exit("Bad arguments '%s'", arg);
+bool BadArguments(TqrRun* run, const char* arg, const char*) {
+    return Exit(run, "Bad arguments '%s'", arg);
 }
 
 // A number with an open range check: lowest < v < highest (no check where they are equal).
-float FloatValue(const char* arg, const char* value, float lowest, float highest) {
+bool FloatValue(TqrRun* run, const char* arg, const char* value, float lowest, float highest,
+                float* result) {
     float v;
     if (!ReadFloat(value, &v) || (lowest != highest && !(v > lowest && v < highest)))
-        Exit("Bad argument '%s'", arg);
-    return v;
+        return Exit(run, "Bad argument '%s'", arg);
+    *result = v;
+    return true;
 }
 
-void ViewingAngle(const char* arg, const char* value, RunSwitches*) {
-    TqPov.ViewingAngle = FloatValue(arg, value, 0, 180);
+// The scene settings, which most options set.
+TqPovRecord& Pov(TqrRun* run) {
+    return run->settings.TqPov;
 }
-void AspectRatio(const char* arg, const char* value, RunSwitches*) {
+
+bool ViewingAngle(TqrRun* run, const char* arg, const char* value) {
+    return FloatValue(run, arg, value, 0, 180, &Pov(run).ViewingAngle);
+}
+bool AspectRatio(TqrRun* run, const char* arg, const char* value) {
     float v;
-    if (!ReadFloat(value, &v) || !(v > 0)) Exit("Bad argument '%s'", arg);
-    TqPov.AspectRatio = v;
+    if (!ReadFloat(value, &v) || !(v > 0)) return Exit(run, "Bad argument '%s'", arg);
+    Pov(run).AspectRatio = v;
+    return true;
 }
-void CameraCoordinates(const char* arg, const char* value, RunSwitches*) {
+bool CameraCoordinates(TqrRun* run, const char* arg, const char* value) {
     float v[3];
-    TqPov.CameraPos[2] = 0;
-    if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
-    memcpy(TqPov.CameraPos, v, sizeof(v));
-    TqPov.CameraGlobe = 0;
+    TqPovRecord& pov = Pov(run);
+    pov.CameraPos[2] = 0;
+    if (ReadFloatList(value, v, 3, nullptr) < 3) return Exit(run, "Bad arguments '%s'", arg);
+    memcpy(pov.CameraPos, v, sizeof(v));
+    pov.CameraGlobe = 0;
+    return true;
 }
 // The radius may be left out: 0, the automatic fit.
-void CameraGlobe(const char* arg, const char* value, RunSwitches*) {
+bool CameraGlobe(TqrRun* run, const char* arg, const char* value) {
     float v[3] = {0, 0, 0};
-    if (ReadFloatList(value, v, 3, nullptr) < 2) Exit("Bad arguments '%s'", arg);
-    memcpy(TqPov.CameraPos, v, sizeof(v));
-    TqPov.CameraGlobe = 1;
+    if (ReadFloatList(value, v, 3, nullptr) < 2) return Exit(run, "Bad arguments '%s'", arg);
+    memcpy(Pov(run).CameraPos, v, sizeof(v));
+    Pov(run).CameraGlobe = 1;
+    return true;
 }
 // Check mode reports at warning level 1; a -w after -check still changes that.
-void Check(const char*, const char*, RunSwitches*) {
-    DoCheck = 1;
-    WarningLevel = 1;
+bool Check(TqrRun* run, const char*, const char*) {
+    run->settings.DoCheck = 1;
+    run->diag.WarningLevel = 1;
+    return true;
 }
-void LookAt(const char* arg, const char* value, RunSwitches*) {
+bool LookAt(TqrRun* run, const char* arg, const char* value) {
     float v[3];
-    if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
-    memcpy(TqPov.CameraLookAt, v, sizeof(v));
-    TqPov.LookAtGiven = 1;
+    if (ReadFloatList(value, v, 3, nullptr) < 3) return Exit(run, "Bad arguments '%s'", arg);
+    memcpy(Pov(run).CameraLookAt, v, sizeof(v));
+    Pov(run).LookAtGiven = 1;
+    return true;
 }
 // -co alone keeps the fitted size of the view; -co<s> scales it.
-void Orthographic(const char*, const char* value, RunSwitches*) {
-    TqPov.Orthographic = 1;
+bool Orthographic(TqrRun* run, const char*, const char* value) {
+    Pov(run).Orthographic = 1;
     float v;
-    if (ReadFloat(value, &v)) TqPov.OrthoScale = v;
+    if (ReadFloat(value, &v)) Pov(run).OrthoScale = v;
+    return true;
 }
-void CoPlanar(const char* arg, const char* value, RunSwitches*) {
-    CoPlanarAngle = FloatValue(arg, value, 0, 30);
+// -cfit alone fits the placed parts tightly; -cfit<m> leaves m per cent of the picture's width
+// and height free on each side (50 would leave no room for the model).
+bool FitPlacedParts(TqrRun* run, const char* arg, const char* value) {
+    float margin = 0;
+    if (*value && (!ReadFloat(value, &margin) || !(margin >= 0 && margin < 50)))
+        return Exit(run, "Bad argument '%s'", arg);
+    Pov(run).FitPlacedParts = 1;
+    Pov(run).FitMargin = margin;
+    return true;
 }
-void PercentageBack(const char* arg, const char* value, RunSwitches*) {
-    TqPov.PercentageBack = FloatValue(arg, value, 0, 0);
+bool CoPlanar(TqrRun* run, const char* arg, const char* value) {
+    return FloatValue(run, arg, value, 0, 30, &run->settings.CoPlanarAngle);
 }
-void RollAngle(const char* arg, const char* value, RunSwitches*) {
-    TqPov.RollAngle = FloatValue(arg, value, 0, 0);
+bool PercentageBack(TqrRun* run, const char* arg, const char* value) {
+    return FloatValue(run, arg, value, 0, 0, &Pov(run).PercentageBack);
 }
-void StereoAngle(const char* arg, const char* value, RunSwitches*) {
-    TqPov.StereoAngle = FloatValue(arg, value, 0, 180);
+bool RollAngle(TqrRun* run, const char* arg, const char* value) {
+    return FloatValue(run, arg, value, 0, 0, &Pov(run).RollAngle);
 }
-void Sky(const char* arg, const char* value, RunSwitches*) {
+bool StereoAngle(TqrRun* run, const char* arg, const char* value) {
+    return FloatValue(run, arg, value, 0, 180, &Pov(run).StereoAngle);
+}
+bool Sky(TqrRun* run, const char* arg, const char* value) {
     float v[3];
-    if (ReadFloatList(value, v, 3, nullptr) < 3) Exit("Bad arguments '%s'", arg);
+    if (ReadFloatList(value, v, 3, nullptr) < 3) return Exit(run, "Bad arguments '%s'", arg);
     // Kept as a unit vector; a zero vector has no direction to point the sky at.
-    if (V3Unit(TqPov.CameraSky, v)) Exit("Sky vector is zero '%s'", arg);
-    TqPov.SkyGiven = 1;
+    if (V3Unit(Pov(run).CameraSky, v)) return Exit(run, "Sky vector is zero '%s'", arg);
+    Pov(run).SkyGiven = 1;
+    return true;
 }
-void StereoLeft(const char*, const char*, RunSwitches*) {
-    TqPov.StereoLeft = 1;
+bool StereoLeft(TqrRun* run, const char*, const char*) {
+    Pov(run).StereoLeft = 1;
+    return true;
 }
-void StereoRight(const char*, const char*, RunSwitches*) {
-    TqPov.StereoRight = 1;
+bool StereoRight(TqrRun* run, const char*, const char*) {
+    Pov(run).StereoRight = 1;
+    return true;
 }
-void DefaultColour(const char* arg, const char* value, RunSwitches*) {
-    if (ParseColor(value, &TqPov.DefaultColor, nullptr) < 0) Exit("Bad color '%s'", arg);
+bool DefaultColour(TqrRun* run, const char* arg, const char* value) {
+    if (ParseColor(run, value, &Pov(run).DefaultColor, nullptr) < 0)
+        return Exit(run, "Bad color '%s'", arg);
+    return true;
 }
 
-void Bumps(const char*, const char*, RunSwitches*) {
-    TqPov.Bumps = 1;
+bool Bumps(TqrRun* run, const char*, const char*) {
+    Pov(run).Bumps = 1;
+    return true;
 }
 // -b alone is a light blue; a colour after it replaces that.
-void Background(const char* arg, const char* value, RunSwitches*) {
-    TqPov.BackgroundOn = 1;
-    TqPov.BackgroundRgb[0] = 0.3f;
-    TqPov.BackgroundRgb[1] = 0.8f;
-    TqPov.BackgroundRgb[2] = 1.0f;
-    if (ParseColor(value, nullptr, TqPov.BackgroundRgb) < 0) Exit("Bad color '%s'", arg);
+bool Background(TqrRun* run, const char* arg, const char* value) {
+    TqPovRecord& pov = Pov(run);
+    pov.BackgroundOn = 1;
+    pov.BackgroundRgb[0] = 0.3f;
+    pov.BackgroundRgb[1] = 0.8f;
+    pov.BackgroundRgb[2] = 1.0f;
+    if (ParseColor(run, value, nullptr, pov.BackgroundRgb) < 0)
+        return Exit(run, "Bad color '%s'", arg);
+    return true;
 }
-void Debug(const char*, const char*, RunSwitches*) {
-    TqPov.Debug++;
+bool Debug(TqrRun* run, const char*, const char*) {
+    Pov(run).Debug++;
+    return true;
 }
 // -ee alone: edge lines 0.3 wide in colour 0. With it they are read with the model, though the
 // scene does not draw them yet.
-void EdgeLines(const char* arg, const char* value, RunSwitches*) {
-    TqPov.EdgeWidth = 0.3f;
-    TqPov.EdgeColor = 0;
+bool EdgeLines(TqrRun* run, const char* arg, const char* value) {
+    TqPovRecord& pov = Pov(run);
+    pov.EdgeWidth = 0.3f;
+    pov.EdgeColor = 0;
     const char* p = value;
     float width;
-    if (!ScanFloat(&p, &width)) return;
-    TqPov.EdgeWidth = width;
-    if (*p == ',' && ParseColor(p + 1, &TqPov.EdgeColor, nullptr) < 0) Exit("Bad color '%s'", arg);
+    if (!ScanFloat(&p, &width)) return true;
+    pov.EdgeWidth = width;
+    if (*p == ',' && ParseColor(run, p + 1, &pov.EdgeColor, nullptr) < 0)
+        return Exit(run, "Bad color '%s'", arg);
+    return true;
 }
-void ExcludeNonPov(const char*, const char*, RunSwitches*) {
-    TqPov.ExcludeNonPov = 1;
+bool ExcludeNonPov(TqrRun* run, const char*, const char*) {
+    Pov(run).ExcludeNonPov = 1;
+    return true;
 }
 // -f[<type>][<y>]: a lower-case letter picks the type (c checkered, any other grey), a number the
 // height; without one the floor lies at the bottom of the model.
-void Floor(const char*, const char* value, RunSwitches*) {
-    TqPov.FloorType = 'g';
-    if (*value >= 'a' && *value <= 'z') TqPov.FloorType = *value++;
+bool Floor(TqrRun* run, const char*, const char* value) {
+    TqPovRecord& pov = Pov(run);
+    pov.FloorType = 'g';
+    if (*value >= 'a' && *value <= 'z') pov.FloorType = *value++;
     float y;
     if (ReadFloat(value, &y)) {
-        TqPov.FloorY = y;
-        TqPov.FloorYGiven = 1;
+        pov.FloorY = y;
+        pov.FloorYGiven = 1;
     }
+    return true;
 }
 
 // Copies an option's file or version text; when memory runs out the option simply has no effect.
@@ -267,152 +310,193 @@ void SetOwnedText(char** field, const char* text) {
     free(*field);
     *field = copy;
 }
-void NoTqBegin(const char*, const char*, RunSwitches*) {
-    TqPov.IncludeTqBegin = 0;
+bool NoTqBegin(TqrRun* run, const char*, const char*) {
+    Pov(run).IncludeTqBegin = 0;
+    return true;
 }
-void NoTqEnd(const char*, const char*, RunSwitches*) {
-    TqPov.IncludeTqEnd = 0;
+bool NoTqEnd(TqrRun* run, const char*, const char*) {
+    Pov(run).IncludeTqEnd = 0;
+    return true;
 }
-void IncludeBegin(const char* arg, const char* value, RunSwitches*) {
-    if (!*value) Exit("Missing filename '%s'", arg);
-    SetOwnedText(&TqPov.IncludeBegin, value);
+bool IncludeBegin(TqrRun* run, const char* arg, const char* value) {
+    if (!*value) return Exit(run, "Missing filename '%s'", arg);
+    SetOwnedText(&Pov(run).IncludeBegin, value);
+    return true;
 }
-void IncludeEnd(const char* arg, const char* value, RunSwitches*) {
-    if (!*value) Exit("Missing filename '%s'", arg);
-    SetOwnedText(&TqPov.IncludeEnd, value);
+bool IncludeEnd(TqrRun* run, const char* arg, const char* value) {
+    if (!*value) return Exit(run, "Missing filename '%s'", arg);
+    SetOwnedText(&Pov(run).IncludeEnd, value);
+    return true;
 }
 // -ic and -il switch the automatic camera or lights off, with a file to include instead, if any.
-void IncludeCamera(const char*, const char* value, RunSwitches*) {
-    TqPov.CameraOn = 0;
-    if (*value) SetOwnedText(&TqPov.IncludeCamera, value);
+bool IncludeCamera(TqrRun* run, const char*, const char* value) {
+    Pov(run).CameraOn = 0;
+    if (*value) SetOwnedText(&Pov(run).IncludeCamera, value);
+    return true;
 }
-void IncludeLights(const char*, const char* value, RunSwitches*) {
-    TqPov.LightsOn = 0;
-    if (*value) SetOwnedText(&TqPov.IncludeLights, value);
+bool IncludeLights(TqrRun* run, const char*, const char* value) {
+    Pov(run).LightsOn = 0;
+    if (*value) SetOwnedText(&Pov(run).IncludeLights, value);
+    return true;
 }
 
 // Adds a replacement source to the order of sources, or takes one out, warning when that was done
 // before.
-void AddSource(const char* arg, int letter) {
-    if (strappchr(TqPov.ReplaceOrder, letter)) fprintf(StdErr, "Warning: %s already met.\n", arg);
+bool AddSource(TqrRun* run, const char* arg, int letter) {
+    if (strappchr(Pov(run).ReplaceOrder, letter))
+        fprintf(run->diag.StdErr, "Warning: %s already met.\n", arg);
+    return true;
 }
-void RemoveSource(const char* arg, int letter) {
-    if (strremchr(TqPov.ReplaceOrder, letter)) fprintf(StdErr, "Warning: %s already met.\n", arg);
+bool RemoveSource(TqrRun* run, const char* arg, int letter) {
+    if (strremchr(Pov(run).ReplaceOrder, letter))
+        fprintf(run->diag.StdErr, "Warning: %s already met.\n", arg);
+    return true;
 }
-void Brenholt(const char*, const char*, RunSwitches*) {
-    AddSource("-kv", 'B');
+bool Brenholt(TqrRun* run, const char*, const char*) {
+    return AddSource(run, "-kv", 'B');
 }
-void Lgeo(const char*, const char*, RunSwitches*) {
-    AddSource("-lgeo", 'L');
+bool Lgeo(TqrRun* run, const char*, const char*) {
+    return AddSource(run, "-lgeo", 'L');
 }
-void NoPovEquivalents(const char*, const char*, RunSwitches*) {
-    RemoveSource("-p", 'P');
+bool NoPovEquivalents(TqrRun* run, const char*, const char*) {
+    return RemoveSource(run, "-p", 'P');
 }
-void NoTqrParts(const char*, const char*, RunSwitches*) {
-    RemoveSource("-p3", '3');
+bool NoTqrParts(TqrRun* run, const char*, const char*) {
+    return RemoveSource(run, "-p3", '3');
 }
 // -nolgc, and -nolgcf which drops LGEO's finishes as well; both count only with -lgeo or -kv,
-// which CheckArgumentsAfterScan knows once the whole line is scanned.
-void NoLgeoColours(const char*, const char* value, RunSwitches* sw) {
-    sw->UseLgeoColors = 0;
-    if (*value == 'f') sw->UseLgeoFinishes = 0;
+// which CheckArgumentsAfterScan knows once the whole line is scanned. Any other letter right after
+// -nolgc makes an unknown option; what follows the f is ignored, like the rest of any option.
+bool NoLgeoColours(TqrRun* run, const char* arg, const char* value) {
+    if (*value && *value != 'f') return Exit(run, "Unknown option '%s'", arg);
+    run->switches.UseLgeoColors = 0;
+    if (*value == 'f') run->switches.UseLgeoFinishes = 0;
+    return true;
 }
 
 // -lg and -lc: three numbers, then a colour after a comma; white without one.
-void AddLightOption(const char* arg, const char* value, int globe) {
-    LightEntry* light = AddLight();
-    if (!light) return;
+bool AddLightOption(TqrRun* run, const char* arg, const char* value, int globe) {
+    LightEntry* light = AddLight(&run->writer);
+    if (!light) return true;
     light->Flags = globe ? kLightGlobe : 0;
     const char* end;
-    if (ReadFloatList(value, light->Position, 3, &end) != 3) Exit("Bad arguments '%s'", arg);
+    if (ReadFloatList(value, light->Position, 3, &end) != 3)
+        return Exit(run, "Bad arguments '%s'", arg);
     light->Rgb[0] = light->Rgb[1] = light->Rgb[2] = 1.0f;
-    if (*end == ',' && ParseColor(end + 1, nullptr, light->Rgb) < 0) Exit("Bad color '%s'", arg);
+    if (*end == ',' && ParseColor(run, end + 1, nullptr, light->Rgb) < 0)
+        return Exit(run, "Bad color '%s'", arg);
+    return true;
 }
-void LightDatLights(const char*, const char*, RunSwitches*) {
-    TqPov.LightDatLights = 1;
+bool LightDatLights(TqrRun* run, const char*, const char*) {
+    Pov(run).LightDatLights = 1;
+    return true;
 }
-void LightCoordinates(const char* arg, const char* value, RunSwitches*) {
-    AddLightOption(arg, value, 0);
+bool LightCoordinates(TqrRun* run, const char* arg, const char* value) {
+    return AddLightOption(run, arg, value, 0);
 }
-void LightGlobe(const char* arg, const char* value, RunSwitches*) {
-    AddLightOption(arg, value, 1);
+bool LightGlobe(TqrRun* run, const char* arg, const char* value) {
+    return AddLightOption(run, arg, value, 1);
 }
-void DefaultLightsToo(const char*, const char*, RunSwitches*) {
-    TqPov.DefaultLightsToo = 1;
+bool DefaultLightsToo(TqrRun* run, const char*, const char*) {
+    Pov(run).DefaultLightsToo = 1;
+    return true;
 }
-void ShadowlessLights(const char*, const char*, RunSwitches*) {
-    TqPov.ShadowlessLights = 1;
+bool ShadowlessLights(TqrRun* run, const char*, const char*) {
+    Pov(run).ShadowlessLights = 1;
+    return true;
 }
 // The library options take effect when the colours are read; once that happened they are late.
-// Their texts stay in argv, which lives as long as the process, so a pointer is enough.
-void ColourFile(const char*, const char* value, RunSwitches*) {
-    if (LdconfigLdrRead) {
-        ExitHint = kLibraryOptionsFirst;
-        Exit("-ldc must be specified before color options");
+// Their texts stay in argv, which lives as long as the run, so a pointer is enough.
+bool ColourFile(TqrRun* run, const char*, const char* value) {
+    if (run->LdconfigLdrRead) {
+        run->ExitHint = kLibraryOptionsFirst;
+        return Exit(run, "-ldc must be specified before color options");
     }
-    MyLdconfigLdr = value;
+    run->settings.MyLdconfigLdr = value;
+    return true;
 }
-void LibraryDirectory(const char* arg, const char* value, RunSwitches*) {
-    if (!*value) Exit("Missing directory '%s'", arg);
-    if (LdconfigLdrRead) {
-        ExitHint = kLibraryOptionsFirst;
-        Exit("-ldd must be specified before color options");
+bool LibraryDirectory(TqrRun* run, const char* arg, const char* value) {
+    if (!*value) return Exit(run, "Missing directory '%s'", arg);
+    if (run->LdconfigLdrRead) {
+        run->ExitHint = kLibraryOptionsFirst;
+        return Exit(run, "-ldd must be specified before color options");
     }
-    MyLDrawDir = value;
+    run->settings.MyLDrawDir = value;
+    return true;
 }
-void LgeoDirectory(const char* arg, const char* value, RunSwitches*) {
-    if (strlen(value) >= (size_t)kPathSize) Exit("Directory name too long '%s'", arg);
-    strncpy0(TqInput.LgeoDir, value, kPathSize);
-    strncpy0(TqInput.LgeoDirSource, "-lgd<dir> option", kPathSize);
+bool LgeoDirectory(TqrRun* run, const char* arg, const char* value) {
+    if (strlen(value) >= (size_t)kPathSize) return Exit(run, "Directory name too long '%s'", arg);
+    TqInputRecord& input = run->settings.TqInput;
+    strncpy0(input.LgeoDir, value, kPathSize);
+    strncpy0(input.LgeoDirSource, "-lgd<dir> option", kPathSize);
+    return true;
 }
 
-void MegaPov(const char* arg, const char* value, RunSwitches*) {
-    if (!*value) Exit("Missing version '%s'", arg);
-    SetOwnedText(&TqPov.MegaPovVersion, value);
+// -mesh: library parts flattened into shared meshes with smooth normals.
+bool MeshMode(TqrRun* run, const char*, const char*) {
+    run->settings.Mesh.On = 1;
+    return true;
 }
-void Overwrite(const char*, const char*, RunSwitches* sw) {
-    sw->Overwrite = 1;
+
+bool MegaPov(TqrRun* run, const char* arg, const char* value) {
+    if (!*value) return Exit(run, "Missing version '%s'", arg);
+    SetOwnedText(&Pov(run).MegaPovVersion, value);
+    return true;
 }
-// -pc lists at once and ends the process: options after it are never scanned.
-void PrintColourTable(const char*, const char*, RunSwitches*) {
-    ReadColours();
-    PrintColours(stdout);
-    ExitAfterListing();
+bool Overwrite(TqrRun* run, const char*, const char*) {
+    run->switches.Overwrite = 1;
+    return true;
 }
-void PrintPrimitives(const char*, const char*, RunSwitches* sw) {
-    sw->PrintPrimitives = 1;
+// -pc lists at once and ends the run: options after it are never scanned.
+bool PrintColourTable(TqrRun* run, const char*, const char*) {
+    if (!ReadColours(run)) return false;
+    PrintColours(&run->colours, run->diag.Out);
+    return ExitAfterListing(run);
+}
+bool PrintPrimitives(TqrRun* run, const char*, const char*) {
+    run->switches.PrintPrimitives = 1;
+    return true;
 }
 // 0 parts as boxes, 1 without transparency or highlights, 2 normal, 3 logos on studs, 4 on hollow
 // studs too.
-void QualityLevel(const char* arg, const char* value, RunSwitches*) {
+bool QualityLevel(TqrRun* run, const char* arg, const char* value) {
     int n;
-    if (!ScanInt(&value, &n) || n < 0 || n > 4) Exit("Bad argument '%s'", arg);
-    TqPov.Quality = n;
+    if (!ScanInt(&value, &n) || n < 0 || n > 4) return Exit(run, "Bad argument '%s'", arg);
+    Pov(run).Quality = n;
+    return true;
 }
-void StepClockModelOnly(const char*, const char*, RunSwitches*) {
-    TqPov.StepClockModelOnly = 1;
+bool StepClockModelOnly(TqrRun* run, const char*, const char*) {
+    Pov(run).StepClockModelOnly = 1;
+    return true;
 }
-void StepClock(const char*, const char*, RunSwitches*) {
-    TqPov.StepClock = 1;
+bool StepClock(TqrRun* run, const char*, const char*) {
+    Pov(run).StepClock = 1;
+    return true;
 }
-void NoStuds(const char*, const char*, RunSwitches*) {
-    TqPov.Studs = 0;
+bool NoStuds(TqrRun* run, const char*, const char*) {
+    Pov(run).Studs = 0;
+    return true;
 }
-void Ignored(const char*, const char*, RunSwitches*) {}
-void SeamWidth(const char* arg, const char* value, RunSwitches*) {
-    TqPov.SeamWidth = FloatValue(arg, value, 0, 0);
+bool Ignored(TqrRun*, const char*, const char*) {
+    return true;
 }
-void Testing(const char*, const char*, RunSwitches*) {
-    VlkIsTesting = 1;
+bool SeamWidth(TqrRun* run, const char* arg, const char* value) {
+    return FloatValue(run, arg, value, 0, 0, &Pov(run).SeamWidth);
 }
-void Verbose(const char*, const char*, RunSwitches*) {
-    TqVerboseOption++;
+bool Testing(TqrRun* run, const char*, const char*) {
+    run->settings.VlkIsTesting = 1;
+    return true;
+}
+bool Verbose(TqrRun* run, const char*, const char*) {
+    run->settings.TqVerboseOption++;
+    return true;
 }
 // -w alone means level 1.
-void Warnings(const char*, const char* value, RunSwitches*) {
+bool Warnings(TqrRun* run, const char*, const char* value) {
     int n;
     if (!ScanInt(&value, &n)) n = 1;
-    WarningLevel = n;
+    run->diag.WarningLevel = n;
+    return true;
 }
 
 // An option is known by its identifying letters after the '-'. The first entry whose letters
@@ -431,6 +515,7 @@ const OptionDescriptor kOptions[] = {
     {"car", false, AspectRatio},
     {"ca", false, ViewingAngle},
     {"cc", false, CameraCoordinates},
+    {"cfit", false, FitPlacedParts},
     {"cg", false, CameraGlobe},
     {"ch", false, Check},
     {"cla", false, LookAt},
@@ -471,6 +556,7 @@ const OptionDescriptor kOptions[] = {
     {"lgeo", false, Lgeo},
     {"lg", false, LightGlobe},
     {"lsl", false, ShadowlessLights},
+    {"mesh", true, MeshMode},
     {"mp", false, MegaPov},
     {"nolgc", false, NoLgeoColours},
     {"o", false, Overwrite},
@@ -490,73 +576,75 @@ const OptionDescriptor kOptions[] = {
     {"w", false, Warnings},
 };
 
-void ScanOption(const char* arg, RunSwitches* sw) {
+bool ScanOption(TqrRun* run, const char* arg) {
     for (const OptionDescriptor& option : kOptions) {
         size_t n = strlen(option.letters);
         if (strncmp(arg + 1, option.letters, n) != 0) continue;
         if (option.exact && arg[1 + n] != '\0') continue;
-        option.handle(arg, arg + 1 + n, sw);
-        return;
+        return option.handle(run, arg, arg + 1 + n);
     }
-    Exit("Unknown option '%s'", arg);
+    return Exit(run, "Unknown option '%s'", arg);
 }
 
 }  // namespace
 
-namespace {
-
-// The arguments not scanned yet, while the scan runs: an option that reads the colour file can
-// then tell whether a library option comes too late.
-char** UnscannedArgs = nullptr;
-int nUnscannedArgs = 0;
-
-}  // namespace
-
-int LibraryOptionFollows() {
-    for (int i = 0; i < nUnscannedArgs; i++) {
-        if (StrBeginsWith(UnscannedArgs[i], "-ldd") || StrBeginsWith(UnscannedArgs[i], "-ldc"))
+int LibraryOptionFollows(const TqrRun* run) {
+    for (int i = 0; i < run->nUnscannedArgs; i++) {
+        if (StrBeginsWith(run->unscannedArgs[i], "-ldd") ||
+            StrBeginsWith(run->unscannedArgs[i], "-ldc"))
             return 1;
     }
     return 0;
 }
 
 // Options and file names mix in any order: the first name is the model, the second the scene.
-void ScanArguments(int argc, char** argv, RunSwitches* switches) {
+bool ScanArguments(TqrRun* run, int argc, char** argv) {
     int nFiles = 0;
+    TqSettings& settings = run->settings;
     for (int i = 1; i < argc; i++) {
-        UnscannedArgs = argv + i + 1;
-        nUnscannedArgs = argc - i - 1;
+        run->unscannedArgs = argv + i + 1;
+        run->nUnscannedArgs = argc - i - 1;
         const char* arg = argv[i];
+        bool goOn;
         if (arg[0] != '-') {
             if (nFiles == 0)
-                CopyFileArgument(ModelFilename, arg);
+                goOn = CopyFileArgument(run, settings.ModelFilename, arg);
             else if (nFiles == 1)
-                CopyFileArgument(PovFilename, arg);
+                goOn = CopyFileArgument(run, settings.PovFilename, arg);
             else
-                Exit("Too many filenames");
+                goOn = Exit(run, "Too many filenames");
             nFiles++;
         } else {
-            ScanOption(arg, switches);
+            goOn = ScanOption(run, arg);
         }
+        if (!goOn) return false;
     }
-    nUnscannedArgs = 0;
+    run->nUnscannedArgs = 0;
+    return true;
 }
 
 // Combinations, which only the whole command line shows. The automatic fit chooses its own look-at
 // point, so -cla needs a camera whose place is given; -cra and -csky would both turn the sky.
-void CheckArgumentsAfterScan(const RunSwitches* switches) {
-    if (TqPov.LookAtGiven && TqPov.CameraGlobe && !(TqPov.CameraPos[2] > 0))
-        Exit("-cla requires -cg with positive radius or -cc");
-    if (TqPov.RollAngle != 0 && TqPov.SkyGiven) Exit("-cra and -csky are mutually exclusive");
+bool CheckArgumentsAfterScan(TqrRun* run) {
+    TqPovRecord& pov = run->settings.TqPov;
+    FILE* messages = run->diag.StdErr;
+    if (pov.LookAtGiven && pov.CameraGlobe && !(pov.CameraPos[2] > 0))
+        return Exit(run, "-cla requires -cg with positive radius or -cc");
+    if (pov.RollAngle != 0 && pov.SkyGiven)
+        return Exit(run, "-cra and -csky are mutually exclusive");
     // Edge lines would not match LGEO's models or parts shrunk by seams: hints, not errors.
-    if (TqPov.EdgeWidth != 0) {
-        if (strchr(TqPov.ReplaceOrder, 'L'))
-            fprintf(StdErr, "-ee should not be used together with -lgeo\n");
-        if (TqPov.SeamWidth != 0) fprintf(StdErr, "-ee should be used together with -sw0\n");
+    if (pov.EdgeWidth != 0) {
+        if (strchr(pov.ReplaceOrder, 'L'))
+            fprintf(messages, "-ee should not be used together with -lgeo\n");
+        if (pov.SeamWidth != 0) fprintf(messages, "-ee should be used together with -sw0\n");
     }
+    // The flattened parts take the 48-sided primitives where the quality asks for logos on studs:
+    // the meshes are made now, so the quality of the conversion decides.
+    run->settings.Mesh.HighResolution = run->settings.Mesh.On && pov.Quality >= 3;
     // LGEO's colours and finishes are used only with its models; otherwise both stay off.
-    if (strchr(TqPov.ReplaceOrder, 'L') || strchr(TqPov.ReplaceOrder, 'B')) {
-        TqPov.LgeoColors = switches->UseLgeoColors ? 1 : 0;
-        TqPov.LgeoFinishes = switches->UseLgeoFinishes ? 1 : 0;
+    if (strchr(pov.ReplaceOrder, 'L') || strchr(pov.ReplaceOrder, 'B')) {
+        pov.LgeoColors = run->switches.UseLgeoColors ? 1 : 0;
+        pov.LgeoFinishes = run->switches.UseLgeoFinishes ? 1 : 0;
     }
+    return true;
 }

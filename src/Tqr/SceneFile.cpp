@@ -5,45 +5,94 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "Tqr/Tqr.h"
 
 namespace {
 
-// The temporary file while it exists, else empty; a signal handler removes it.
-char TempPath[kPathSize];
-const char* TargetPath = nullptr;
-// The signals that end a run from outside; the temporary file must not outlive it.
+// The temporary scene files of the runs under way, which a signal that ends the process removes.
+// A process has one set of signal handlers, so this is the one state its runs share: slots taken
+// under a lock, read by the handler through atomic flags only (no lock can be taken there).
+constexpr int kMaxTempFiles = 64;
+struct TempFileSlots {
+    char paths[kMaxTempFiles][kPathSize];
+    std::atomic<bool> used[kMaxTempFiles];
+    std::mutex lock;  // taking and releasing slots, and the handlers with them
+    int nUsed = 0;
+};
+TempFileSlots& TempFiles() {
+    static TempFileSlots slots;
+    return slots;
+}
+// The signals that end a run from outside; the temporary files must not outlive it.
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // Dies of the same signal after the cleanup, so that whoever started the run sees how it ended.
-void RemoveTempAndDie(int signal) {
-    if (TempPath[0]) unlink(TempPath);
+void RemoveTempsAndDie(int signal) {
+    TempFileSlots& slots = TempFiles();
+    for (int i = 0; i < kMaxTempFiles; i++) {
+        if (slots.used[i].load()) unlink(slots.paths[i]);
+    }
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
 
-void SetCleanupHandlers(bool on) {
-    for (int s : kCleanupSignals) std::signal(s, on ? RemoveTempAndDie : SIG_DFL);
+// Remembers a temporary file; -1 when every slot is taken (the file is then left to the run's own
+// cleanup, which happens unless a signal ends it).
+int RegisterTemp(const char* path) {
+    TempFileSlots& slots = TempFiles();
+    std::lock_guard<std::mutex> guard(slots.lock);
+    for (int i = 0; i < kMaxTempFiles; i++) {
+        if (slots.used[i].load()) continue;
+        strncpy0(slots.paths[i], path, kPathSize);
+        slots.used[i].store(true);
+        if (slots.nUsed++ == 0) {
+            for (int s : kCleanupSignals) std::signal(s, RemoveTempsAndDie);
+        }
+        return i;
+    }
+    return -1;
 }
 
-// The umask can only be read by setting it, so it is set back at once.
+void ForgetTemp(int slot) {
+    if (slot < 0) return;
+    TempFileSlots& slots = TempFiles();
+    std::lock_guard<std::mutex> guard(slots.lock);
+    slots.used[slot].store(false);
+    if (--slots.nUsed == 0) {
+        for (int s : kCleanupSignals) std::signal(s, SIG_DFL);
+    }
+}
+
+// The umask can only be read by setting it, so it is set back at once. Runs side by side set it
+// to the value it had, so they cannot disturb one another.
 mode_t NewFileMode() {
+    static std::mutex umaskLock;
+    std::lock_guard<std::mutex> guard(umaskLock);
     mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
 }
 
 // ".name.XXXXXX" in the target's directory, so that the final rename stays on one file system.
-bool FormTempPath(const char* target) {
+bool FormTempPath(SceneFile* scene, const char* target) {
+    char* temp = scene->TempPath;
     const char* slash = strrchr(target, '/');
-    int n = slash ? snprintf(TempPath, sizeof(TempPath), "%.*s/.%s.XXXXXX", (int)(slash - target),
-                             target, slash + 1)
-                  : snprintf(TempPath, sizeof(TempPath), ".%s.XXXXXX", target);
-    return n > 0 && n < (int)sizeof(TempPath);
+    int n = slash ? snprintf(temp, kPathSize, "%.*s/.%s.XXXXXX", (int)(slash - target), target,
+                             slash + 1)
+                  : snprintf(temp, kPathSize, ".%s.XXXXXX", target);
+    return n > 0 && n < kPathSize;
+}
+
+void DropTemp(SceneFile* scene) {
+    scene->TempPath[0] = '\0';
+    ForgetTemp(scene->registration);
+    scene->registration = -1;
 }
 
 }  // namespace
@@ -54,9 +103,10 @@ int SameFile(const char* a, const char* b) {
            sa.st_ino == sb.st_ino;
 }
 
-FILE* OpenSceneFile(const char* target) {
-    TempPath[0] = '\0';
-    TargetPath = target;
+FILE* OpenSceneFile(SceneFile* scene, const char* target) {
+    scene->TempPath[0] = '\0';
+    scene->TargetPath = target;
+    scene->registration = -1;
     struct stat st;
     bool exists = lstat(target, &st) == 0;
     // A FIFO, a device or a symbolic link is written through, as the user named it; so is a
@@ -64,12 +114,12 @@ FILE* OpenSceneFile(const char* target) {
     if (exists && !S_ISREG(st.st_mode)) return fopen(target, "w");
     // A scene we may not write stays as it is: rename would replace it where fopen would refuse.
     if (exists && access(target, W_OK) != 0) return nullptr;
-    if (!FormTempPath(target)) return fopen(target, "w");
+    if (!FormTempPath(scene, target)) return fopen(target, "w");
     // Close-on-exec: a program started later does not inherit the half-written scene. Without a
     // temporary file (no right to create one there, say) the target is written directly.
-    int fd = mkostemp(TempPath, O_CLOEXEC);
+    int fd = mkostemp(scene->TempPath, O_CLOEXEC);
     if (fd < 0) {
-        TempPath[0] = '\0';
+        scene->TempPath[0] = '\0';
         return fopen(target, "w");
     }
     // The replaced scene keeps the old file's permission bits (and owner, where allowed); a new
@@ -78,29 +128,27 @@ FILE* OpenSceneFile(const char* target) {
     if (exists && fchown(fd, st.st_uid, st.st_gid) != 0) {
         // Only the superuser may give a file away; the scene is then simply ours.
     }
-    SetCleanupHandlers(true);
+    scene->registration = RegisterTemp(scene->TempPath);
     FILE* fp = fdopen(fd, "w");
     if (!fp) {
         close(fd);
-        unlink(TempPath);
-        TempPath[0] = '\0';
-        SetCleanupHandlers(false);
+        unlink(scene->TempPath);
+        DropTemp(scene);
     }
     return fp;
 }
 
 // A full disk shows only when the last buffer is flushed, or as an error flag set earlier; either
 // keeps a short scene from being moved into place.
-int CloseSceneFile(FILE* fp) {
+int CloseSceneFile(SceneFile* scene, FILE* fp) {
     bool ok = fflush(fp) == 0 && !ferror(fp);
     if (fclose(fp) != 0) ok = false;
-    if (TempPath[0]) {
-        if (!ok || rename(TempPath, TargetPath) != 0) {
+    if (scene->TempPath[0]) {
+        if (!ok || rename(scene->TempPath, scene->TargetPath) != 0) {
             ok = false;
-            unlink(TempPath);  // the old scene, if any, stays as it was
+            unlink(scene->TempPath);  // the old scene, if any, stays as it was
         }
-        TempPath[0] = '\0';
-        SetCleanupHandlers(false);
+        DropTemp(scene);
     }
     return ok ? 0 : -1;
 }

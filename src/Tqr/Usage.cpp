@@ -1,11 +1,10 @@
 // The usage text, the version banner and the fatal exit of the command line.
 #include <cstdarg>
-#include <cstdlib>
 
 #include "TqSettings/Website.h"
 #include "Tqr/Tqr.h"
 
-// The four pages keep the layout of an 80x25 text screen; Pause() sat between them.
+// The usage text in the four pages it always had.
 static const char kUsagePage1[] =
     "  -b[<color>] background color, -b gives 0.3,0.8,1\n"
     "  -cg<la>,<lo>[,<r>] camera globe position, default is 30,45,0\n"
@@ -31,9 +30,11 @@ static const char kUsagePage1[] =
 
 static const char kUsagePage2[] =
     "  -cpct<p> percentage to move camera further back, default is 0\n"
+    "  -cfit[<m>] camera frames the placed parts with <m>% margin, default is 0\n"
     "  -csky<x>,<y>,<z> camera sky vector, default is 0,-1,0\n"
     "  -car<ar> camera aspect ratio, default is 1.33 (4/3)\n"
     "  -p don't substitute any primitives in the P directory with POV equivalents\n"
+    "  -mesh flattened parts: one smooth mesh per part, shared by all its copies\n"
     "  -sw<w> seam width, default is 0.5\n"
     "  -c<color> default part color, default color is 7\n"
     "  -w<n> set warning level 0..3, default is 0\n"
@@ -79,61 +80,63 @@ static const char kUsageTestLines[] =
     "  -test part.dat generate pov file for testing primitive\n"
     "  -test -lgeo part.dat generate pov file for testing primitive\n";
 
-// The pages once waited for a key here; the usage now prints in one go.
-void Pause() {}
-
 void PrintProgVer(FILE* fp) {
     fprintf(fp, "%s\n", ProgVer);
 }
 
-static void PrintUsage() {
-    PrintProgVer(stdout);
-    fputs("Usage: tqr [options] modelpath [povpath] [options]\n", stdout);
-    fputs(kUsagePage1, stdout);
-    Pause();
-    fputs(kUsagePage2, stdout);
-    Pause();
-    fputs(kUsagePage3, stdout);
-    Pause();
-    fputs(kUsagePage4, stdout);
-    if (VlkIsTesting) fputs(kUsageTestLines, stdout);
-    PrintProgVer(stdout);
+// The four pages keep the layout of an 80x25 text screen, printed in one go.
+static void PrintUsage(const TqrRun* run, FILE* fp) {
+    PrintProgVer(fp);
+    fputs("Usage: tqr [options] modelpath [povpath] [options]\n", fp);
+    fputs(kUsagePage1, fp);
+    fputs(kUsagePage2, fp);
+    fputs(kUsagePage3, fp);
+    fputs(kUsagePage4, fp);
+    if (run->settings.VlkIsTesting) fputs(kUsageTestLines, fp);
+    PrintProgVer(fp);
 }
 
-// Set when a library option comes, or would come, too late (see LibraryOptionFollows).
-const char* ExitHint = nullptr;
+// Set in the run when a library option comes, or would come, too late (see LibraryOptionFollows).
 const char kLibraryOptionsFirst[] =
     "Hint: put -ldd and -ldc before any option that names a colour.";
 
 // Without a message (no model given) Exit is the bare usage. With -stdout an error brings only
 // its message: messages and listing then share one stream.
-void Exit(const char* format, ...) {
-    if (StdErr == stderr || !format) {
-        PrintUsage();
-        if (format) fputc('\n', StdErr);
+bool Exit(TqrRun* run, const char* format, ...) {
+    if (run->finished) return false;
+    Diagnostics& diag = run->diag;
+    if (diag.StdErr != diag.Out || !format) {
+        PrintUsage(run, diag.Out);
+        if (format) fputc('\n', diag.StdErr);
     }
     if (format) {
-        fputs("*** ", StdErr);
+        fputs("*** ", diag.StdErr);
         va_list ap;
         va_start(ap, format);
-        vfprintf(StdErr, format, ap);
+        vfprintf(diag.StdErr, format, ap);
         va_end(ap);
-        fputs(".\n", StdErr);
-        if (ExitHint) fprintf(StdErr, "%s\n", ExitHint);
+        fputs(".\n", diag.StdErr);
+        if (run->ExitHint) fprintf(diag.StdErr, "%s\n", run->ExitHint);
     }
-    fflush(stdout);
-    exit(1);
+    fflush(diag.Out);
+    run->finished = true;
+    run->exitStatus = 1;
+    return false;
 }
 
 // A full disk or a closed pipe shows only once the buffer is flushed.
-int StandardOutputIntact() {
-    return fflush(stdout) == 0 && !ferror(stdout);
+int StandardOutputIntact(TqrRun* run) {
+    FILE* out = run->diag.Out;
+    return fflush(out) == 0 && !ferror(out);
 }
 
-void ExitAfterListing() {
-    if (!StandardOutputIntact()) {
-        fputs("*** Could not write to standard output.\n", stderr);
-        exit(1);
+bool ExitAfterListing(TqrRun* run) {
+    if (run->finished) return false;
+    run->finished = true;
+    run->exitStatus = 0;
+    if (!StandardOutputIntact(run)) {
+        fputs("*** Could not write to standard output.\n", run->diag.Console);
+        run->exitStatus = 1;
     }
-    exit(0);
+    return false;
 }

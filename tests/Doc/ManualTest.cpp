@@ -71,7 +71,7 @@ std::set<std::string> DocumentedOptions(const std::string& manual) {
     return names;
 }
 
-std::string RunCapture(const std::string& command) {
+std::string RunAndCapture(const std::string& command) {
     std::string out;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return "popen failed";
@@ -101,7 +101,7 @@ TEST(Manual, DocumentsEveryOptionOfTheUsageText) {
 }
 
 TEST(Manual, DocumentsEveryLongOptionOfTqrRender) {
-    std::string help = RunCapture(std::string("'") + TQR_RENDER_BINARY + "' --help");
+    std::string help = RunAndCapture(std::string("'") + TQR_RENDER_BINARY + "' --help");
     std::set<std::string> usage;
     std::istringstream in(help);
     for (std::string line; std::getline(in, line);) {
@@ -154,15 +154,16 @@ bool ReadStringLiteral(const std::string& s, size_t i, std::string* text) {
     }
 }
 
-// The format string of every call of Exit, PromptUser and ErrorInInput in one source text: the
-// argument that holds it (0, 1 and 2), when that argument is a literal. Calls in // comments and
-// calls with a computed format ("%s", what) are left out by the literal test or by the caller.
+// The format string of every call of Exit, PromptUser, ErrorInInput and the line checks' Report in
+// one source text: the argument that holds it (after the run or sink they report to), when that
+// argument is a literal. Calls in // comments and calls with a computed format ("%s", what) are
+// left out by the literal test or by the caller.
 void FindPrintedMessages(const std::string& file, const std::string& s,
                          std::vector<SourceMessage>* messages) {
     const struct {
         const char* name;
         int formatArgument;
-    } kPrinters[] = {{"Exit(", 0}, {"PromptUser(", 1}, {"ErrorInInput(", 2}};
+    } kPrinters[] = {{"Exit(", 1}, {"PromptUser(", 2}, {"ErrorInInput(", 3}, {"Report(", 3}};
     for (const auto& printer : kPrinters) {
         for (size_t at = s.find(printer.name); at != std::string::npos;
              at = s.find(printer.name, at + 1)) {
@@ -233,9 +234,9 @@ TEST(Manual, ExplainsEveryMessageThatTheConverterPrintsThroughItsDiagnostics) {
     // split the text, comments and computed formats are left out.
     std::vector<SourceMessage> sample;
     FindPrintedMessages("x.cpp",
-                        "Exit(\"Bad %s, \\\"q\\\"\", a);\n// Exit(\"comment\");\n"
-                        "ErrorInInput(0, f(1, 2),\n  \"Row %d all \" \"zeros\");\n"
-                        "PromptUser(\"t, u\", \"%s\", what); MyExit(\"no\");",
+                        "Exit(run, \"Bad %s, \\\"q\\\"\", a);\n// Exit(run, \"comment\");\n"
+                        "ErrorInInput(diag, 0, f(1, 2),\n  \"Row %d all \" \"zeros\");\n"
+                        "PromptUser(diag, \"t, u\", \"%s\", what); MyExit(run, \"no\");",
                         &sample);
     ASSERT_EQ(sample.size(), 3u);  // by printer: Exit, PromptUser, ErrorInInput
     EXPECT_EQ(sample[0].format, "Bad %s, \"q\"");
@@ -282,7 +283,7 @@ TEST(Manual, GeneratedManPagesRenderWithoutGroffWarnings) {
     for (const auto& p : pages) {
         ASSERT_TRUE(FileExists(p.page)) << p.page;
         std::string warnings =
-            RunCapture(std::string("groff -man -Tutf8 -ww -z '") + p.page + "' 2>&1");
+            RunAndCapture(std::string("groff -man -Tutf8 -ww -z '") + p.page + "' 2>&1");
         EXPECT_EQ(warnings, "") << p.page;
         // Every section of the manual made it into the page.
         std::string page = ReadFile(p.page);

@@ -15,10 +15,10 @@ std::vector<std::string> Symbolic(const LDrawIniS* ini) {
     return out;
 }
 
-struct Library {
+struct LibraryDirs {
     TempDir dir;
     std::string root;
-    Library() {
+    LibraryDirs() {
         root = dir.MakeDir("LDraw");
         dir.MakeDir("LDraw/P");
         dir.MakeDir("LDraw/PARTS");
@@ -27,18 +27,13 @@ struct Library {
     }
 };
 
-class LDrawIniTest : public TqrTest {
-protected:
-    void TearDown() override {
-        LDrawIniSetFileCaseCallback(nullptr);
-        TqrTest::TearDown();
-    }
-};
+// The records hold their own case-lookup hook; a test hands it the library lookup of its run.
+class LDrawIniTest : public TqrTest {};
 
 }  // namespace
 
 TEST_F(LDrawIniTest, BaseDirectoryFromEachSourceInOrder) {
-    Library lib;
+    LibraryDirs lib;
     std::string home = lib.dir / "home";
     EnvGuard env(CleanLibraryEnv(home));
     int error = -1;
@@ -60,7 +55,7 @@ TEST_F(LDrawIniTest, BaseDirectoryFromEachSourceInOrder) {
 }
 
 TEST_F(LDrawIniTest, NothingConfiguredGivesErrorTwo) {
-    Library lib;
+    LibraryDirs lib;
     EnvGuard env(CleanLibraryEnv(lib.dir / "home"));
     int error = -1;
     EXPECT_EQ(LDrawIniGet(nullptr, nullptr, &error), nullptr);
@@ -68,14 +63,13 @@ TEST_F(LDrawIniTest, NothingConfiguredGivesErrorTwo) {
 }
 
 TEST_F(LDrawIniTest, TypicalPlaceUnderHomeIsFoundInAnyCase) {
-    Library lib;
+    LibraryDirs lib;
     lib.dir.MakeDir("home/ldraw/p");
     lib.dir.MakeDir("home/ldraw/parts");
     EnvGuard env(CleanLibraryEnv(lib.dir / "home"));
     int error = -1;
     EXPECT_EQ(LDrawIniGet(nullptr, nullptr, &error), nullptr);
-    LDrawIniSetFileCaseCallback(TqFileCaseCallback);
-    LDrawIniS* ini = LDrawIniGet(nullptr, nullptr, &error);
+    LDrawIniS* ini = LDrawIniGet(nullptr, nullptr, &error, TqFileCaseCallback, t.library());
     ASSERT_NE(ini, nullptr);
     EXPECT_EQ(std::string(ini->LDrawDir), lib.dir / "home/ldraw");
     EXPECT_STREQ(ini->LDrawDirSource, "Typical location on disk");
@@ -83,7 +77,7 @@ TEST_F(LDrawIniTest, TypicalPlaceUnderHomeIsFoundInAnyCase) {
 }
 
 TEST_F(LDrawIniTest, IniFilesAreConsultedInPrecedenceOrder) {
-    Library lib;
+    LibraryDirs lib;
     std::string home = lib.dir / "home";
     std::string named = lib.dir.Write("named.ini", "[LDraw]\nBaseDirectory=/from/named\n");
     lib.dir.Write("home/.ldrawrc",
@@ -126,7 +120,7 @@ TEST_F(LDrawIniTest, IniKeyMustTouchTheEqualsSign) {
 }
 
 TEST_F(LDrawIniTest, SymbolicListsFromEnvironmentAndIni) {
-    Library lib;
+    LibraryDirs lib;
     std::string home = lib.dir / "home";
     {
         auto vars = CleanLibraryEnv(home);
@@ -168,7 +162,7 @@ TEST_F(LDrawIniTest, SymbolicListsFromEnvironmentAndIni) {
 }
 
 TEST_F(LDrawIniTest, DefaultListGivesModelPrimitiveAndPartDirectories) {
-    Library lib;
+    LibraryDirs lib;
     std::string modelDir = lib.dir.MakeDir("m");
     EnvGuard env(CleanLibraryEnv(lib.dir / "home"));
     LDrawIniS* ini = LDrawIniGet(lib.root.c_str(), nullptr, nullptr);
@@ -203,7 +197,8 @@ TEST_F(LDrawIniTest, MissingDirectoriesAreDroppedUnlessFoundInOtherCase) {
     LDrawIniS* ini = LDrawIniGet(root.c_str(), nullptr, nullptr);
     ASSERT_EQ(LDrawIniComputeRealDirs(ini, 1, 1, nullptr), 1);
     EXPECT_EQ(ini->nSearchDirs, 0);
-    LDrawIniSetFileCaseCallback(TqFileCaseCallback);
+    ini->FileCaseCallback = TqFileCaseCallback;
+    ini->FileCaseUser = t.library();
     ASSERT_EQ(LDrawIniComputeRealDirs(ini, 1, 0, nullptr), 1);
     ASSERT_EQ(ini->nSearchDirs, 2);
     EXPECT_EQ(std::string(ini->SearchDirs[0].Dir), root + "/p");

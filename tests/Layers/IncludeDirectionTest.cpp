@@ -12,9 +12,9 @@
 namespace fs = std::filesystem;
 
 TEST(Layers, IncludesNeverGoUpward) {
-    const std::vector<std::string> order = {"TqMath",   "TqText",    "TqSettings", "TqDiag",
-                                            "LDrawIni", "TqLibrary", "TqColor",    "TqInput",
-                                            "TqPov",    "Tqr",       "TqRender"};
+    const std::vector<std::string> order = {"TqMath",  "TqMesh",   "TqText",    "TqSettings",
+                                            "TqDiag",  "LDrawIni", "TqLibrary", "TqColor",
+                                            "TqInput", "TqPov",    "Tqr",       "TqRender"};
     std::map<std::string, size_t> rank;
     for (size_t i = 0; i < order.size(); i++) rank[order[i]] = i;
     const std::regex include(R"re(^\s*#\s*include\s*"(\w+)/)re");

@@ -11,7 +11,7 @@ class DatReader : public TqrTest {
 protected:
     void SetUp() override {
         TqrTest::SetUp();
-        WarningLevel = 3;
+        t.diag()->WarningLevel = 3;
     }
     static bool Has(const std::string& out, const std::string& text) {
         return out.find(text) != std::string::npos;
@@ -22,7 +22,7 @@ protected:
 
 TEST_F(DatReader, ProseBeforeLDrawIsKeptAfterItIsRefused) {
     PartEntry* part;
-    std::string out = ReadDatText(
+    std::string out = t.ReadDatText(
         "Hello there\n\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\nMore prose\n"
         "7 1 2 3\n\n",
         "m.ldr", true, &part);
@@ -39,7 +39,7 @@ TEST_F(DatReader, ProseBeforeLDrawIsKeptAfterItIsRefused) {
 
 TEST_F(DatReader, LineTypesAndTheirItemCounts) {
     PartEntry* part;
-    std::string out = ReadDatText(
+    std::string out = t.ReadDatText(
         "1 010 1 2 3 1 0 0 0 1 0 0 0 1 \"a b.dat\"\n"
         "2 0x2FF0000 0 0 0 1 1 1\n"
         "3 4 0 0 0 1 0 0 0 1 0 trailing words\n"
@@ -70,7 +70,7 @@ TEST_F(DatReader, LineTypesAndTheirItemCounts) {
 
 TEST_F(DatReader, MultiPartFileSectionsGoToTheirOwnEntries) {
     PartEntry* file;
-    std::string out = ReadDatText(
+    std::string out = t.ReadDatText(
         "0 FILE main.ldr\n"
         "1 16 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
         "0 FILE sub.ldr\n"
@@ -94,10 +94,10 @@ TEST_F(DatReader, MultiPartFileSectionsGoToTheirOwnEntries) {
 
 TEST_F(DatReader, FileLineAfterContentWarnsAndForgetsTheTitle) {
     PartEntry* file;
-    std::string out = ReadDatText("0 Title\n2 24 0 0 0 1 1 1\n0 FILE \"A B.ldr\"\n0 Real title\n",
-                                  "x.mpd", true, &file);
+    std::string out = t.ReadDatText("0 Title\n2 24 0 0 0 1 1 1\n0 FILE \"A B.ldr\"\n0 Real title\n",
+                                    "x.mpd", true, &file);
     EXPECT_TRUE(Has(out, "WARNING \"x.mpd\" Line 3: LDraw command(s) preceded this line"));
-    EXPECT_STREQ(ModelTitle, "Real title");
+    EXPECT_STREQ(t.model()->ModelTitle, "Real title");
 }
 
 TEST_F(DatReader, BackFaceCullingStateMachine) {
@@ -127,10 +127,10 @@ TEST_F(DatReader, BackFaceCullingStateMachine) {
         {"0 BFC INVERTNEXT\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.dat\n", "", 2},
     };
     for (const Case& c : cases) {
-        ResetGlobalState();
-        WarningLevel = 3;
+        TestRun fresh;
+        fresh.diag()->WarningLevel = 3;
         PartEntry* part;
-        std::string out = ReadDatText(c.text, "t.dat", false, &part);
+        std::string out = fresh.ReadDatText(c.text, "t.dat", false, &part);
         if (*c.message)
             EXPECT_TRUE(Has(out, c.message)) << c.text << "\n" << out;
         else
@@ -141,7 +141,7 @@ TEST_F(DatReader, BackFaceCullingStateMachine) {
 
 TEST_F(DatReader, TransformBlocksNestAndCloseAtEndOfFile) {
     PartEntry* part;
-    std::string out = ReadDatText(
+    std::string out = t.ReadDatText(
         "0 TRANSLATE 10 20 30\n"
         "3 16 0 0 0 1 0 0 0 1 1\n"
         "0 ROTATE 90 0 0 0\n"
@@ -174,13 +174,13 @@ TEST_F(DatReader, TransformBlocksNestAndCloseAtEndOfFile) {
     EXPECT_EQ(inner[2]->Data[0], 1);  // zero axis: identity
     EXPECT_EQ(LinesOf(rotate).size(), 1u);
     EXPECT_TRUE(Has(out, "END not expected") == false);
-    std::string again = ReadDatText("0 TRANSLATE END\n", "u.ldr", false);
+    std::string again = t.ReadDatText("0 TRANSLATE END\n", "u.ldr", false);
     EXPECT_TRUE(Has(again, "END not expected"));
 }
 
 TEST_F(DatReader, MetaCommandsAndHeaders) {
     PartEntry* part;
-    std::string out = ReadDatText(
+    std::string out = t.ReadDatText(
         "0 Brick 2 x 4\n"
         "0 Author: Someone Else\n"
         "0 !LDRAW_ORG Part UPDATE 2004-01\n"
@@ -194,8 +194,8 @@ TEST_F(DatReader, MetaCommandsAndHeaders) {
         "0 !LDRAW_ORG Primitive\n"
         "0noblank\n",
         "main.ldr", true, &part);
-    EXPECT_STREQ(ModelTitle, "Brick 2 x 4");
-    EXPECT_STREQ(ModelAuthor, "Someone Else");
+    EXPECT_STREQ(t.model()->ModelTitle, "Brick 2 x 4");
+    EXPECT_STREQ(t.model()->ModelAuthor, "Someone Else");
     EXPECT_TRUE(part->LoadFlags.IsPart);
     EXPECT_TRUE(Has(out, "NOTABENE \"main.ldr\" Line 4: 0 ~Moved to 3002"));
     EXPECT_TRUE(Has(out, "SKIPPING \"main.ldr\" Line 6: Already met CATEGORY Brick"));
@@ -212,14 +212,14 @@ TEST_F(DatReader, MetaCommandsAndHeaders) {
     }
     EXPECT_TRUE(sawTexture && sawStep);
     EXPECT_STREQ(lines.back()->Text, "noblank");
-    std::string notice = ReadDatText("0 ~Moved to 3003\n", "old.dat", false);
+    std::string notice = t.ReadDatText("0 ~Moved to 3003\n", "old.dat", false);
     EXPECT_EQ(notice, "NOTABENE \"old.dat\" referenced by \"ref.ldr\": Moved to 3003\n");
 }
 
 TEST_F(DatReader, QuotesLightsAndSpeedPrimitives) {
-    TqPov.LightDatLights = 1;
+    t.pov().LightDatLights = 1;
     PartEntry* part;
-    std::string out = ReadDatText(
+    std::string out = t.ReadDatText(
         "1 4 0 0 0 1 0 0 0 1 0 0 0 1 \"open quote.dat\n"
         "1 4 0 0 0 1 0 0 0 1 0 0 0 1 \"x.dat\" tail\n"
         "1 9999 5 6 7 1 0 0 0 1 0 0 0 1 LIGHT.DAT\n"
@@ -231,7 +231,7 @@ TEST_F(DatReader, QuotesLightsAndSpeedPrimitives) {
     EXPECT_STREQ(lines[1]->Part->DatName, "x.dat");
     EXPECT_TRUE(lines[2]->LineFlags.IsLight);
     EXPECT_EQ(lines[2]->Colour, 15);
-    EXPECT_TRUE(TqPov.LightDatFound);
+    EXPECT_TRUE(t.model()->LightDatFound);
     EXPECT_TRUE(Has(out, "Missing end quote"));
     EXPECT_TRUE(Has(out, "Trailing characters after end quote"));
     EXPECT_TRUE(Has(out, "Sorry, cannot handle color 9999, using 15"));
@@ -246,6 +246,6 @@ TEST_F(DatReader, HostileBytesNeverOverrun) {
     for (int i = 0; i < 2000; i++) text += (char)(i * 131 % 256);
     text += "\n0 FILE \"" + std::string(2000, 'q') + "\n";
     PartEntry* part;
-    ReadDatText(text, "h.dat", false, &part);
+    t.ReadDatText(text, "h.dat", false, &part);
     EXPECT_TRUE(part->LoadFlags.Read);
 }

@@ -10,16 +10,16 @@ namespace {
 
 class LineChecks : public TqrTest {
 protected:
-    void SetUp() override {
-        TqrTest::SetUp();
-        IInfo.FileName = "t.dat";
-    }
-    // Checks a line given as its numbers; returns the diagnostics.
+    void SetUp() override { t.diag()->IInfo.FileName = "t.dat"; }
+    // Checks a line given as its numbers, with the checks set up from the settings as they are
+    // now; returns the diagnostics, and in *drop 1 when the line is to be dropped.
     std::string Check(LineEntry* line, const char* subName = "", PartEntry* part = nullptr,
                       int* drop = nullptr) {
-        CaptureOutput capture;
-        int r = CheckLine(line, subName, part);
-        if (drop) *drop = r;
+        RunCapture capture(t);
+        LineCheckContext checks;
+        InitLineChecks(&checks, t.diag(), t.colours(), &t.settings());
+        bool keep = CheckLine(&checks, line, subName, part);
+        if (drop) *drop = keep ? 0 : 1;
         return capture.Out();
     }
     static LineEntry Polygon(int type, int colour, std::initializer_list<float> coords) {
@@ -48,7 +48,7 @@ protected:
 }  // namespace
 
 TEST_F(LineChecks, SingularPlacementsOfFlatPrimitivesAreRepaired) {
-    WarningLevel = 2;
+    t.diag()->WarningLevel = 2;
     LineEntry disc = Placement({1, 0, 0, 0, 0, 0, 0, 0, 1});
     int drop = -1;
     EXPECT_EQ(Check(&disc, "4-4disc.dat", nullptr, &drop),
@@ -87,7 +87,7 @@ TEST_F(LineChecks, FlatPrimitiveNames) {
 }
 
 TEST_F(LineChecks, DegenerateTrianglesAndLines) {
-    WarningLevel = 1;
+    t.diag()->WarningLevel = 1;
     LineEntry repeated = Polygon(3, 4, {0, 0, 0, 1, 0, 0, 1, 0, 0});
     EXPECT_EQ(Check(&repeated), "WARNING \"t.dat\" Line 0: Identical vertices: \n");
     LineEntry collinear = Polygon(3, 4, {0, 0, 0, 1, 0, 0, 2, 0, 0});
@@ -102,7 +102,7 @@ TEST_F(LineChecks, DegenerateTrianglesAndLines) {
 }
 
 TEST_F(LineChecks, QuadrilateralOrderIsRepaired) {
-    WarningLevel = 1;
+    t.diag()->WarningLevel = 1;
     // A square given in the order of its diagonals: corners 0, 2, 1, 3.
     LineEntry crossed = Polygon(4, 4, {0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 1});
     EXPECT_EQ(Check(&crossed), "WARNING \"t.dat\" Line 0: Bad vertex sequence, 0312 used: \n");
@@ -125,22 +125,20 @@ TEST_F(LineChecks, QuadrilateralOrderIsRepaired) {
 TEST_F(LineChecks, CoplanarityUsesTheCheckModeAngle) {
     float rise = (float)std::tan(2 * 3.141592653589793 / 180);
     auto folded = [&]() { return Polygon(4, 4, {0, 0, 0, 1, 0, 0, 1, rise, 1, 0, 0, 1}); };
-    WarningLevel = 1;
-    DoCheck = 1;
+    t.diag()->WarningLevel = 1;
+    t.settings().DoCheck = 1;
     LineEntry quad = folded();
     EXPECT_NE(Check(&quad).find("Vertices not coplanar ("), std::string::npos);
-    ResetLineChecks();
-    DoCheck = 0;
+    t.settings().DoCheck = 0;
     quad = folded();
     EXPECT_EQ(Check(&quad), "");
-    ResetLineChecks();
-    CoPlanarAngle = 1.5f;
+    t.settings().CoPlanarAngle = 1.5f;
     quad = folded();
     EXPECT_NE(Check(&quad).find("Vertices not coplanar"), std::string::npos);
 }
 
 TEST_F(LineChecks, ColourRules) {
-    WarningLevel = 1;
+    t.diag()->WarningLevel = 1;
     LineEntry triangle = Polygon(3, 24, {0, 0, 0, 1, 0, 0, 0, 1, 0});
     EXPECT_EQ(Check(&triangle),
               "WARNING \"t.dat\" Line 0: Color 24 illegal for this line type, using 16: \n");
@@ -157,19 +155,19 @@ TEST_F(LineChecks, ColourRules) {
 }
 
 TEST_F(LineChecks, DuplicatesAreFoundInAnyVertexOrderFromLevelOne) {
-    PartEntry* part = RegisterPart(0, "d.dat");
+    PartEntry* part = RegisterPart(t.model(), t.diag(), 0, "d.dat");
     LineEntry** tail = &part->FirstLine;
     LineEntry first = Polygon(3, 4, {0, 0, 0, 1, 0, 0, 0, 1, 0});
     first.LineNo = 7;
     SaveLine(&tail, &first, nullptr);
     LineEntry rotated = Polygon(3, 4, {1, 0, 0, 0, 1, 0, 0, 0, 0});
-    WarningLevel = 0;
+    t.diag()->WarningLevel = 0;
     EXPECT_EQ(Check(&rotated, "", part), "");
-    WarningLevel = 1;
+    t.diag()->WarningLevel = 1;
     EXPECT_EQ(Check(&rotated, "", part), "WARNING \"t.dat\" Line 0: Identical to line 7: \n");
     LineEntry ref = Placement({1, 0, 0, 0, 1, 0, 0, 0, 1});
     ref.LineNo = 9;
-    ref.Part = RegisterPart(0, "a.dat");
+    ref.Part = RegisterPart(t.model(), t.diag(), 0, "a.dat");
     SaveLine(&tail, &ref, nullptr);
     LineEntry same = Placement({1, 0, 0, 0, 1, 0, 0, 0, 1});
     EXPECT_EQ(Check(&same, "a.dat", part), "WARNING \"t.dat\" Line 0: Identical to line 9: \n");

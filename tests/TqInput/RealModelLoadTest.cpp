@@ -28,36 +28,26 @@ const ModelCase kModels[] = {
     {"datsville_rev002.013_inlined_n_boxed_n.mpd", 38726},
 };
 
-class RealModelLoad : public TqrTest {};
-
 }  // namespace
 
-TEST_F(RealModelLoad, PartCountsMatchTheModelList) {
+TEST(RealModelLoad, PartCountsMatchTheModelList) {
     std::string ldraw = SharedLDrawDir(), models = SharedModelsDir();
     if (ldraw.empty() || models.empty()) GTEST_SKIP() << "shared library or models absent";
     for (const ModelCase& m : kModels) {
-        ResetGlobalState();
-        EnvGuard env(CleanLibraryEnv("/nonexistent"));
-        LDrawIniSetFileCaseCallback(TqFileCaseCallback);
-        MyLDrawDir = ldraw.c_str();
-        ReadColours();
-        ASSERT_EQ(LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr), 1);
-        DoCheck = 1;
-        WarningLevel = 3;
-        SetLineTypeSaveMask(0x3E);
+        // Each model in a run of its own, as check mode reads it.
+        TestRun t;
+        t.UseLibrary(ldraw);
+        t.settings().DoCheck = 1;
+        t.diag()->WarningLevel = 3;
+        t.RefreshLoader();
+        SetLineTypeSaveMask(t.model(), 0x3E);
         std::string path = models + "/" + m.file;
-        int pre, load;
-        std::string err;
-        {
-            CaptureOutput capture;
-            pre = LoadModelPre(path.c_str());
-            load = pre == 0 ? LoadModel() : -1;
-            err = capture.Err();
-        }
+        RunCapture capture(t);
+        int pre = LoadModelPre(t.loader(), path.c_str());
         ASSERT_EQ(pre, 0) << m.file;
-        EXPECT_EQ(load, 0) << m.file;
-        EXPECT_EQ((unsigned)Parts[0].nContainedParts, m.parts) << m.file;
+        EXPECT_TRUE(LoadModel(t.loader())) << m.file;
+        EXPECT_EQ((unsigned)t.model()->Parts[0].nContainedParts, m.parts) << m.file;
+        std::string err = capture.Err();
         EXPECT_EQ(err.find("Could not find"), std::string::npos) << m.file << err;
-        for (int i = 0; i < nParts; i++) FreeLines(&Parts[i]);
     }
 }

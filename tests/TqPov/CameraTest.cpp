@@ -17,16 +17,23 @@ class Camera : public TqrTest {
 protected:
     std::vector<std::array<float, 3>> points;
     std::string text;
+    SceneWriter* w = t.writer();
+    const CameraDataS& CameraData = w->CameraData;
+    const float* Location = w->Location;
+    const float* LookAt = w->LookAt;
+    const float* BBoxCenter = w->BBoxCenter;
 
-    void SetUp() override {
-        TqrTest::SetUp();
-        memset(&CameraData, 0, sizeof(CameraData));
-        memset(LookAt, 0, sizeof(LookAt));
-        memset(Location, 0, sizeof(Location));
+    // Starts over: the settings as the options left them by default, no points offered.
+    void Fresh() {
+        SetTqPovDefaults(&t.pov());
+        points.clear();
+        w->CameraData = {};
+        memset(w->Location, 0, sizeof(w->Location));
+        memset(w->LookAt, 0, sizeof(w->LookAt));
     }
     // Offers the corners of boxes placed around the scene, then computes the camera.
     void Fit(std::initializer_list<std::array<float, 6>> boxes) {
-        PreCalcCamera();
+        PreCalcCamera(w);
         float all[6];
         TqEmptyBBox(all);
         const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -34,15 +41,15 @@ protected:
             float corners[8][3];
             TqCalcBBoxCorners(corners, identity, box.data(), 0);
             for (const auto& c : corners) {
-                CalcCameraAddPoint(c);
+                CalcCameraAddPoint(w, c);
                 TqCheckPointAgainstBBox(c, all);
                 points.push_back({c[0], c[1], c[2]});
             }
         }
-        V3Mean(BBoxCenter, all, all + 3);
-        memcpy(Parts[0].BBox, all, sizeof(all));
+        V3Mean(w->BBoxCenter, all, all + 3);
+        memcpy(t.model()->Parts[0].BBox, all, sizeof(all));
         MemoryStream scene;
-        CalcCamera(scene.fp());
+        CalcCamera(w, scene.fp());
         text = scene.Text();
     }
     // Smallest margin of any point against the four side planes, seen from location.
@@ -64,11 +71,10 @@ protected:
 TEST_F(Camera, AutomaticFitIsTight) {
     for (float latitude : {30.0f, -20.0f, 75.0f}) {
         for (float aspect : {0.0f, 1.5f, 0.75f}) {
-            ResetGlobalState();
-            points.clear();
-            TqPov.CameraPos[0] = latitude;
-            TqPov.CameraPos[1] = 45;
-            TqPov.AspectRatio = aspect;
+            Fresh();
+            t.pov().CameraPos[0] = latitude;
+            t.pov().CameraPos[1] = 45;
+            t.pov().AspectRatio = aspect;
             Fit({{0, 0, 0, 80, 24, 40},
                  {200, -100, 50, 260, -20, 90},
                  {-150, 30, -300, -100, 60, -250}});
@@ -88,7 +94,7 @@ TEST_F(Camera, AutomaticFitIsTight) {
 }
 
 TEST_F(Camera, TextOfTheAutomaticCamera) {
-    TqPov.AspectRatio = 1.5f;
+    t.pov().AspectRatio = 1.5f;
     Fit({{0, 0, 0, 80, 24, 40}});
     EXPECT_NE(
         text.find(
@@ -104,47 +110,46 @@ TEST_F(Camera, TextOfTheAutomaticCamera) {
     EXPECT_NE(text.find("\t\t#declare TqLookAt = <"), std::string::npos);
     EXPECT_NE(text.find("// Calculated (not -cla)\n"), std::string::npos);
     uint32_t bits;
-    memcpy(&bits, &TqPov.ViewingAngle, 4);
+    memcpy(&bits, &t.pov().ViewingAngle, 4);
     EXPECT_EQ(bits, 0x4286C2A1u);
 }
 
 TEST_F(Camera, NegativeRadiusMovesBackByPercent) {
-    TqPov.CameraPos[2] = -25;
+    t.pov().CameraPos[2] = -25;
     Fit({{0, 0, 0, 80, 24, 40}});
     float first[3];
     V3Assign(first, Location);
     EXPECT_NE(text.find("\t#declare TqPercentageBack = 25; // Percentage of radius\n"),
               std::string::npos);
-    ResetGlobalState();
-    points.clear();
+    Fresh();
     Fit({{0, 0, 0, 80, 24, 40}});
     for (int i = 0; i < 3; i++) EXPECT_FLOAT_EQ(Location[i], first[i]);
 }
 
 TEST_F(Camera, GivenRadiusOrLocation) {
-    TqPov.CameraPos[2] = 500;
+    t.pov().CameraPos[2] = 500;
     Fit({{-10, -10, -10, 10, 10, 10}});
     float v[3];
     V3Sub(v, Location, LookAt);
     EXPECT_NEAR(V3Length(v), 500, 1e-3);
     EXPECT_EQ(text.find("based on the following"), std::string::npos);
-    ResetGlobalState();
-    TqPov.CameraGlobe = 0;
-    TqPov.CameraPos[0] = 0, TqPov.CameraPos[1] = -100, TqPov.CameraPos[2] = -300;
-    TqPov.LookAtGiven = 1;
+    Fresh();
+    t.pov().CameraGlobe = 0;
+    t.pov().CameraPos[0] = 0, t.pov().CameraPos[1] = -100, t.pov().CameraPos[2] = -300;
+    t.pov().LookAtGiven = 1;
     Fit({{-10, -10, -10, 10, 10, 10}});
     EXPECT_NE(text.find("\t\t#declare TqLookAt = <0,0,0>; // -cla\n"), std::string::npos);
     EXPECT_NE(text.find("\t\t#declare TqLocation = <0,-100,-300>;\n"), std::string::npos);
-    ResetGlobalState();
-    TqPov.CameraGlobe = 0;
-    TqPov.CameraPos[0] = 0, TqPov.CameraPos[1] = -100, TqPov.CameraPos[2] = -300;
+    Fresh();
+    t.pov().CameraGlobe = 0;
+    t.pov().CameraPos[0] = 0, t.pov().CameraPos[1] = -100, t.pov().CameraPos[2] = -300;
     Fit({{-10, -10, -10, 10, 10, 30}});
     EXPECT_NE(text.find("\t\t#declare TqLookAt = <0,0,10>; // Calculated (not -cla)\n"),
               std::string::npos);
 }
 
 TEST_F(Camera, PoleLatitudeIsMovedOffThePole) {
-    TqPov.CameraPos[0] = 90;
+    t.pov().CameraPos[0] = 90;
     Fit({{0, 0, 0, 10, 10, 10}});
     EXPECT_NE(text.find("// TqLatitude=89.999\n"), std::string::npos);
     EXPECT_TRUE(std::isfinite(Location[0]) && std::isfinite(Location[1]) &&
@@ -152,24 +157,24 @@ TEST_F(Camera, PoleLatitudeIsMovedOffThePole) {
 }
 
 TEST_F(Camera, FirstDefaultLightAtTheCameraDistance) {
-    BBoxCenter[0] = BBoxCenter[1] = BBoxCenter[2] = 0;
-    Location[2] = 200;
-    ASSERT_EQ(AddDefaultLights(), 0);
-    ASSERT_EQ(nLights, 3);
-    nLights = 1;
+    w->BBoxCenter[0] = w->BBoxCenter[1] = w->BBoxCenter[2] = 0;
+    w->Location[2] = 200;
+    ASSERT_EQ(AddDefaultLights(w), 0);
+    ASSERT_EQ(w->nLights, 3);
+    w->nLights = 1;
     MemoryStream stream;
-    CalcLights(stream.fp());
+    CalcLights(w, stream.fp());
     EXPECT_EQ(
         stream.Text(),
         "\n//// Lights\nlight_source {\n\t<0,-141.421,-141.421>  // Latitude,Longitude,Radius: 45,0,200\n"
         "\tcolor rgb <1,1,1>\n}\n");
-    TqPov.LightDatFound = 1;
-    nLights = 0;
-    ASSERT_EQ(AddDefaultLights(), 0);
-    EXPECT_EQ(nLights, 0);
-    TqPov.DefaultLightsToo = 1;
-    ASSERT_EQ(AddDefaultLights(), 0);
-    EXPECT_EQ(nLights, 3);
+    t.model()->LightDatFound = 1;
+    w->nLights = 0;
+    ASSERT_EQ(AddDefaultLights(w), 0);
+    EXPECT_EQ(w->nLights, 0);
+    t.pov().DefaultLightsToo = 1;
+    ASSERT_EQ(AddDefaultLights(w), 0);
+    EXPECT_EQ(w->nLights, 3);
 }
 
 TEST(CameraBinary, SkyAlongTheViewingLineIsRefusedClearly) {
@@ -223,4 +228,60 @@ TEST(CameraBinary, OrthographicViewHoldsTheWholeModelAndRenders) {
                                (box.y1 - box.y0) / (double)image.height);
         EXPECT_GE(fill, name == "-cra30" ? 0.6 : 0.8) << name;
     }
+}
+
+// -cfit frames the parts where they stand: a row of bricks in a sub-model turned by 45 degrees,
+// and in a sub-model of that, a wheel (a cylinder on its side) whose box corners lie far outside
+// it. The automatic fit of the boxes leaves the model small; -cfit fills the picture to its
+// margin and centres it, for the automatic camera, a given distance and the orthographic view.
+TEST(CameraBinary, FitOfThePlacedPartsFillsAndCentresThePicture) {
+    if (!HavePovray()) GTEST_SKIP() << "povray not installed";
+    TempDir dir;
+    dir.Write("model.mpd",
+              "0 FILE main.ldr\n"
+              "1 16 0 0 0 0.7071 0 0.7071 0 1 0 -0.7071 0 0.7071 arm.ldr\n"
+              "0 FILE arm.ldr\n"
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\n"
+              "1 14 80 0 0 1 0 0 0 1 0 0 0 1 3001.dat\n"
+              "1 1 160 0 0 1 0 0 0 1 0 0 0 1 3001.dat\n"
+              "1 16 200 -60 0 1 0 0 0 1 0 0 0 1 hub.ldr\n"
+              "0 FILE hub.ldr\n"
+              "1 0 0 0 0 0 10 0 40 0 0 0 0 40 4-4cyli.dat\n");
+    struct View {
+        std::vector<std::string> options;
+        bool fills;  // false: a given distance, which only centres
+    };
+    const View views[] = {{{"-cfit5"}, true},
+                          {{"-cfit5", "-cg10,-70"}, true},
+                          {{"-cfit5", "-co"}, true},
+                          {{"-cfit5", "-cg30,45,900"}, false}};
+    auto render = [&](const std::vector<std::string>& options, Image* image) {
+        std::vector<std::string> args = {"-ldd" + SourceDir() + "/samples/ldraw", "-o"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), {"model.mpd", "fit.pov"});
+        RunResult r = RunTqr(args, dir.Path(), CleanLibraryEnv(dir.Path()));
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        ASSERT_EQ(RenderScene(dir / "fit.pov", dir / "fit.png", 160, 120, {}, "+UA +FN"), "");
+        ASSERT_TRUE(ReadImage(dir / "fit.png", image));
+    };
+    Image boxes;
+    render({}, &boxes);
+    PixelRect b = OpaqueBounds(boxes);
+    double boxFill = std::max((b.x1 - b.x0) / 160.0, (b.y1 - b.y0) / 120.0);
+    for (const View& view : views) {
+        std::string name = view.options.back();
+        Image image;
+        render(view.options, &image);
+        PixelRect box = OpaqueBounds(image);
+        ASSERT_LT(box.x0, box.x1) << name;
+        // Margins as shares of the picture's width and height.
+        double left = box.x0 / 160.0, right = 1 - box.x1 / 160.0;
+        double top = box.y0 / 120.0, bottom = 1 - box.y1 / 120.0;
+        EXPECT_NEAR(left, right, 0.015) << name;
+        EXPECT_NEAR(top, bottom, 0.015) << name;
+        if (!view.fills) continue;
+        EXPECT_NEAR(std::min(left + right, top + bottom), 0.10, 0.02) << name;
+        EXPECT_GE(std::min({left, right, top, bottom}), 0.04) << name;
+    }
+    EXPECT_LT(boxFill, 0.8) << "the model does not show what -cfit mends";
 }

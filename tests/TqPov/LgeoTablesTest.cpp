@@ -15,28 +15,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class LgeoTables : public TqrTest {
+class LgeoLists : public TqrTest {
 protected:
     TempDir dir;
     std::string out;
-    void TearDown() override {
-        FreeLgeoTabs();
-        TqrTest::TearDown();
-    }
+    SceneWriter* w = t.writer();
+    const LgeoTables& lists = w->lgeo;
     int Read(const std::string& elements, const std::string& colours) {
         dir.Write("lgeo/lg_elements.lst", elements);
         dir.Write("lgeo/lg_colors.lst", colours);
-        strncpy0(TqInput.LgeoDir, (dir / "lgeo").c_str(), kPathSize);
-        CaptureOutput capture;
-        int r = ReadLgeoTabs();
+        strncpy0(t.settings().TqInput.LgeoDir, (dir / "lgeo").c_str(), kPathSize);
+        FreeLgeoTabs(&w->lgeo);
+        RunCapture capture(t);
+        int r = ReadLgeoTabs(w);
         out = capture.Out() + capture.Err();
         return r;
     }
+    LgeoElmt* Find(const char* name, int wanted) { return FindLgeoElmt(w, name, wanted); }
+    const char* Colour(int code) { return FindLgeoColr(w, code); }
 };
 
 }  // namespace
 
-TEST_F(LgeoTables, ElementsAreSortedAndFoundBySource) {
+TEST_F(LgeoLists, ElementsAreSortedAndFoundBySource) {
     ASSERT_EQ(
         Read(
             "3001 3001 LS\n3002 3002 B\n3003 3003 LB\n973p01 973p01 L\n3001p01 3001p01 L\nx1 x1 L\n"
@@ -46,45 +47,45 @@ TEST_F(LgeoTables, ElementsAreSortedAndFoundBySource) {
         << out;
     EXPECT_EQ(out, "");
     const char* order[] = {"x1", "973p01", "3001", "3001p01", "3002", "3003"};
-    ASSERT_EQ(nLgeoElmts, 6);
-    for (int i = 0; i < 6; i++) EXPECT_STREQ(LgeoElmts[i].DatName, order[i]) << i;
-    strcpy(TqPov.ReplaceOrder, "PL");
-    LgeoElmt* e = FindLgeoElmt("3001.dat", 0);
+    ASSERT_EQ(lists.nLgeoElmts, 6);
+    for (int i = 0; i < 6; i++) EXPECT_STREQ(lists.LgeoElmts[i].DatName, order[i]) << i;
+    strcpy(t.pov().ReplaceOrder, "PL");
+    LgeoElmt* e = Find("3001.dat", 0);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->Flags, kLgeoL | kLgeoSlope);
     EXPECT_EQ(e->Source, 'L');
-    EXPECT_STREQ(GetLgeoName(e), "lg_3001");
-    strcpy(TqPov.ReplaceOrder, "PB");
-    e = FindLgeoElmt("3001.dat", 0);
+    EXPECT_STREQ(GetLgeoName(w, e), "lg_3001");
+    strcpy(t.pov().ReplaceOrder, "PB");
+    e = Find("3001.dat", 0);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->Source, 0);
-    EXPECT_EQ(FindLgeoElmt("3001.dat", 'B'), nullptr);
-    EXPECT_STREQ(GetLgeoName(FindLgeoElmt("3002.dat", 'B')), "kv_3002");
-    strcpy(TqPov.ReplaceOrder, "PLB");
-    EXPECT_EQ(FindLgeoElmt("3003.dat", 0)->Source, 'L');
-    strcpy(TqPov.ReplaceOrder, "PBL");
-    EXPECT_EQ(FindLgeoElmt("3003.dat", 0)->Source, 'B');
-    EXPECT_EQ(FindLgeoElmt("3001P01.DAT", 0), nullptr);
-    EXPECT_NE(FindLgeoElmt("3001p01.dat", 0), nullptr);
-    EXPECT_EQ(FindLgeoElmt("3001", 0), nullptr);
-    EXPECT_EQ(FindLgeoElmt(std::string(100, '1').append(".dat").c_str(), 0), nullptr);
+    EXPECT_EQ(Find("3001.dat", 'B'), nullptr);
+    EXPECT_STREQ(GetLgeoName(w, Find("3002.dat", 'B')), "kv_3002");
+    strcpy(t.pov().ReplaceOrder, "PLB");
+    EXPECT_EQ(Find("3003.dat", 0)->Source, 'L');
+    strcpy(t.pov().ReplaceOrder, "PBL");
+    EXPECT_EQ(Find("3003.dat", 0)->Source, 'B');
+    EXPECT_EQ(Find("3001P01.DAT", 0), nullptr);
+    EXPECT_NE(Find("3001p01.dat", 0), nullptr);
+    EXPECT_EQ(Find("3001", 0), nullptr);
+    EXPECT_EQ(Find(std::string(100, '1').append(".dat").c_str(), 0), nullptr);
 }
 
-TEST_F(LgeoTables, LaterColourLinesOverrideEarlierOnes) {
+TEST_F(LgeoLists, LaterColourLinesOverrideEarlierOnes) {
     ASSERT_EQ(Read("3001 3001 L\n",
                    "4 lg_red\n4 lg_bright_red\n-1 lg_odd\n-2147483648 lg_lowest\n"
                    "-2147483649 lg_beyond\n"),
               0);
-    EXPECT_STREQ(FindLgeoColr(4), "lg_bright_red");
-    EXPECT_STREQ(FindLgeoColr(-1), "lg_odd");
-    EXPECT_STREQ(FindLgeoColr(INT_MIN), "lg_lowest");  // every signed 32-bit number is valid
-    EXPECT_EQ(nLgeoColrs, 4);
+    EXPECT_STREQ(Colour(4), "lg_bright_red");
+    EXPECT_STREQ(Colour(-1), "lg_odd");
+    EXPECT_STREQ(Colour(INT_MIN), "lg_lowest");  // every signed 32-bit number is valid
+    EXPECT_EQ(lists.nLgeoColrs, 4);
     EXPECT_NE(out.find("Line 5: Bad line, Color number expected"), std::string::npos) << out;
-    EXPECT_EQ(FindLgeoColr(5), nullptr);
+    EXPECT_EQ(Colour(5), nullptr);
 }
 
-TEST_F(LgeoTables, MalformedLinesAreReportedAndSkipped) {
-    WarningLevel = 0;
+TEST_F(LgeoLists, MalformedLinesAreReportedAndSkipped) {
+    t.diag()->WarningLevel = 0;
     ASSERT_EQ(Read("3001 3001 LX\n3002 3002\n" + std::string(300, 'z') + " a b\n",
                    "4\nred lg_red\n14 lg_yellow extra words\n"),
               0);
@@ -95,18 +96,18 @@ TEST_F(LgeoTables, MalformedLinesAreReportedAndSkipped) {
     EXPECT_NE(out.find("Line 2: Bad line, 3 fields expected"), std::string::npos);
     EXPECT_NE(out.find("Line 1: Bad line, 2 fields expected"), std::string::npos);
     EXPECT_NE(out.find("Line 2: Bad line, Color number expected"), std::string::npos);
-    EXPECT_EQ(nLgeoElmts, 2);  // the 300-character word is cut into words of 79
-    strcpy(TqPov.ReplaceOrder, "PL");
-    ASSERT_NE(FindLgeoElmt("3001.dat", 0), nullptr);
-    EXPECT_EQ(FindLgeoElmt("3001.dat", 0)->Flags, kLgeoL);
-    EXPECT_STREQ(FindLgeoColr(14), "lg_yellow");
+    EXPECT_EQ(lists.nLgeoElmts, 2);  // the 300-character word is cut into words of 79
+    strcpy(t.pov().ReplaceOrder, "PL");
+    ASSERT_NE(Find("3001.dat", 0), nullptr);
+    EXPECT_EQ(Find("3001.dat", 0)->Flags, kLgeoL);
+    EXPECT_STREQ(Colour(14), "lg_yellow");
 }
 
-TEST_F(LgeoTables, MissingOrEmptyListsFail) {
-    strncpy0(TqInput.LgeoDir, "/no/such/lgeo", kPathSize);
+TEST_F(LgeoLists, MissingOrEmptyListsFail) {
+    strncpy0(t.settings().TqInput.LgeoDir, "/no/such/lgeo", kPathSize);
     {
-        CaptureOutput capture;
-        EXPECT_EQ(ReadLgeoTabs(), -1);
+        RunCapture capture(t);
+        EXPECT_EQ(ReadLgeoTabs(w), -1);
         EXPECT_EQ(capture.Err(), "Can't open /no/such/lgeo/lg_elements.lst\n");
     }
     EXPECT_EQ(Read("# nothing\n", "4 lg_red\n"), -1);

@@ -6,18 +6,19 @@
 #include "support/TestSupport.h"
 
 TEST(PrimitiveTable, AliasesLeadToTheirTarget) {
-    const PovEquivEntry* e = FindPovEquiv("stud6a.dat");
+    PovEquivBuffer dyn;
+    const PovEquivEntry* e = FindPovEquiv("stud6a.dat", &dyn);
     ASSERT_NE(e, nullptr);
     EXPECT_STREQ(e->Name, "stud6.dat");
     EXPECT_EQ(e->Box[0], -6);
     EXPECT_EQ(std::string(e->Text).rfind("difference {\n\tcylinder { <0,0,0>, <0,-4,0>, 6 }", 0),
               0u);
-    EXPECT_STREQ(FindPovEquiv("stud2a.dat")->Name, "stud2.dat");
-    EXPECT_STREQ(FindLgeoEquiv(FindPovEquiv("stud2a.dat")->Name), "lg_tech_knob");
+    EXPECT_STREQ(FindPovEquiv("stud2a.dat", &dyn)->Name, "stud2.dat");
+    EXPECT_STREQ(FindLgeoEquiv(FindPovEquiv("stud2a.dat", &dyn)->Name), "lg_tech_knob");
     EXPECT_EQ(FindLgeoEquiv("stud3.dat"), nullptr);
-    EXPECT_EQ(FindPovEquiv("Stud.dat"), nullptr);
-    EXPECT_STREQ(FindPovEquiv("48/4-4cyli.dat")->Name, "4-4cyli.dat");
-    EXPECT_EQ(std::string(FindPovEquiv("stud.dat")->Text).substr(0, 22),
+    EXPECT_EQ(FindPovEquiv("Stud.dat", &dyn), nullptr);
+    EXPECT_STREQ(FindPovEquiv("48/4-4cyli.dat", &dyn)->Name, "4-4cyli.dat");
+    EXPECT_EQ(std::string(FindPovEquiv("stud.dat", &dyn)->Text).substr(0, 22),
               "\n#if (TqQuality >= 3)\n");
     int aliases = 0;
     for (const PovEquivEntry& entry : PovEquivs) aliases += entry.Text[0] == '=';
@@ -25,6 +26,7 @@ TEST(PrimitiveTable, AliasesLeadToTheirTarget) {
 }
 
 TEST(PrimitiveTable, GeneratedFamilies) {
+    PovEquivBuffer dyn;
     struct Case {
         const char* name;
         const char* text;  // prefix of the text, or null when there is no equivalent
@@ -67,7 +69,7 @@ TEST(PrimitiveTable, GeneratedFamilies) {
         {"x/ring2.dat", nullptr, {}},
     };
     for (const Case& c : cases) {
-        const PovEquivEntry* e = FindPovEquiv(c.name);
+        const PovEquivEntry* e = FindPovEquiv(c.name, &dyn);
         if (!c.text) {
             EXPECT_EQ(e, nullptr) << c.name;
             continue;
@@ -76,10 +78,10 @@ TEST(PrimitiveTable, GeneratedFamilies) {
         EXPECT_EQ(std::string(e->Text).rfind(c.text, 0), 0u) << c.name << "\n" << e->Text;
         for (int i = 0; i < 6; i++) EXPECT_EQ(e->Box[i], c.box[i]) << c.name << " " << i;
     }
-    EXPECT_STREQ(FindPovEquiv("48/ring2.dat")->Name, "ring2.dat");
-    const PovEquivEntry* first = FindPovEquiv("ring3.dat");
-    FindPovEquiv("ring5.dat");
-    EXPECT_STREQ(first->Name, "ring5.dat");  // one shared entry: only the last lookup's data
+    EXPECT_STREQ(FindPovEquiv("48/ring2.dat", &dyn)->Name, "ring2.dat");
+    const PovEquivEntry* first = FindPovEquiv("ring3.dat", &dyn);
+    FindPovEquiv("ring5.dat", &dyn);
+    EXPECT_STREQ(first->Name, "ring5.dat");  // one buffer: only the last lookup's data
     EXPECT_STREQ(first->Text, "disc { <0,0,0>, <0,1,0>, 6, 5 }");
 }
 

@@ -15,23 +15,22 @@ protected:
     std::string err;
 
     void SetUp() override {
-        TqrTest::SetUp();
         dir.Write("ldraw/ldconfig.ldr", "");
         dir.MakeDir("ldraw/p");
         dir.MakeDir("ldraw/parts");
-        UseLibrary(dir / "ldraw");
+        t.UseLibrary(dir / "ldraw");
     }
     // Declares x.dat through TQRPARTS/x.inc holding the given text; 1 when the file was used.
     int Declare(const std::string& include) {
         dir.Write("ldraw/TQRPARTS/x.inc", include);
-        LDrawIniForgetListings(LDrawIni);
-        PartEntry* part = RegisterPart(0, "x.dat");
+        LDrawIniForgetListings(t.library()->LDrawIni);
+        PartEntry* part = RegisterPart(t.model(), t.diag(), 0, "x.dat");
         part->LoadFlags.IsPart = 1;
         MemoryStream scene;
-        CaptureOutput capture;
-        int used = PrintPovPartTqrPart(scene.fp(), part, 0);
+        RunCapture capture(t);
+        int used = PrintPovPartTqrPart(t.writer(), scene.fp(), part, 0);
         err = capture.Err();
-        FreePart(part);
+        FreePart(&t.model()->Parts, part);
         return used;
     }
 };

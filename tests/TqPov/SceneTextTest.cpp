@@ -8,7 +8,10 @@
 
 namespace {
 
-class SceneText : public TqrTest {};
+class SceneText : public TqrTest {
+protected:
+    SceneWriter* w = t.writer();
+};
 
 }  // namespace
 
@@ -29,16 +32,16 @@ TEST_F(SceneText, IdentifiersOfFileNames) {
         {"Box", "Box"},
         {"box.ldr", "box_dot_ldr"},
     };
-    for (const Case& c : cases) EXPECT_STREQ(PovName(c.name), c.id) << c.name;
+    for (const Case& c : cases) EXPECT_STREQ(PovName(w, c.name), c.id) << c.name;
     std::string longName(200, 'a');
-    std::string cut = PovName(longName.c_str());
+    std::string cut = PovName(w, longName.c_str());
     EXPECT_EQ(cut.size(), 125u);
     EXPECT_EQ(cut.substr(119), "MAX125");
-    strcpy(PovNameSuffix, "_lgeo");
-    EXPECT_STREQ(PovName("3001.dat"), "_3001_dot_dat_lgeo");
-    EXPECT_STREQ(PovName("box"), "box_lgeo");
-    EXPECT_EQ(std::string(PovName(longName.c_str())).substr(119), "MAX125");
-    PovNameSuffix[0] = '\0';
+    strcpy(w->PovNameSuffix, "_lgeo");
+    EXPECT_STREQ(PovName(w, "3001.dat"), "_3001_dot_dat_lgeo");
+    EXPECT_STREQ(PovName(w, "box"), "box_lgeo");
+    EXPECT_EQ(std::string(PovName(w, longName.c_str())).substr(119), "MAX125");
+    w->PovNameSuffix[0] = '\0';
 }
 
 TEST_F(SceneText, MatricesAndSeams) {
@@ -47,23 +50,23 @@ TEST_F(SceneText, MatricesAndSeams) {
     float m[16] = {1, 2, 3, 10, 4, 5, 6, 20, 7, 8, 9, 30, 0, 0, 0, 1};
     memcpy(line.Data, m, sizeof(m));
     MemoryStream scene;
-    PrintPovMatrix(scene.fp(), &line);
+    PrintPovMatrix(w, scene.fp(), &line);
     EXPECT_EQ(scene.Text(), "matrix <1,4,7,2,5,8,3,6,9,10,20,30>");
     PartEntry part = {};
     float box[6] = {-40, -4, -20, 40, 24, 20};
     memcpy(part.BBox, box, sizeof(box));
     MemoryStream seam;
-    PrintPovSeamMatrix(seam.fp(), &part, "TqSW");
+    PrintPovSeamMatrix(w, seam.fp(), &part, "TqSW");
     EXPECT_EQ(seam.Text(), "matrix <1-TqSW/80,0,0,0,1-TqSW/28,0,0,0,1-TqSW/40,0,TqSW/2.8,0>\n");
     // Flat and thin axes keep scale 1 and no shift.
     float flat[6] = {-10, 0, -0.25f, 10, 0, 0.25f};
     memcpy(part.BBox, flat, sizeof(flat));
     MemoryStream thin;
-    PrintPovSeamMatrix(thin.fp(), &part, "TqSW");
+    PrintPovSeamMatrix(w, thin.fp(), &part, "TqSW");
     EXPECT_EQ(thin.Text(), "matrix <1-TqSW/20,0,0,0,1,0,0,0,1,0,0,0>\n");
-    TqPov.SeamWidth = 0;
+    t.pov().SeamWidth = 0;
     MemoryStream none;
-    PrintPovSeamMatrix(none.fp(), &part, "TqSW");
+    PrintPovSeamMatrix(w, none.fp(), &part, "TqSW");
     EXPECT_EQ(none.Text(), "matrix <1-TqSW/20,0,0,0,1,0,0,0,1-TqSW/0.5,0,0,0>\n");
 }
 
@@ -74,9 +77,9 @@ TEST_F(SceneText, TrianglesStepsAndDatLines) {
     float p[16] = {0, 0, 0, 1, 1, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1};
     memcpy(quad.Data, p, sizeof(p));
     MemoryStream scene;
-    PrintPovPartTriangle(scene.fp(), &quad, 0);
-    PrintPovPartTriangle(scene.fp(), &quad, 2);
-    PrintDatLine(scene.fp(), &quad);
+    PrintPovPartTriangle(w, scene.fp(), &quad, 0);
+    PrintPovPartTriangle(w, scene.fp(), &quad, 2);
+    PrintDatLine(w, scene.fp(), &quad);
     int step = 0;
     PrintPovPartStep(scene.fp(), &step, 1);
     PrintPovPartStep(scene.fp(), &step, 0);
@@ -94,18 +97,18 @@ TEST_F(SceneText, TrianglesStepsAndDatLines) {
 }
 
 TEST_F(SceneText, ColourNamesAndReferences) {
-    EXPECT_STREQ(DatColorStr(0), "0");
-    EXPECT_STREQ(DatColorStr(511), "511");
-    EXPECT_STREQ(DatColorStr(0x3FF0000), "0x03FF0000");
-    EXPECT_STREQ(DatColorStr(-1), "0xFFFFFFFF");
-    EXPECT_STREQ(PovColorRef(7, 1), "material { TqColor7_slope }");
+    EXPECT_STREQ(DatColorStr(w, 0), "0");
+    EXPECT_STREQ(DatColorStr(w, 511), "511");
+    EXPECT_STREQ(DatColorStr(w, 0x3FF0000), "0x03FF0000");
+    EXPECT_STREQ(DatColorStr(w, -1), "0xFFFFFFFF");
+    EXPECT_STREQ(PovColorRef(w, 7, 1), "material { TqColor7_slope }");
     const char* names[] = {"Opaque",         "Chrome", "Pearlescent", "Rubber",
                            "Matte_metallic", "Metal",  "Transparent"};
-    for (int i = 0; i < 7; i++) EXPECT_STREQ(PovFinishTag(i), names[i]) << i;
+    for (int i = 0; i < 7; i++) EXPECT_STREQ(PovFinishTag(w, i), names[i]) << i;
     float grey[3] = {77 / 255.0f, 0.5f, 1};
-    EXPECT_STREQ(Pov255(grey), "77,127.5,255");
+    EXPECT_STREQ(Pov255(w, grey), "77,127.5,255");
     float v[3] = {0.5f, 1, -2.25f};
-    EXPECT_STREQ(PovGGG(v), "<0.5,1,-2.25>");
+    EXPECT_STREQ(PovGGG(w, v), "<0.5,1,-2.25>");
 }
 
 TEST_F(SceneText, TextureMacroChosenByAttributes) {
@@ -123,7 +126,7 @@ TEST_F(SceneText, TextureMacroChosenByAttributes) {
     };
     for (const Case& c : cases) {
         MemoryStream scene;
-        EXPECT_EQ(PrintPovColorTexture(scene.fp(), rgb, c.attributes), c.transparent)
+        EXPECT_EQ(PrintPovColorTexture(w, scene.fp(), rgb, c.attributes), c.transparent)
             << c.attributes;
         EXPECT_EQ(scene.Text(), c.text) << c.attributes;
     }
@@ -131,9 +134,9 @@ TEST_F(SceneText, TextureMacroChosenByAttributes) {
 
 TEST_F(SceneText, ColourGroupsAreDeclaredOnce) {
     MemoryStream scene;
-    AddUsedColor(4);
-    AddUsedColor(0x3FF0000);
-    PrintUsedColors(scene.fp());
+    AddUsedColor(t.model(), t.diag(), 4);
+    AddUsedColor(t.model(), t.diag(), 0x3FF0000);
+    PrintUsedColors(w, scene.fp());
     std::string first = scene.Text();
     EXPECT_NE(
         first.find(
@@ -147,29 +150,29 @@ TEST_F(SceneText, ColourGroupsAreDeclaredOnce) {
               std::string::npos);
     EXPECT_NE(first.find("#declare TqColor0x03FF0000 = TqMaterialT(TqTexture0x03FF0000)\n"),
               std::string::npos);
-    PrintUsedColors(scene.fp());
+    PrintUsedColors(w, scene.fp());
     EXPECT_EQ(scene.Text(), first);
 }
 
 TEST_F(SceneText, PercentagesAndStatistics) {
-    EXPECT_STREQ(PovStatPct(1, 3), "(33%)");
-    EXPECT_STREQ(PovStatPct(2, 3), "(67%)");
-    EXPECT_STREQ(PovStatPct(5, 0), "(0%)");
-    ASSERT_EQ(SetMainModelName("m.ldr"), 0);
-    Parts[0].nContainedParts = 12;
-    Parts[0].nStuds = 96;
+    EXPECT_STREQ(PovStatPct(w, 1, 3), "(33%)");
+    EXPECT_STREQ(PovStatPct(w, 2, 3), "(67%)");
+    EXPECT_STREQ(PovStatPct(w, 5, 0), "(0%)");
+    ASSERT_EQ(SetMainModelName(t.model(), "m.ldr"), 0);
+    t.model()->Parts[0].nContainedParts = 12;
+    t.model()->Parts[0].nStuds = 96;
     for (int i = 1; i < 47; i++) {
         char name[16];
         snprintf(name, sizeof(name), "f%d", i);
-        RegisterPart(0, name);
+        RegisterPart(t.model(), t.diag(), 0, name);
     }
-    nPovTotalFromPARTS = 12;
-    nPovTotalFromP = 30;
-    nPovEquivFromP = 25;
-    nPovTqrFromPARTS = 2;
-    nPovTqrFromP = 0;
+    w->nPovTotalFromPARTS = 12;
+    w->nPovTotalFromP = 30;
+    w->nPovEquivFromP = 25;
+    w->nPovTqrFromPARTS = 2;
+    w->nPovTqrFromP = 0;
     MemoryStream scene;
-    PrintPovStatistics(scene.fp(), "// ");
+    PrintPovStatistics(w, scene.fp(), "// ");
     EXPECT_EQ(scene.Text(),
               "//               PARTS             P         Total\n"
               "// DAT files:       12            30            47\n"
@@ -180,10 +183,10 @@ TEST_F(SceneText, PercentagesAndStatistics) {
 
 TEST_F(SceneText, HeaderIsWrittenOnceAndTheBannerCoversTheBody) {
     MemoryStream scene;
-    PrintPovInit("model.ldr", nullptr, nullptr);
-    PrintPovHeader(scene.fp());
+    PrintPovInit(w, "model.ldr", nullptr, nullptr);
+    PrintPovHeader(w, scene.fp());
     size_t once = scene.Text().size();
-    PrintPovHeader(scene.fp());
+    PrintPovHeader(w, scene.fp());
     EXPECT_EQ(scene.Text().size(), once);
     std::string text = scene.Text();
     EXPECT_EQ(text.find("lg_"), std::string::npos);
@@ -192,10 +195,11 @@ TEST_F(SceneText, HeaderIsWrittenOnceAndTheBannerCoversTheBody) {
     EXPECT_NE(text.find("#ifndef (TqTextureOtherRGBFAL)"), std::string::npos);
     fputs("#declare Body = 1;\n", scene.fp());
     long before = ftell(scene.fp());
-    EXPECT_EQ(PrintPovErrFile(scene.fp(), -2), -2);
+    EXPECT_EQ(PrintPovErrFile(w, scene.fp(), TrailerResult::kEmptyModel),
+              TrailerResult::kEmptyModel);
     std::string failed = scene.Text();
     std::string banner = std::string("// Empty model") + std::string(63, ' ') + "!\n";
-    EXPECT_EQ(failed.substr((size_t)PovEndOfHeaderPosition, banner.size()), banner);
+    EXPECT_EQ(failed.substr((size_t)w->PovEndOfHeaderPosition, banner.size()), banner);
     EXPECT_GE((long)failed.size(), before);
     EXPECT_EQ(failed.find("#declare TqQuality"), std::string::npos);
     EXPECT_EQ(failed.find("Body"), std::string::npos);

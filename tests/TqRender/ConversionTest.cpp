@@ -1,5 +1,9 @@
 // The conversion as tqr-render runs it: which of tqr's messages reach the user, the step count it
 // reads, and the scene it keeps, which must be exactly what tqr writes by itself.
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -81,10 +85,9 @@ TEST(TqRenderConversion, KeptPlainSceneIsByteForByteWhatTqrWrites) {
     std::string kept = ReadFile(work / "kept/car.pov");
     EXPECT_EQ(kept.find("tqr-studio"), std::string::npos);
     // tqr by hand, same directory, same options, same output path: the documented command.
-    RunResult tqr =
-        RunTqr({"-o", "-car1.33333", "-cpct" + std::to_string(tqrender::kFramingPercent),
-                SharedLibraryOption(), model, "kept/car.pov"},
-               work.Path(), CleanLibraryEnv(work.Path()));
+    RunResult tqr = RunTqr({"-o", "-car1.33333", "-cfit" + std::to_string(tqrender::kFramingMargin),
+                            SharedLibraryOption(), model, "kept/car.pov"},
+                           work.Path(), CleanLibraryEnv(work.Path()));
     ASSERT_EQ(tqr.status, 0) << tqr.err;
     std::string byHand = ReadFile(work / "kept/car.pov");
     EXPECT_TRUE(WithoutDate(kept) == WithoutDate(byHand)) << "the kept scene differs";
@@ -106,6 +109,42 @@ TEST(TqRenderConversion, KeptStudioSceneBringsItsIncludeFiles) {
     std::string scene = ReadFile(work / "kept/pyramid.pov");
     EXPECT_NE(scene.find("#include \"tqr-studio.inc\""), std::string::npos);
     EXPECT_EQ(RenderScene(work / "kept/pyramid.pov", work / "again.png", 32, 24, {work / "kept"},
+                          "+MV3.7 -A"),
+              "");
+}
+
+// The images of printed parts go beside a kept scene and a plan, so that both render after the
+// library's own images are gone; a direct render finds them wherever the library lies.
+TEST(TqRenderConversion, KeptScenesAndPlansBringTheImagesOfPrintedParts) {
+    std::string ldraw = SharedLDrawDir();
+    if (ldraw.empty()) GTEST_SKIP() << "no shared files";
+    if (!HavePovray()) GTEST_SKIP() << "povray not installed";
+    TempDir work;
+    work.MakeDir("lib/parts");
+    for (const char* shared : {"p", "LDConfig.ldr", "parts/s", "parts/3626cpx3.dat"})
+        ASSERT_EQ(symlink((ldraw + "/" + shared).c_str(), (work / "lib/" + shared).c_str()), 0);
+    std::string textures = work.MakeDir("lib/parts/textures");
+    for (const char* image : {"3626cpx3a.png", "3626cpx3b.png"})
+        work.Write("lib/parts/textures/" + std::string(image),
+                   ReadFile(ldraw + "/parts/textures/" + image));
+    work.Write("head.ldr", "1 14 0 0 0 1 0 0 0 1 0 0 0 1 3626cpx3.dat\n");
+    std::string lib = "-ldd" + work / "lib";
+    RenderRun kept = RunTqrRender(
+        {"--size=64x48", "--quality=draft", "--keep-scene=kept", "head.ldr", "--", lib},
+        work.Path());
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    RenderRun plan = RunTqrRender({"--size=64x48", "--quality=draft", "--plan=plan/jobs.txt",
+                                   "head.ldr", "planned.png", "--", lib},
+                                  work.Path());
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    for (const char* dir : {"kept", "plan"}) {
+        for (const char* image : {"3626cpx3a.png", "3626cpx3b.png"})
+            EXPECT_EQ(ReadFile(work / (std::string(dir) + "/" + image)),
+                      ReadFile(textures + "/" + image))
+                << dir << "/" << image;
+    }
+    std::filesystem::remove_all(textures);
+    EXPECT_EQ(RenderScene(work / "kept/head.pov", work / "again.png", 32, 24, {work / "kept"},
                           "+MV3.7 -A"),
               "");
 }

@@ -63,7 +63,7 @@ TEST(TqRenderPovray, OnlyMessagesPassAndTheFirstRealErrorIsKeptWhole) {
         for (size_t at = 0; at < all.size(); at += piece)
             ScanPovrayOutput(&report, all.substr(at, piece), &forward);
         EXPECT_EQ(forward, kForwarded) << "piece " << piece;
-        EXPECT_EQ(report.stage, 2) << "piece " << piece;
+        EXPECT_EQ(report.stage, tqrender::PovrayStage::kRendering) << "piece " << piece;
         EXPECT_EQ(report.percent, 48) << "piece " << piece;
         EXPECT_EQ(
             report.firstError,
@@ -76,12 +76,12 @@ TEST(TqRenderPovray, OnlyMessagesPassAndTheFirstRealErrorIsKeptWhole) {
 TEST(TqRenderPovray, StageAndPercentFollowTheRun) {
     PovrayReport report;
     std::vector<std::string> forward;
-    EXPECT_EQ(report.stage, 0);
+    EXPECT_EQ(report.stage, tqrender::PovrayStage::kStarting);
     ScanPovrayOutput(&report, "==== [Parsing...] =====\n", &forward);
-    EXPECT_EQ(report.stage, 1);
+    EXPECT_EQ(report.stage, tqrender::PovrayStage::kParsing);
     EXPECT_EQ(report.percent, -1);
     ScanPovrayOutput(&report, "Rendered 5 of 10 pixels (50%)\r", &forward);
-    EXPECT_EQ(report.stage, 2);
+    EXPECT_EQ(report.stage, tqrender::PovrayStage::kRendering);
     EXPECT_EQ(report.percent, 50);
     EXPECT_TRUE(forward.empty());
     EXPECT_TRUE(report.firstError.empty());

@@ -80,21 +80,21 @@ TEST(TextUtil, ReadLineCutsOnlyWhenCharactersAreDropped) {
 TEST(TextUtil, TokensAreSplitAtWhiteSpaceAndCutAt79) {
     char text[] = "   1 16  0";
     char* cursor = text;
-    EXPECT_STREQ(GetNextToken(&cursor, 0), "1");
-    EXPECT_STREQ(GetNextToken(&cursor, 0), "16");
-    EXPECT_STREQ(GetNextToken(&cursor, 0), "0");
-    EXPECT_STREQ(GetNextToken(&cursor, 0), "");
+    EXPECT_STREQ(GetNextToken(&cursor, 0).text, "1");
+    EXPECT_STREQ(GetNextToken(&cursor, 0).text, "16");
+    EXPECT_STREQ(GetNextToken(&cursor, 0).text, "0");
+    EXPECT_STREQ(GetNextToken(&cursor, 0).text, "");
     cursor = text;
-    EXPECT_STREQ(GetNextToken(&cursor, kTokenPeek), "1");
-    EXPECT_STREQ(GetNextToken(&cursor, kTokenPeek), "1");
+    EXPECT_STREQ(GetNextToken(&cursor, kTokenPeek).text, "1");
+    EXPECT_STREQ(GetNextToken(&cursor, kTokenPeek).text, "1");
     char name[] = "Parts\\S\\3001.DAT";
     cursor = name;
-    EXPECT_STREQ(GetNextToken(&cursor, kTokenFixName), "parts/s/3001.dat");
+    EXPECT_STREQ(GetNextToken(&cursor, kTokenFixName).text, "parts/s/3001.dat");
     std::string word(100, 'w');
     word[79] = 'X';
     cursor = word.data();
-    EXPECT_EQ(std::string(GetNextToken(&cursor, 0)), std::string(79, 'w'));
-    EXPECT_EQ(std::string(GetNextToken(&cursor, 0)), "X" + std::string(20, 'w'));
+    EXPECT_EQ(std::string(GetNextToken(&cursor, 0).text), std::string(79, 'w'));
+    EXPECT_EQ(std::string(GetNextToken(&cursor, 0).text), "X" + std::string(20, 'w'));
 }
 
 TEST(TextUtil, Predicates) {

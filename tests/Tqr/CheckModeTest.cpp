@@ -126,38 +126,38 @@ TEST(CheckMode, EmptyPrimitiveDirectoryOmitsThePercentage) {
 
 namespace {
 
+// Mismatches found by the walk below; a file-level count, as the check action is a plain function
+// of the run and the path.
 int nIndexMismatches = 0;
 
 // Checks a file as the walk would, then asks the index for every name in the table.
-int CheckFileAndCompareIndexWithScan(const char* path) {
-    int checked = CheckDatFile(path);
+int CheckFileAndCompareIndexWithScan(TqrRun* run, const char* path) {
+    int checked = CheckDatFile(run, path);
+    PartTable& parts = run->model.Parts;
     // The first slot holding each name, found the slow way.
     std::unordered_map<std::string, int> first;
-    for (int i = nParts - 1; i >= 0; i--) {
-        if (Parts[i].DatName) first[Parts[i].DatName] = i;
+    for (int i = parts.nParts() - 1; i >= 0; i--) {
+        if (parts[i].DatName) first[parts[i].DatName] = i;
     }
     for (const auto& [name, slot] : first) {
-        if (FindPart(name.c_str()) != &Parts[slot]) nIndexMismatches++;
+        if (FindPart(&run->model, name.c_str()) != &parts[slot]) nIndexMismatches++;
     }
-    if (FindPart("no such file.dat") != nullptr) nIndexMismatches++;
+    if (FindPart(&run->model, "no such file.dat") != nullptr) nIndexMismatches++;
     return checked;
 }
 
 }  // namespace
 
-class CheckModeIndex : public TqrTest {};
-
-TEST_F(CheckModeIndex, AgreesWithASlotScanThroughAWholeLibrary) {
+TEST(CheckModeIndex, AgreesWithASlotScanThroughAWholeLibrary) {
     if (SharedLDrawDir().empty()) GTEST_SKIP() << "shared library absent";
-    UseLibrary(SharedLDrawDir());
-    DoCheck = 1;
-    WarningLevel = 1;
+    TestRun t;
+    t.UseLibrary(SharedLDrawDir());
+    t.settings().DoCheck = 1;
+    t.diag()->WarningLevel = 1;
+    t.RefreshLoader();
     nIndexMismatches = 0;
-    {
-        CaptureOutput quiet;
-        for (const char* sub : {"/p", "/parts", "/models"})
-            CheckDatDir((SharedLDrawDir() + sub).c_str(), CheckFileAndCompareIndexWithScan);
-    }
-    EXPECT_GT(nParts, 500);
+    for (const char* sub : {"/p", "/parts", "/models"})
+        CheckDatDir(t.run(), (SharedLDrawDir() + sub).c_str(), CheckFileAndCompareIndexWithScan);
+    EXPECT_GT(t.model()->Parts.nParts(), 500);
     EXPECT_EQ(nIndexMismatches, 0);
 }

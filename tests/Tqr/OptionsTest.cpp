@@ -1,5 +1,6 @@
 // The option scan: values stored by accepted options, and the messages of refused ones.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,18 +11,21 @@
 
 namespace {
 
-class Options : public TqrTest {
+// Each scan in a run of its own: the settings then show what that command line alone set.
+class Options : public ::testing::Test {
 protected:
     RunSwitches Scan(std::vector<std::string> args) {
+        run_ = std::make_unique<TestRun>();
         args.insert(args.begin(), "tqr");
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        RunSwitches switches = {0, 0, 1, 1};
-        ScanArguments((int)argv.size(), argv.data(), &switches);
-        CheckArgumentsAfterScan(&switches);
         kept_ = args;  // -ldd and -ldc point into the arguments
-        return switches;
+        std::vector<char*> argv;
+        for (auto& a : kept_) argv.push_back(a.data());
+        if (ScanArguments(run_->run(), (int)argv.size(), argv.data()))
+            CheckArgumentsAfterScan(run_->run());
+        return run_->run()->switches;
     }
+    TestRun& t() { return *run_; }
+    std::unique_ptr<TestRun> run_ = std::make_unique<TestRun>();
     std::vector<std::string> kept_;
 };
 
@@ -44,94 +48,100 @@ RunResult RunStdout(std::vector<std::string> args, const std::string& ldraw = kU
 
 TEST_F(Options, NumbersAndSwitchesAreStored) {
     Scan({"-q2x", "-w", "-sw0", "-studs0", "-bu", "-enp", "-sc", "-scm", "-lsl", "-d", "-d", "-v"});
-    EXPECT_EQ(TqPov.Quality, 2);
-    EXPECT_EQ(WarningLevel, 1);
-    EXPECT_EQ(TqPov.SeamWidth, 0);
-    EXPECT_FALSE(TqPov.Studs);
-    EXPECT_TRUE(TqPov.Bumps && TqPov.ExcludeNonPov && TqPov.StepClock && TqPov.StepClockModelOnly);
-    EXPECT_TRUE(TqPov.ShadowlessLights);
-    EXPECT_EQ(TqPov.Debug, 2);
-    EXPECT_EQ(TqVerboseOption, 1);
+    EXPECT_EQ(t().pov().Quality, 2);
+    EXPECT_EQ(t().diag()->WarningLevel, 1);
+    EXPECT_EQ(t().pov().SeamWidth, 0);
+    EXPECT_FALSE(t().pov().Studs);
+    EXPECT_TRUE(t().pov().Bumps && t().pov().ExcludeNonPov && t().pov().StepClock &&
+                t().pov().StepClockModelOnly);
+    EXPECT_TRUE(t().pov().ShadowlessLights);
+    EXPECT_EQ(t().pov().Debug, 2);
+    EXPECT_EQ(t().settings().TqVerboseOption, 1);
     Scan({"-w7"});
-    EXPECT_EQ(WarningLevel, 7);
+    EXPECT_EQ(t().diag()->WarningLevel, 7);
     Scan({"-wx"});
-    EXPECT_EQ(WarningLevel, 1);
+    EXPECT_EQ(t().diag()->WarningLevel, 1);
     Scan({"-w3", "-check"});
-    EXPECT_EQ(WarningLevel, 1);
-    EXPECT_EQ(DoCheck, 1);
+    EXPECT_EQ(t().diag()->WarningLevel, 1);
+    EXPECT_EQ(t().settings().DoCheck, 1);
     Scan({"-check", "-w0"});
-    EXPECT_EQ(WarningLevel, 0);
+    EXPECT_EQ(t().diag()->WarningLevel, 0);
 }
 
 TEST_F(Options, CameraOptions) {
     Scan({"-cg30,45"});
-    EXPECT_TRUE(TqPov.CameraGlobe);
-    EXPECT_EQ(TqPov.CameraPos[2], 0);
+    EXPECT_TRUE(t().pov().CameraGlobe);
+    EXPECT_EQ(t().pov().CameraPos[2], 0);
     Scan({"-cg30,45,200", "-cla0,0,0", "-ca45", "-car1.5", "-cra10", "-cpct25", "-csa3", "-co2"});
-    EXPECT_EQ(TqPov.CameraPos[2], 200);
-    EXPECT_TRUE(TqPov.LookAtGiven);
-    EXPECT_EQ(TqPov.ViewingAngle, 45);
-    EXPECT_EQ(TqPov.AspectRatio, 1.5f);
-    EXPECT_EQ(TqPov.RollAngle, 10);
-    EXPECT_EQ(TqPov.PercentageBack, 25);
-    EXPECT_EQ(TqPov.StereoAngle, 3);
-    EXPECT_TRUE(TqPov.Orthographic);
-    EXPECT_EQ(TqPov.OrthoScale, 2);
-    ResetGlobalState();
+    EXPECT_EQ(t().pov().CameraPos[2], 200);
+    EXPECT_TRUE(t().pov().LookAtGiven);
+    EXPECT_EQ(t().pov().ViewingAngle, 45);
+    EXPECT_EQ(t().pov().AspectRatio, 1.5f);
+    EXPECT_EQ(t().pov().RollAngle, 10);
+    EXPECT_EQ(t().pov().PercentageBack, 25);
+    EXPECT_EQ(t().pov().StereoAngle, 3);
+    EXPECT_TRUE(t().pov().Orthographic);
+    EXPECT_EQ(t().pov().OrthoScale, 2);
     Scan({"-cc1,2,3", "-cla4,5,6", "-csky0,-2,0", "-csl", "-csr", "-cpa2"});
-    EXPECT_FALSE(TqPov.CameraGlobe);
-    EXPECT_EQ(TqPov.CameraPos[1], 2);
-    EXPECT_EQ(TqPov.CameraSky[0], 0);
-    EXPECT_EQ(TqPov.CameraSky[1], -1);
-    EXPECT_TRUE(TqPov.SkyGiven && TqPov.StereoLeft && TqPov.StereoRight);
-    EXPECT_EQ(CoPlanarAngle, 2);
-    ResetGlobalState();
+    EXPECT_FALSE(t().pov().CameraGlobe);
+    EXPECT_EQ(t().pov().CameraPos[1], 2);
+    EXPECT_EQ(t().pov().CameraSky[0], 0);
+    EXPECT_EQ(t().pov().CameraSky[1], -1);
+    EXPECT_TRUE(t().pov().SkyGiven && t().pov().StereoLeft && t().pov().StereoRight);
+    EXPECT_EQ(t().settings().CoPlanarAngle, 2);
     Scan({"-cra0", "-csky0,-1,0"});
-    EXPECT_TRUE(TqPov.SkyGiven);
+    EXPECT_TRUE(t().pov().SkyGiven);
+    Scan({});
+    EXPECT_FALSE(t().pov().FitPlacedParts);
+    Scan({"-cfit"});
+    EXPECT_TRUE(t().pov().FitPlacedParts);
+    EXPECT_EQ(t().pov().FitMargin, 0);
+    Scan({"-cfit4.5"});
+    EXPECT_EQ(t().pov().FitMargin, 4.5f);
 }
 
 TEST_F(Options, ReplacementOrderAndLgeoColours) {
     Scan({"-lgeo", "-lgeo"});
-    EXPECT_STREQ(TqPov.ReplaceOrder, "P3L");
-    ResetGlobalState();
+    EXPECT_STREQ(t().pov().ReplaceOrder, "P3L");
     Scan({"-p", "-p3", "-lgeo", "-kv"});
-    EXPECT_STREQ(TqPov.ReplaceOrder, "LB");
-    ResetGlobalState();
+    EXPECT_STREQ(t().pov().ReplaceOrder, "LB");
     Scan({"-nolgc"});
-    EXPECT_FALSE(TqPov.LgeoColors);
-    EXPECT_FALSE(TqPov.LgeoFinishes);
-    ResetGlobalState();
+    EXPECT_FALSE(t().pov().LgeoColors);
+    EXPECT_FALSE(t().pov().LgeoFinishes);
     Scan({"-lgeo", "-nolgc"});
-    EXPECT_FALSE(TqPov.LgeoColors);
-    EXPECT_TRUE(TqPov.LgeoFinishes);
-    ResetGlobalState();
+    EXPECT_FALSE(t().pov().LgeoColors);
+    EXPECT_TRUE(t().pov().LgeoFinishes);
     Scan({"-lgeo", "-nolgcf"});
-    EXPECT_FALSE(TqPov.LgeoColors);
-    EXPECT_FALSE(TqPov.LgeoFinishes);
-    ResetGlobalState();
-    // Letters after an option's own are ignored, as for every other option.
+    EXPECT_FALSE(t().pov().LgeoColors);
+    EXPECT_FALSE(t().pov().LgeoFinishes);
+    // Letters after the f are ignored, as for every other option; any other letter after -nolgc
+    // names no option.
     Scan({"-lgeo", "-nolgcfx"});
-    EXPECT_FALSE(TqPov.LgeoColors);
-    EXPECT_FALSE(TqPov.LgeoFinishes);
-    ResetGlobalState();
-    Scan({"-lgeo", "-nolgcx"});
-    EXPECT_FALSE(TqPov.LgeoColors);
-    EXPECT_TRUE(TqPov.LgeoFinishes);
-    ResetGlobalState();
+    EXPECT_FALSE(t().pov().LgeoColors);
+    EXPECT_FALSE(t().pov().LgeoFinishes);
+    EXPECT_FALSE(t().run()->finished);
+    for (const char* unknown : {"-nolgcx", "-nolgcF", "-nolgc1"}) {
+        Scan({"-stdout", "-lgeo", unknown});
+        EXPECT_TRUE(t().run()->finished) << unknown;
+        EXPECT_EQ(t().run()->exitStatus, 1) << unknown;
+        EXPECT_NE(t().Err().find("*** Unknown option '" + std::string(unknown) + "'.\n"),
+                  std::string::npos)
+            << unknown << t().Err();
+    }
     Scan({"-kv"});
-    EXPECT_TRUE(TqPov.LgeoColors && TqPov.LgeoFinishes);
+    EXPECT_TRUE(t().pov().LgeoColors && t().pov().LgeoFinishes);
 }
 
 TEST_F(Options, EdgeFloorBackgroundAndIncludes) {
     Scan({"-ee"});
-    EXPECT_FLOAT_EQ(TqPov.EdgeWidth, 0.3f);
-    EXPECT_EQ(TqPov.EdgeColor, 0);
+    EXPECT_FLOAT_EQ(t().pov().EdgeWidth, 0.3f);
+    EXPECT_EQ(t().pov().EdgeColor, 0);
     Scan({"-ee0.5,4"});
-    EXPECT_FLOAT_EQ(TqPov.EdgeWidth, 0.5f);
-    EXPECT_EQ(TqPov.EdgeColor, 4);
+    EXPECT_FLOAT_EQ(t().pov().EdgeWidth, 0.5f);
+    EXPECT_EQ(t().pov().EdgeColor, 4);
     Scan({"-ee,4"});
-    EXPECT_FLOAT_EQ(TqPov.EdgeWidth, 0.3f);
-    EXPECT_EQ(TqPov.EdgeColor, 0);
+    EXPECT_FLOAT_EQ(t().pov().EdgeWidth, 0.3f);
+    EXPECT_EQ(t().pov().EdgeColor, 0);
     struct FloorCase {
         const char* arg;
         int type;
@@ -142,39 +152,39 @@ TEST_F(Options, EdgeFloorBackgroundAndIncludes) {
                   {"-fc-20", 'c', true, -20},
                   {"-f-20", 'g', true, -20}};
     for (const FloorCase& c : floors) {
-        ResetGlobalState();
         Scan({c.arg});
-        EXPECT_EQ(TqPov.FloorType, c.type) << c.arg;
-        EXPECT_EQ((bool)TqPov.FloorYGiven, c.given) << c.arg;
-        EXPECT_EQ(TqPov.FloorY, c.y) << c.arg;
+        EXPECT_EQ(t().pov().FloorType, c.type) << c.arg;
+        EXPECT_EQ((bool)t().pov().FloorYGiven, c.given) << c.arg;
+        EXPECT_EQ(t().pov().FloorY, c.y) << c.arg;
     }
     Scan({"-b"});
-    EXPECT_TRUE(TqPov.BackgroundOn);
-    EXPECT_FLOAT_EQ(TqPov.BackgroundRgb[1], 0.8f);
+    EXPECT_TRUE(t().pov().BackgroundOn);
+    EXPECT_FLOAT_EQ(t().pov().BackgroundRgb[1], 0.8f);
     Scan({"-b1.5,0,0", "-c4", "-ic", "-ilx.inc", "-ibb.inc", "-iee.inc", "-mp1.0", "-i3b-", "-i3e-",
           "-stdout", "-l", "-ld"});
-    EXPECT_FLOAT_EQ(TqPov.BackgroundRgb[0], 1.5f);
-    EXPECT_EQ(TqPov.DefaultColor, 4);
-    EXPECT_FALSE(TqPov.CameraOn);
-    EXPECT_EQ(TqPov.IncludeCamera, nullptr);
-    EXPECT_STREQ(TqPov.IncludeLights, "x.inc");
-    EXPECT_STREQ(TqPov.IncludeBegin, "b.inc");
-    EXPECT_STREQ(TqPov.IncludeEnd, "e.inc");
-    EXPECT_STREQ(TqPov.MegaPovVersion, "1.0");
-    EXPECT_EQ(TqPov.IncludeTqBegin, 0);
-    EXPECT_EQ(TqPov.IncludeTqEnd, 0);
-    EXPECT_TRUE(TqPov.LightDatLights && TqPov.DefaultLightsToo);
+    EXPECT_FLOAT_EQ(t().pov().BackgroundRgb[0], 1.5f);
+    EXPECT_EQ(t().pov().DefaultColor, 4);
+    EXPECT_FALSE(t().pov().CameraOn);
+    EXPECT_EQ(t().pov().IncludeCamera, nullptr);
+    EXPECT_STREQ(t().pov().IncludeLights, "x.inc");
+    EXPECT_STREQ(t().pov().IncludeBegin, "b.inc");
+    EXPECT_STREQ(t().pov().IncludeEnd, "e.inc");
+    EXPECT_STREQ(t().pov().MegaPovVersion, "1.0");
+    EXPECT_EQ(t().pov().IncludeTqBegin, 0);
+    EXPECT_EQ(t().pov().IncludeTqEnd, 0);
+    EXPECT_TRUE(t().pov().LightDatLights && t().pov().DefaultLightsToo);
 }
 
 TEST_F(Options, LightsKeepTheirOrderAndColours) {
     Scan({"-lg45,0,0", "-lc0,-500,0,#FF0000"});
-    ASSERT_EQ(nLights, 2);
-    EXPECT_EQ(Lights[0].Flags & kLightGlobe, kLightGlobe);
-    EXPECT_EQ(Lights[0].Rgb[0], 1);
-    EXPECT_EQ(Lights[1].Flags & kLightGlobe, 0);
-    EXPECT_EQ(Lights[1].Position[1], -500);
-    EXPECT_EQ(Lights[1].Rgb[0], 1);
-    EXPECT_EQ(Lights[1].Rgb[1], 0);
+    const SceneWriter* w = t().writer();
+    ASSERT_EQ(w->nLights, 2);
+    EXPECT_EQ(w->Lights[0].Flags & kLightGlobe, kLightGlobe);
+    EXPECT_EQ(w->Lights[0].Rgb[0], 1);
+    EXPECT_EQ(w->Lights[1].Flags & kLightGlobe, 0);
+    EXPECT_EQ(w->Lights[1].Position[1], -500);
+    EXPECT_EQ(w->Lights[1].Rgb[0], 1);
+    EXPECT_EQ(w->Lights[1].Rgb[1], 0);
 }
 
 TEST_F(Options, ColourTexts) {
@@ -194,8 +204,8 @@ TEST_F(Options, ColourTexts) {
     for (const Case& c : cases) {
         int number = -1;
         float rgb[3] = {0, 0, 0};
-        int r =
-            c.wantNumber ? ParseColor(c.text, &number, nullptr) : ParseColor(c.text, nullptr, rgb);
+        int r = c.wantNumber ? ParseColor(t().run(), c.text, &number, nullptr)
+                             : ParseColor(t().run(), c.text, nullptr, rgb);
         EXPECT_EQ(r, c.result) << c.text;
         if (c.wantNumber) {
             EXPECT_EQ(number, c.number) << c.text;
@@ -204,7 +214,7 @@ TEST_F(Options, ColourTexts) {
         }
     }
     float rgb[3];
-    EXPECT_EQ(ParseColor("#FF0000", nullptr, rgb), 1);
+    EXPECT_EQ(ParseColor(t().run(), "#FF0000", nullptr, rgb), 1);
     EXPECT_EQ(rgb[0], 1);
     EXPECT_EQ(rgb[1], 0);
 }
@@ -238,6 +248,9 @@ TEST(OptionsBinary, RefusedOptionsShowOnlyTheirMessageWithStdout) {
         {{"-ca180"}, "*** Bad argument '-ca180'.\n"},
         {{"-car0"}, "*** Bad argument '-car0'.\n"},
         {{"-cpa30"}, "*** Bad argument '-cpa30'.\n"},
+        {{"-cfit50"}, "*** Bad argument '-cfit50'.\n"},
+        {{"-cfit-1"}, "*** Bad argument '-cfit-1'.\n"},
+        {{"-cfitx"}, "*** Bad argument '-cfitx'.\n"},
         {{"-cpx"}, "*** Unknown option '-cpx'.\n"},
         {{"-cpcx"}, "*** Bad argument '-cpcx'.\n"},
         {{"-csx"}, "*** Unknown option '-csx'.\n"},

@@ -326,3 +326,22 @@ TEST_F(Reliability, NamesWithLineBreaksStayInTheirCommentsAndStrings) {
         }
     }
 }
+
+// -cfit walks every placed part and surface. Nine levels of sub-models that each place the next
+// ten times hold a thousand million triangles: the walk stops entering sub-models once it has
+// seen a few million points, and the scene is written within the timeout.
+TEST_F(Reliability, FramingThePlacedPartsOfAnExplodingModelEnds) {
+    std::string mpd;
+    for (int level = 0; level < 9; level++) {
+        mpd += "0 FILE s" + std::to_string(level) + ".ldr\n";
+        for (int i = 0; i < 10; i++)
+            mpd += "1 16 " + std::to_string(i * 30) + " 0 0 1 0 0 0 1 0 0 0 1 s" +
+                   std::to_string(level + 1) + ".ldr\n";
+    }
+    mpd += "0 FILE s9.ldr\n3 4 0 0 0 10 0 0 0 0 10\n";
+    dir.Write("boom.mpd", mpd);
+    RunResult r = Run({"-o", "-cfit5", "boom.mpd", "out.pov"});
+    EXPECT_EQ(r.status, 0) << r.out.substr(0, 2000);
+    EXPECT_NE(Scene().find("// TqRadius="), std::string::npos);
+    EXPECT_FALSE(HasNonFiniteNumber(Scene()));
+}

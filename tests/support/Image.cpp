@@ -1,10 +1,14 @@
-// PPM and PNG reading for the render checks, with the inflate that PNG needs: the tests must run
-// where only the standard library is at hand.
+// PPM and PNG reading for the render checks, with the inflate that PNG needs: a decoder of the
+// tests' own, independent of the libpng that tqr reads texture images with. Test images are
+// written through libpng.
 #include "support/Image.h"
+
+#include <png.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -392,4 +396,16 @@ std::array<double, 3> MeanRgb(const Image& image, PixelRect rect) {
     }
     for (double& s : sum) s = n ? s / n : 0;
     return sum;
+}
+
+bool WriteRgbaPng(const std::string& path, int width, int height,
+                  const std::vector<unsigned char>& rgba) {
+    png_image image;
+    memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    image.width = (png_uint_32)width;
+    image.height = (png_uint_32)height;
+    image.format = PNG_FORMAT_RGBA;
+    if ((size_t)width * (size_t)height * 4 != rgba.size()) return false;
+    return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) != 0;
 }

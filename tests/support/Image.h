@@ -41,6 +41,10 @@ bool DecodePng(const std::vector<unsigned char>& data, Image* image, std::string
 /// Reads a PPM or PNG file (told apart by its first bytes); false with a reason in *error.
 bool ReadImage(const std::string& path, Image* image, std::string* error = nullptr);
 
+/// Writes an RGBA picture (width * height * 4 bytes, rows top down) as PNG; false on failure.
+bool WriteRgbaPng(const std::string& path, int width, int height,
+                  const std::vector<unsigned char>& rgba);
+
 /// Mean luminance over the part of the rectangle inside the picture (0 when empty).
 double MeanLuminance(const Image& image, PixelRect rect);
 /// Highest luminance in the part of the rectangle inside the picture (0 when empty).

@@ -22,37 +22,37 @@
 
 namespace fs = std::filesystem;
 
-void ResetGlobalState() {
-    ConnectSceneWriter();
-    for (char* owned : {TqPov.IncludeBegin, TqPov.IncludeCamera, TqPov.IncludeLights,
-                        TqPov.IncludeEnd, TqPov.MegaPovVersion}) {
-        free(owned);
-    }
-    SetTqPovDefaults(&TqPov);
-    memset(&TqInput, 0, sizeof(TqInput));
-    WarningLevel = 0;
-    DoCheck = 0;
-    CoPlanarAngle = 0;
-    TqVerboseOption = 0;
-    VlkIsTesting = 0;
-    MyLDrawDir = nullptr;
-    MyLdconfigLdr = nullptr;
-    ModelFilename[0] = PovFilename[0] = '\0';
-    StdErr = stderr;
-    LdconfigLdrRead = 0;
-    LdconfigLdrPath[0] = '\0';
-    if (LDrawIni) LDrawIniFree(LDrawIni);
-    LDrawIni = nullptr;
-    FreeColours();
-    FillInColours();
-    nLights = 0;
-    memset(&IInfo, 0, sizeof(IInfo));
-    SetLineTypeSaveMask(0x3F);
-    Parts.Clear();
-    nUsedColors = 0;
-    ModelTitle[0] = ModelAuthor[0] = '\0';
-    ResetLineChecks();
-    LDrawIniSetFileCaseCallback(nullptr);
+TestRun::TestRun() : run_(std::make_unique<TqrRun>()) {
+    InitRun(run_.get(), out_.fp(), err_.fp());
+    FillInColours(colours(), diag());
+    RefreshLoader();
+}
+
+void TestRun::RefreshLoader() {
+    InitLoader(loader(), &settings(), &settings().TqInput, diag(), library(), colours(), model());
+    ConnectSceneWriter(writer(), loader());
+}
+
+void TestRun::UseLibrary(const std::string& root) {
+    libraryRoot_ = root;
+    EnvGuard env(CleanLibraryEnv("/nonexistent"));
+    settings().MyLDrawDir = libraryRoot_.c_str();
+    ReadColours(run());
+    LDrawIniComputeRealDirs(library()->LDrawIni, 1, 1, nullptr);
+    RefreshLoader();
+}
+
+std::string TestRun::ReadDatText(const std::string& text, const char* name, bool isMainModel,
+                                 PartEntry** entry) {
+    PartEntry* part = RegisterPart(model(), diag(), 0, name);
+    if (entry) *entry = part;
+    if (!part) return "";
+    std::string copy = text;
+    FILE* fp = fmemopen(copy.data(), copy.size(), "r");
+    if (!fp) fp = fopen("/dev/null", "r");
+    size_t before = Out().size();
+    ReadDatFile(loader(), fp, part, isMainModel ? nullptr : "ref.ldr", isMainModel);
+    return Out().substr(before);
 }
 
 TempDir::TempDir() {
@@ -205,29 +205,6 @@ std::map<std::string, std::string> CleanLibraryEnv(const std::string& home) {
     return env;
 }
 
-void UseLibrary(const std::string& root) {
-    static std::string keep;
-    keep = root;
-    EnvGuard env(CleanLibraryEnv("/nonexistent"));
-    LDrawIniSetFileCaseCallback(TqFileCaseCallback);
-    MyLDrawDir = keep.c_str();
-    ReadColours();
-    LDrawIniComputeRealDirs(LDrawIni, 1, 1, nullptr);
-}
-
-std::string ReadDatText(const std::string& text, const char* name, bool isMainModel,
-                        PartEntry** entry) {
-    PartEntry* part = RegisterPart(0, name);
-    if (entry) *entry = part;
-    if (!part) return "";
-    std::string copy = text;
-    FILE* fp = fmemopen(copy.data(), copy.size(), "r");
-    if (!fp) fp = fopen("/dev/null", "r");
-    CaptureOutput capture;
-    ReadDatFile(fp, part, isMainModel ? nullptr : "ref.ldr", isMainModel);
-    return capture.Out();
-}
-
 std::vector<LineEntry*> LinesOf(const PartEntry* part) {
     std::vector<LineEntry*> lines;
     for (LineEntry* line = part->FirstLine; line; line = line->Next) lines.push_back(line);
@@ -314,30 +291,20 @@ std::string SharedModelsDir() {
     return SharedSub("models");
 }
 
-CaptureOutput::CaptureOutput() {
+CaptureStdout::CaptureStdout() {
     fflush(stdout);
     testing::internal::CaptureStdout();
-    errStream_ = open_memstream(&errBuffer_, &errSize_);
-    StdErr = errStream_;
 }
 
-CaptureOutput::~CaptureOutput() {
+CaptureStdout::~CaptureStdout() {
     Out();
-    if (StdErr == errStream_) StdErr = stderr;
-    fclose(errStream_);
-    free(errBuffer_);
 }
 
-std::string CaptureOutput::Out() {
-    if (!stoppedOut_) {
+std::string CaptureStdout::Out() {
+    if (!stopped_) {
         fflush(stdout);
         out_ = testing::internal::GetCapturedStdout();
-        stoppedOut_ = true;
+        stopped_ = true;
     }
     return out_;
-}
-
-std::string CaptureOutput::Err() {
-    fflush(errStream_);
-    return std::string(errBuffer_, errSize_);
 }

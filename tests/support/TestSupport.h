@@ -1,23 +1,95 @@
-// Shared test helpers: global state reset, real temporary directories, running the binary and
-// capturing standard streams.
+// Shared test helpers: a fresh run of the converter per test, real temporary directories, running
+// the binary and capturing what a run writes.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "TqInput/TqInput.h"
+#include "Tqr/Tqr.h"
 
-/// Puts every process-wide setting and table back to its start state.
-void ResetGlobalState();
+/// A stream into memory, for what writers put into a scene or listing.
+class MemoryStream {
+public:
+    MemoryStream() : fp_(open_memstream(&buffer_, &size_)) {}
+    ~MemoryStream() {
+        if (fp_) fclose(fp_);
+        free(buffer_);
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    FILE* fp() { return fp_; }
+    /// Everything written so far.
+    std::string Text() {
+        fflush(fp_);
+        return std::string(buffer_, size_);
+    }
 
-/// Fixture that resets global state before each test.
+private:
+    char* buffer_ = nullptr;
+    size_t size_ = 0;
+    FILE* fp_;
+};
+
+/// A fresh run of the converter, its records connected as the program connects them, with its
+/// standard output and message stream in memory. Each test makes its own: nothing is reset,
+/// because nothing is shared.
+class TestRun {
+public:
+    TestRun();
+    TestRun(const TestRun&) = delete;
+    TestRun& operator=(const TestRun&) = delete;
+    /// The run's records.
+    TqrRun* run() { return run_.get(); }
+    TqSettings& settings() { return run_->settings; }
+    TqPovRecord& pov() { return run_->settings.TqPov; }
+    Diagnostics* diag() { return &run_->diag; }
+    Library* library() { return &run_->library; }
+    ColourTable* colours() { return &run_->colours; }
+    Model* model() { return &run_->model; }
+    Loader* loader() { return &run_->loader; }
+    SceneWriter* writer() { return &run_->writer; }
+    /// What went to the run's standard output (input diagnostics, listings) so far.
+    std::string Out() { return out_.Text(); }
+    /// What went to its message stream so far.
+    std::string Err() { return err_.Text(); }
+    /// Makes root the run's LDraw library (colours read, search directories computed).
+    void UseLibrary(const std::string& root);
+    /// The loader again, after settings that it reads were changed (warning level, -cpa, -check).
+    void RefreshLoader();
+    /// Reads an LDraw text into the entry named name as ReadDatFile would read a file; returns
+    /// what the diagnostics printed on standard output meanwhile.
+    std::string ReadDatText(const std::string& text, const char* name, bool isMainModel,
+                            PartEntry** entry = nullptr);
+
+private:
+    MemoryStream out_, err_;
+    std::unique_ptr<TqrRun> run_;
+    std::string libraryRoot_;
+};
+
+/// What a run writes from now on, to its standard output and its message stream.
+class RunCapture {
+public:
+    explicit RunCapture(TestRun& run)
+        : run_(run), outMark_(run.Out().size()), errMark_(run.Err().size()) {}
+    /// Standard output since the capture began.
+    std::string Out() { return run_.Out().substr(outMark_); }
+    /// The message stream since the capture began.
+    std::string Err() { return run_.Err().substr(errMark_); }
+
+private:
+    TestRun& run_;
+    size_t outMark_, errMark_;
+};
+
+/// Fixture with a fresh run for each test.
 class TqrTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetGlobalState(); }
-    void TearDown() override { ResetGlobalState(); }
+    TestRun t;
 };
 
 /// A temporary directory removed with everything in it at the end of the scope.
@@ -79,14 +151,6 @@ private:
 /// The variables that steer library lookup, all removed, with HOME pointing at home.
 std::map<std::string, std::string> CleanLibraryEnv(const std::string& home);
 
-/// Makes root the LDraw library of this process (colours read, search directories computed).
-void UseLibrary(const std::string& root);
-
-/// Reads an LDraw text into the entry named name as ReadDatFile would read a file; returns what
-/// the diagnostics printed on standard output.
-std::string ReadDatText(const std::string& text, const char* name, bool isMainModel,
-                        PartEntry** entry = nullptr);
-
 /// The stored lines of a part.
 std::vector<LineEntry*> LinesOf(const PartEntry* part);
 
@@ -115,43 +179,15 @@ std::string SharedModelsDir();
 /// Path of the source tree.
 std::string SourceDir();
 
-/// A stream into memory, for what writers put into a scene or listing.
-class MemoryStream {
+/// Captures what a block writes to the process's standard output.
+class CaptureStdout {
 public:
-    MemoryStream() : fp_(open_memstream(&buffer_, &size_)) {}
-    ~MemoryStream() {
-        if (fp_) fclose(fp_);
-        free(buffer_);
-    }
-    MemoryStream(const MemoryStream&) = delete;
-    MemoryStream& operator=(const MemoryStream&) = delete;
-    FILE* fp() { return fp_; }
-    /// Everything written so far.
-    std::string Text() {
-        fflush(fp_);
-        return std::string(buffer_, size_);
-    }
-
-private:
-    char* buffer_ = nullptr;
-    size_t size_ = 0;
-    FILE* fp_;
-};
-
-/// Captures what a block writes to stdout (and to StdErr, pointed at a memory stream).
-class CaptureOutput {
-public:
-    CaptureOutput();
-    ~CaptureOutput();
+    CaptureStdout();
+    ~CaptureStdout();
     /// Stops capturing and returns standard output.
     std::string Out();
-    /// What went to StdErr.
-    std::string Err();
 
 private:
-    bool stoppedOut_ = false;
+    bool stopped_ = false;
     std::string out_;
-    char* errBuffer_ = nullptr;
-    size_t errSize_ = 0;
-    FILE* errStream_ = nullptr;
 };
