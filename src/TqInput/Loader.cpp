@@ -145,7 +145,7 @@ static int ChooseReplacement(Loader* loader, PartEntry* part, int writeDeclarati
     // Marked read and loaded without opening the file; without a box, it never enlarges its
     // parent's. Flattened parts (-mesh) take their hard edges from such files.
     const TqSettings* settings = loader->settings;
-    if (settings->TqPov.EdgeWidth == 0 && !settings->Mesh.On &&
+    if (settings->TqPov.EdgeWidth == 0 && settings->TqPov.EdgePixels == 0 && !settings->Mesh.On &&
         IsLineType2Primitive(part->DatName)) {
         flags.Read = flags.Loaded = flags.IsPrimitive = 1;
         flags.Loading = 0;
@@ -327,8 +327,9 @@ LoadResult LoadPart(Loader* loader, PartEntry* part, int isMainModel, const char
     // keeps its box and counts. An entry loaded below a ready-made model keeps its lines, since
     // another file may still have to declare it; so do the model and its sub-models when the
     // camera frames the placed parts (-cfit), which it finds through them after loading.
-    bool keptForCamera =
-        loader->settings->TqPov.FitPlacedParts && !part->LoadFlags.IsPart && !part->LoadFlags.IsPrimitive;
+    const TqPovRecord& pov = loader->settings->TqPov;
+    bool keptForCamera = (pov.FitPlacedParts || pov.EdgePixels != 0) && !part->LoadFlags.IsPart &&
+                         !part->LoadFlags.IsPrimitive;
     if (part->PovState && !keptForCamera) FreeLines(part);
     load.Loaded = 1;
     load.Loading = 0;

@@ -45,6 +45,19 @@ const char* PovColorRef(SceneWriter* w, int colour, int slope) {
     return text.c_str();
 }
 
+const char* PovStepColorRef(SceneWriter* w, int colour, int slope, int section) {
+    TextBuffer<160>& text = w->stepColourRef.Clear().Add("material { #if (clock > ");
+    text.AddUnsigned((unsigned long)section + 1).Add(") TqColor");
+    AddColourName(text, (unsigned)colour).Add(SlopeSuffix(slope)).Add("_faded #else TqColor");
+    AddColourName(text, (unsigned)colour).Add(SlopeSuffix(slope)).Add(" #end }");
+    return text.c_str();
+}
+
+void FadeRgb(const SceneWriter* w, const float* rgb, float* faded) {
+    float share = w->pov->StepFade;
+    for (int i = 0; i < 3; i++) faded[i] = rgb[i] + (1 - rgb[i]) * share;
+}
+
 const char* PovFinishTag(SceneWriter* w, int finish) {
     if (finish < 0 || finish >= 6) return "Transparent";
     // The tag with every letter after the first in lower case: Opaque, Matte_metallic.
@@ -105,6 +118,24 @@ int PrintPovFleckTexture(SceneWriter* w, FILE* fp, const float* rgb, unsigned at
 
 }  // namespace
 
+// -sf: the colour of parts whose step is over, mixed with white: its texture, as the colour's own
+// but lighter, and both materials.
+static void PrintFadedColour(SceneWriter* w, FILE* fp, const char* name, const float* rgb,
+                             unsigned attributes) {
+    float faded[3];
+    FadeRgb(w, rgb, faded);
+    fprintf(fp, "#ifndef (TqTexture%s_faded)\n#declare TqTexture%s_faded = ", name, name);
+    int transparent = PrintPovColorTexture(w, fp, faded, attributes);
+    fputs("#end\n", fp);
+    const char* material = transparent ? "TqMaterialT" : "TqMaterial";
+    fprintf(fp, "#ifndef (TqColor%s_faded)\n#declare TqColor%s_faded = %s(TqTexture%s_faded)\n#end\n",
+            name, name, material, name);
+    fprintf(fp,
+            "#ifndef (TqColor%s_slope_faded)\n#declare TqColor%s_slope_faded = "
+            "%s(TqTextureSlope(TqTexture%s_faded))\n#end\n",
+            name, name, material, name);
+}
+
 // A colour's texture, slope texture and both materials, each under its own #ifndef so that an
 // include file read earlier can replace any one of them. The bookmark names the file the colour
 // came from, if any: LGEO's colour file or the library's.
@@ -159,6 +190,7 @@ void PrintPovColor(SceneWriter* w, FILE* fp, int colour) {
                 "#ifndef (TqColor%s%s)\n#declare TqColor%s%s = TqMaterial%s(TqTexture%s%s)\n#end\n",
                 name, suffix, name, suffix, transparent ? "T" : "", name, suffix);
     }
+    if (pov->StepFade != 0) PrintFadedColour(w, fp, name, rgb, attributes);
     fputc('\n', fp);
 }
 

@@ -54,6 +54,7 @@ void ResetSceneWriter(SceneWriter* w) {
     w->cutIdentifiers.byName.clear();
     w->cutIdentifiers.taken.clear();
     w->declarationDepth = 0;
+    w->edges.clear();
 }
 
 const char* PovName(SceneWriter* w, const char* name) {

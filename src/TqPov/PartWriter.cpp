@@ -9,11 +9,6 @@
 #include "TqPov/MemberWalk.h"
 #include "TqPov/TqPov.h"
 
-namespace {
-
-// Directive per block meta command, indexed by IsIfpovKeyword.
-const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
-
 // Only a reference that keeps the part's size gets a seam, placing a part from a model: the seam
 // is measured in the part's own units.
 bool NeedsSeam(const PartEntry* part, const LineEntry* line) {
@@ -21,6 +16,11 @@ bool NeedsSeam(const PartEntry* part, const LineEntry* line) {
     return child->LoadFlags.BBoxValid && child->LoadFlags.IsPart && !part->LoadFlags.IsPart &&
            !line->LineFlags.IsLight && KeepsSize(line);
 }
+
+namespace {
+
+// Directive per block meta command, indexed by IsIfpovKeyword.
+const char* const PovCond[] = {"end", "if (1)", "if (0)", "else"};
 
 // With -l a light.dat reference becomes a light at its position, in its colour.
 void PrintLightSource(SceneWriter* w, FILE* fp, const LineEntry* line) {
@@ -58,10 +58,12 @@ public:
 // The output pass over one part's lines.
 class DeclarationPrinter : public MemberEvents {
 public:
-    DeclarationPrinter(SceneWriter* w, FILE* fp, PartEntry* part)
+    DeclarationPrinter(SceneWriter* w, FILE* fp, PartEntry* part, int isModel)
         : w_(w),
           fp_(fp),
           part_(part),
+          fade_(w->pov->StepFade != 0 &&
+                (w->pov->StepClock || (w->pov->StepClockModelOnly && isModel))),
           // Each LDraw line is echoed as a comment in models only, not in library files.
           echo_(!part->LoadFlags.IsPart && !part->LoadFlags.IsPrimitive) {}
 
@@ -108,10 +110,15 @@ public:
 
 private:
     void PrintLongReference(const LineEntry* line, const LgeoElmt* element);
+    // A placement's material; with -sf the faded one once the step at hand is over.
+    const char* ColourRef(int colour, int slope) {
+        return fade_ ? PovStepColorRef(w_, colour, slope, steps) : PovColorRef(w_, colour, slope);
+    }
 
     SceneWriter* w_;
     FILE* fp_;
     PartEntry* part_;
+    bool fade_;
     bool echo_;
 };
 
@@ -134,7 +141,7 @@ void DeclarationPrinter::Reference(const LineEntry* line, bool inStuds) {
         Put(fp_, "\tobject { ", PovName(w_, child->DatName), " ");
         PrintPovMatrix(w_, fp_, line);
         if (line->Colour != 16 && child->AttrFlags.UsesColour16)
-            Put(fp_, " ", PovColorRef(w_, line->Colour, 0));
+            Put(fp_, " ", ColourRef(line->Colour, 0));
         Put(fp_, " }\n");
         return;
     }
@@ -190,7 +197,7 @@ void DeclarationPrinter::PrintLongReference(const LineEntry* line, const LgeoElm
         // A material only where the part has colour 16 surfaces for it to colour; colour 16 itself
         // leaves the choice to whatever places this part.
         if (line->Colour != 16 && child->AttrFlags.UsesColour16)
-            Put(fp, "\n", Tabs(depth), "\t", PovColorRef(w_, line->Colour, i > 0));
+            Put(fp, "\n", Tabs(depth), "\t", ColourRef(line->Colour, i > 0));
         Put(fp, "\n", Tabs(depth), "}\n");
         if (i > 0) Put(fp, Tabs(--depth), "#end\n");
     }
@@ -325,7 +332,7 @@ void DeclarePart(SceneWriter* w, FILE* fp, PartEntry* part, int isModel) {
     strncpy0(id, PovName(w, part->DatName), sizeof(id));
     PrintPovPartXxtro(w, fp, part, isModel, kIntro);
     PrintDeclarationOpening(w, fp, part, id, count);
-    DeclarationPrinter printer(w, fp, part);
+    DeclarationPrinter printer(w, fp, part, isModel);
     WalkMembers(w, part, isModel, part->nPovNonStudObjects != 0, &printer);
     PrintPovPartStep(fp, &printer.steps, 0);
     fputs(part->LoadFlags.IsPart ? "}\n#end\n" : "}\n", fp);

@@ -21,6 +21,14 @@ void PrintPovMatrix(SceneWriter* w, FILE* fp, const LineEntry* line) {
 // the centre in place. An axis no wider than the seam stays as it is; a centre of 0 needs no shift
 // (and size/centre would be infinite). Size and centre are rounded to float once, from double.
 void PrintPovSeamMatrix(SceneWriter* w, FILE* fp, const PartEntry* part, const char* width) {
+    TextBuffer<512> text(&w->nNonFiniteNumbers);
+    AddSeamMatrix(w, &text, part, width);
+    text.Add('\n');
+    text.WriteTo(fp);
+}
+
+void AddSeamMatrix(SceneWriter* w, TextBuffer<512>* out, const PartEntry* part, const char* width) {
+    TextBuffer<512>& text = *out;
     float size[3], centre[3];
     for (int i = 0; i < 3; i++) {
         size[i] = (float)((double)part->BBox[3 + i] - part->BBox[i]);
@@ -28,7 +36,6 @@ void PrintPovSeamMatrix(SceneWriter* w, FILE* fp, const PartEntry* part, const c
     }
     float seam = w->pov->SeamWidth;
     // "1-%s/%g" per axis on the diagonal, then ",%s/%g" per axis for the shift.
-    TextBuffer<512> text(&w->nNonFiniteNumbers);
     text.Add("matrix <", 8);
     for (int i = 0; i < 3; i++) {
         if (size[i] == 0 || seam >= size[i])
@@ -43,8 +50,7 @@ void PrintPovSeamMatrix(SceneWriter* w, FILE* fp, const PartEntry* part, const c
         else
             text.Add(',').Add(width).Add('/').AddG(size[i] / centre[i]);
     }
-    text.Add(">\n", 2);
-    text.WriteTo(fp);
+    text.Add('>');
 }
 
 void PrintPovPartTriangle(SceneWriter* w, FILE* fp, const LineEntry* line, int first) {

@@ -217,6 +217,23 @@ struct LightEntry {
 /// LightEntry flag: Position holds latitude, longitude and radius (-lg and the default lights).
 constexpr unsigned char kLightGlobe = 0x01;
 
+/// An edge line (type 2) of a file, in the file's coordinates.
+struct EdgeSegment {
+    float a[3], b[3];  ///< its ends
+    int colour;        ///< 24 (the edge colour of whatever places the file), 16, or a colour
+};
+/// A conditional line (type 5): drawn where c and d, seen from the camera, lie on one side of it.
+struct ConditionalLine {
+    float a[3], b[3];  ///< the line
+    float c[3], d[3];  ///< its control points
+    int colour;        ///< as EdgeSegment::colour
+};
+/// The lines of a file and of everything it places, in its own coordinates (-edges).
+struct FileEdges {
+    std::vector<EdgeSegment> segments;
+    std::vector<ConditionalLine> conditionals;
+};
+
 /// Writer of extra header lines, with its user data.
 typedef void (*PrintPovHeaderExtraFuncT)(FILE* fp, void* userData);
 
@@ -243,6 +260,7 @@ struct SceneWriter {
     TextBuffer<96> rgb;                          ///< Pov255
     TextBuffer<24> colourName;                   ///< DatColorStr
     TextBuffer<64> colourRef;                    ///< PovColorRef
+    TextBuffer<160> stepColourRef;               ///< PovStepColorRef
     TextBuffer<32> finishTag;                    ///< PovFinishTag
     TextBuffer<24> percent;                      ///< PovStatPct
     TextBuffer<160> povName;                     ///< PovName: a file's identifier
@@ -253,6 +271,8 @@ struct SceneWriter {
     /// -cfit: the outline of every declared file but the model, in its own coordinates: the
     /// points of it that lie furthest out in a fixed set of directions, three floats each.
     std::unordered_map<const PartEntry*, std::vector<float>> outlines;
+    /// -edges: the lines of every declared part and primitive, recorded before its lines go.
+    std::unordered_map<const PartEntry*, FileEdges> edges;
     /// -mesh: flattened parts made ahead of their declaration (PrebuildFlatParts).
     std::unordered_map<const PartEntry*, std::shared_ptr<FlatPart>> prebuilt;
 
@@ -443,6 +463,10 @@ bool IsPovReservedWord(const char* identifier);
 void PrintPovMatrix(SceneWriter* w, FILE* fp, const LineEntry* line);
 /// Seam matrix of part with the width text, and a line end.
 void PrintPovSeamMatrix(SceneWriter* w, FILE* fp, const PartEntry* part, const char* width);
+/// The seam matrix of PrintPovSeamMatrix appended to text, without the line end.
+void AddSeamMatrix(SceneWriter* w, TextBuffer<512>* text, const PartEntry* part, const char* width);
+/// True when the reference line in part places a part that gets a seam.
+bool NeedsSeam(const PartEntry* part, const LineEntry* line);
 /// One triangle of a type 3/4 line starting at corner first.
 void PrintPovPartTriangle(SceneWriter* w, FILE* fp, const LineEntry* line, int first);
 /// Closes the current clock condition and with open starts the next.
@@ -502,6 +526,26 @@ size_t ForEachPlacedPoint(const SceneWriter* w, const PartEntry* model, const Po
 /// placed parts is centred in the picture; its distance along the direction stays.
 void CentreOnPlacedParts(const SceneWriter* w, const PartEntry* model, const float* direction,
                          const float* sky, float* location);
+
+// ---------------------------------------------------------------- edge lines
+
+/// -edges: records the edge and conditional lines of a part or primitive about to be declared,
+/// with those of every file it places (recorded earlier, or read now while their lines are
+/// there), colours resolved as far as the file decides them.
+void RecordEdges(SceneWriter* w, const PartEntry* entry);
+/// -edges: writes the line objects of every part placed in the model, through all levels of
+/// sub-models, after the camera: the conditional lines drawn are those that are silhouettes
+/// for the scene's camera. 0, or -1 when a value could not be written (reported).
+int PrintPovEdges(SceneWriter* w, FILE* fp);
+/// True when the line is a conditional line that the camera at location sees as a silhouette:
+/// its control points, transformed by m and projected, lie strictly on one side of it.
+bool ConditionalLineShows(const float* m, const ConditionalLine& line, const float* location,
+                          const float* lookAt);
+/// -sf: a placement's material in a declaration with clock conditions at steps: the faded
+/// colour once the step of the placement (section, 0 before the first STEP) is over.
+const char* PovStepColorRef(SceneWriter* w, int colour, int slope, int section);
+/// -sf: RGB of a colour mixed with the fade's share of white.
+void FadeRgb(const SceneWriter* w, const float* rgb, float* faded);
 
 // ---------------------------------------------------------------- lights
 

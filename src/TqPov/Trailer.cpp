@@ -128,6 +128,7 @@ TrailerResult PrintPovTrailer(SceneWriter* w, FILE* fp, bool loaded) {
         PrintPovIncludeFile(w, fp, "Lights", pov->IncludeLights);
     }
     PrintPovModel(w, fp);
+    if (pov->EdgePixels != 0) PrintPovEdges(w, fp);
     // The statistics, and the files that were not handled, go into the scene as comments.
     PrintPovBookmark(fp, "Statistics");
     PrintPovStatistics(w, fp, "// ");

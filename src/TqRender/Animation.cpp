@@ -40,7 +40,9 @@ bool PrepareStepJobs(const Tools& tools, const RenderOptions& o, const std::stri
     std::string scene = ScenePath(o, sceneDir, 0);
     ProgressNote("converting %s", ShownName(o.model).c_str());
     int frames = 0;
-    if (!RunConversion(tools, ConversionArguments(o, scene, {"-sc"}), workDir, false).ok ||
+    std::vector<std::string> stepOptions = {"-sc"};
+    if (o.fade) stepOptions.push_back("-sf");
+    if (!RunConversion(tools, ConversionArguments(o, scene, stepOptions), workDir, false).ok ||
         !StepFrames(scene, &frames) || !CheckFrameOverwrite(tools, o, frames))
         return false;
     if (!o.keepSceneDir.empty() && !CopySceneImages(o, scene, o.keepSceneDir)) return false;

@@ -76,6 +76,15 @@ std::string HeaderValue(const std::string& head, const char* name) {
 
 }  // namespace
 
+std::string EdgePixelsFor(int width) {
+    // tqr takes the width in pixels of a picture 800 wide and draws wider pictures' lines wider
+    // in proportion.
+    double pixels = std::min(std::max(width / 700.0, 1.0), 4.0) * 800 / std::max(width, 1);
+    char text[16];
+    snprintf(text, sizeof(text), "%.3g", pixels);
+    return text;
+}
+
 std::vector<std::string> LookConversionOptions(const RenderOptions& options) {
     if (options.look == Look::kPlain) return {};
     // Bare names: POV-Ray finds them on its library path, so a kept scene or a plan moves to
@@ -83,8 +92,13 @@ std::vector<std::string> LookConversionOptions(const RenderOptions& options) {
     // Parts as smooth meshes: round surfaces shade round, prints and glitter are drawn, and big
     // models fit in POV-Ray's memory. At high quality the library's 48-sided primitives give
     // rounder outlines too.
-    std::vector<std::string> args = {"-mesh", std::string("-ib") + kStudioInclude,
-                                     std::string("-il") + kStudioLightsInclude};
+    bool instructions = options.look == Look::kInstructions;
+    std::vector<std::string> args = {
+        "-mesh", std::string("-ib") + (instructions ? kInstructionsInclude : kStudioInclude),
+        std::string("-il") + (instructions ? kInstructionsLightsInclude : kStudioLightsInclude)};
+    // Instruction pictures draw the library's edge lines: one pixel wide up to 700 pixels, wider
+    // in proportion beyond, so that they keep their weight on the page.
+    if (instructions) args.push_back("-edges" + EdgePixelsFor(options.width));
     if (options.quality == Quality::kHigh) args.push_back("-q3");
     // LGEO's colour textures carry legacy-gamma values that look washed out in the studio's
     // linear-light scene; -nolgc makes tqr declare every colour through the look's macros.

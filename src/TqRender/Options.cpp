@@ -14,12 +14,14 @@ const char kUsage[] =
     "       tqr-render --assemble [--size WxH] OUT.png BAND.tga...\n"
     "Renders an LDraw model to a PNG picture with tqr and POV-Ray.\n"
     "  --size WxH            picture size in pixels (default 800x600)\n"
-    "  --look studio|plain   studio look, or tqr's own camera and lights (default studio)\n"
+    "  --look studio|instructions|plain   studio look, building-instruction pictures (edge\n"
+    "                        lines, white page), or tqr's own camera and lights (default studio)\n"
     "  --quality draft|normal|high   render effort (default normal)\n"
     "  --transparent         transparent background (alpha channel)\n"
     "  --force               overwrite pictures that exist\n"
     "  --keep-scene DIR      leave the scene and the include files it needs in DIR\n"
     "  --steps               one frame per building step (OUT-stem-001.png, ...)\n"
+    "  --fade                with --steps: the parts of earlier steps faded, new ones in full\n"
     "  --turntable N         N frames orbiting the model\n"
     "  --jobs N              render N frames at once; with --plan, bands of a still\n"
     "  --plan FILE           write independent commands to FILE (run them with parallel < FILE)\n"
@@ -62,9 +64,11 @@ bool SetSize(const std::string& value, RenderOptions* o, std::string* error) {
 }
 
 bool SetLook(const std::string& value, RenderOptions* o, std::string* error) {
-    o->look = value == "plain" ? Look::kPlain : Look::kStudio;
-    if (value == "studio" || value == "plain") return true;
-    *error = "bad --look '" + value + "': expected studio or plain";
+    o->look = value == "plain"          ? Look::kPlain
+              : value == "instructions" ? Look::kInstructions
+                                        : Look::kStudio;
+    if (value == "studio" || value == "instructions" || value == "plain") return true;
+    *error = "bad --look '" + value + "': expected studio, instructions or plain";
     return false;
 }
 
@@ -125,6 +129,7 @@ const LongOption kOptions[] = {
     {"force", false, SetFlag<&RenderOptions::force>},
     {"keep-scene", true, SetKeepScene},
     {"steps", false, SetFlag<&RenderOptions::steps>},
+    {"fade", false, SetFlag<&RenderOptions::fade>},
     {"turntable", true, SetTurntable},
     {"jobs", true, SetJobs},
     {"plan", true, SetPlan},
@@ -203,6 +208,7 @@ bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& po
     if (positional.empty()) *error = "no model given";
     if (positional.size() > 2) *error = "too many arguments ('" + positional[2] + "')";
     if (o.steps && o.turntable) *error = "--steps and --turntable cannot be combined";
+    if (o.fade && !o.steps) *error = "--fade needs --steps";
     if (error->empty()) *error = RefusedTqrOption(o.tqrOptions);
     return error->empty();
 }
@@ -218,7 +224,7 @@ void SetRenderDefaults(RenderOptions* options) {
     options->sizeGiven = false;
     options->look = Look::kStudio;
     options->quality = Quality::kNormal;
-    options->transparent = options->force = options->steps = false;
+    options->transparent = options->force = options->steps = options->fade = false;
     options->turntable = 0;
     options->jobs = 1;
     options->jobsGiven = options->help = options->assemble = false;

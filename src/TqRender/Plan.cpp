@@ -159,7 +159,7 @@ bool PreparePlanDir(PlanWork* p) {
     }
     if (!created.empty()) Made(p, created);
     std::vector<std::string> copies;
-    bool copied = p->o.look != Look::kStudio ||
+    bool copied = p->o.look == Look::kPlain ||
                   CopyLook(p->o, p->tools.povDir, p->dir.empty() ? "." : p->dir, &copies);
     for (const std::string& copy : copies) Made(p, copy);
     return copied;
@@ -193,7 +193,7 @@ int WritePlan(const Tools& tools, const RenderOptions& o, const std::string& wor
     base.scene = ScenePath(o, p.dir, 0);
     // The commands run unattended and side by side: progress output would only garble logs.
     base.quiet = true;
-    if (o.look == Look::kStudio) base.libraryDirs.push_back(p.dir.empty() ? "." : p.dir);
+    if (o.look != Look::kPlain) base.libraryDirs.push_back(p.dir.empty() ? "." : p.dir);
     // A turntable says so itself, before its probe conversion.
     if (o.turntable == 0) ProgressNote("converting %s", ShownName(o.model).c_str());
     std::vector<std::string> commands, bands;

@@ -34,7 +34,7 @@ void AddQualityOptions(const RenderOptions& options, std::vector<std::string>* a
             break;
     }
     if (options.transparent) args->push_back("+UA");
-    if (options.look == Look::kStudio) {
+    if (options.look != Look::kPlain) {
         // tqr's scene declares its settings before the look's #version 3.7 can come; the
         // option says it up front, so POV-Ray does not warn that it came late.
         args->push_back("+MV3.7");

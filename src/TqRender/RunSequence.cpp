@@ -32,7 +32,7 @@ bool CheckTools(const Tools& tools, const RenderOptions& o) {
         ProgressNote("cannot find the converter 'tqr' next to this program or on PATH");
         return false;
     }
-    if (o.look == Look::kStudio && !HasStudioLook(tools.povDir)) {
+    if (o.look != Look::kPlain && !HasStudioLook(tools.povDir)) {
         ProgressNote(
             "cannot find the studio look (%s) in %s; set TQR_POV_DIR to its directory or use --look plain",
             kStudioInclude, tools.povDir.empty() ? "the usual places" : tools.povDir.c_str());
@@ -71,7 +71,7 @@ bool PrepareKeptScene(const Tools& tools, const RenderOptions& o) {
         return false;
     }
     std::vector<std::string> copies;
-    return o.look != Look::kStudio || CopyLook(o, tools.povDir, o.keepSceneDir, &copies);
+    return o.look == Look::kPlain || CopyLook(o, tools.povDir, o.keepSceneDir, &copies);
 }
 
 // The POV-Ray command that renders a kept scene by hand, straight to OUT: no partial name.

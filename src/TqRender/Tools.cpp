@@ -18,6 +18,8 @@ namespace tqrender {
 
 const char kStudioInclude[] = "tqr-studio.inc";
 const char kStudioLightsInclude[] = "tqr-studio-lights.inc";
+const char kInstructionsInclude[] = "tqr-instructions.inc";
+const char kInstructionsLightsInclude[] = "tqr-instructions-lights.inc";
 
 namespace {
 
@@ -35,8 +37,12 @@ std::string Canonical(const std::string& path) {
 }  // namespace
 
 bool HasStudioLook(const std::string& dir) {
-    return !dir.empty() && PathExists(JoinPath(dir, kStudioInclude)) &&
-           PathExists(JoinPath(dir, kStudioLightsInclude));
+    if (dir.empty()) return false;
+    for (const char* name : {kStudioInclude, kStudioLightsInclude, kInstructionsInclude,
+                             kInstructionsLightsInclude}) {
+        if (!PathExists(JoinPath(dir, name))) return false;
+    }
+    return true;
 }
 
 std::string FindOnPath(const std::string& name) {

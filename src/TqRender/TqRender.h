@@ -21,8 +21,9 @@
 /// converter's library, whose free functions use the same naming style.
 namespace tqrender {
 
-/// The picture style: the studio include files, or tqr's own camera, lights and colours.
-enum class Look { kStudio, kPlain };
+/// The picture style: the studio include files, the instructions include files (edge lines, a
+/// white page), or tqr's own camera, lights and colours.
+enum class Look { kStudio, kInstructions, kPlain };
 /// Render effort: antialiasing and the studio look's TqStudioQuality.
 enum class Quality { kDraft = 0, kNormal = 1, kHigh = 2 };
 
@@ -38,12 +39,13 @@ struct RenderOptions {
     int width;                 ///< --size: image width in pixels; 800
     int height;                ///< --size: image height in pixels; 600
     bool sizeGiven;            ///< --size appeared (--assemble then checks the bands against it)
-    Look look;                 ///< --look: studio or plain; studio
+    Look look;                 ///< --look: studio, instructions or plain; studio
     Quality quality;           ///< --quality: draft, normal or high; normal
     bool transparent;          ///< --transparent: alpha channel instead of a background; off
     bool force;                ///< --force: overwrite existing pictures; off
     std::string keepSceneDir;  ///< --keep-scene: where the scene and its includes stay; "" = none
     bool steps;                ///< --steps: one frame per building step; off
+    bool fade;                 ///< --fade: with --steps, earlier steps' parts faded; off
     int turntable;             ///< --turntable: frames orbiting the model; 0 = a still
     int jobs;                  ///< --jobs: frames rendered at once, or bands of a plan; 1
     bool jobsGiven;            ///< --jobs appeared on the command line
@@ -150,6 +152,10 @@ bool HasStudioLook(const std::string& dir);
 extern const char kStudioInclude[];
 /// The lights of the studio look, by bare name.
 extern const char kStudioLightsInclude[];
+/// The instructions look's settings file (it includes the studio's), by bare name.
+extern const char kInstructionsInclude[];
+/// The page and lights of the instructions look, by bare name.
+extern const char kInstructionsLightsInclude[];
 
 // ---- Children, signals and temporary files (Children.cpp) ----
 
@@ -225,6 +231,9 @@ struct Conversion {
 std::vector<std::string> ConversionArguments(const RenderOptions& options,
                                              const std::string& scenePath,
                                              const std::vector<std::string>& extra);
+/// The instructions look's -edges value for a picture this wide (tqr counts pixels of a picture
+/// 800 wide).
+std::string EdgePixelsFor(int width);
 /// The tqr options that apply the chosen look (empty for the plain look).
 std::vector<std::string> LookConversionOptions(const RenderOptions& options);
 /// Runs tqr (the scene path is the last argument). Its messages are passed on: on success

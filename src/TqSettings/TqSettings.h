@@ -38,6 +38,8 @@ struct TqPovRecord {
     float SeamWidth;         ///< -sw: seam between neighbouring bricks; 0.5
     float EdgeWidth;         ///< -ee: width of edge lines, 0 = not drawn; 0
     int EdgeColor;           ///< -ee: colour of edge lines; 0
+    float EdgePixels;        ///< -edges: edge lines drawn this many pixels wide, 0 = none; 0
+    float StepFade;          ///< -sf: share of white in earlier steps' colours, 0 = none; 0
     float FloorY;            ///< -f: floor height, valid with FloorYGiven; 0
     int FloorType;           ///< -f: 0 none, 'c' checkered, other letters grey; 0
     int Quality;             ///< -q: quality level 0..4; 2

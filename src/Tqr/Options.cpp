@@ -285,6 +285,15 @@ bool EdgeLines(TqrRun* run, const char* arg, const char* value) {
         return Exit(run, "Bad color '%s'", arg);
     return true;
 }
+// -edges[<px>]: the library's edge lines drawn, and its conditional lines where they are
+// silhouettes for the scene's camera, about <px> pixels wide at the rendered size.
+bool DrawEdges(TqrRun* run, const char* arg, const char* value) {
+    float pixels = 1;
+    if (*value && (!ReadFloat(value, &pixels) || !(pixels > 0) || pixels > 100))
+        return Exit(run, "Bad edge width '%s'", arg);
+    Pov(run).EdgePixels = pixels;
+    return true;
+}
 bool ExcludeNonPov(TqrRun* run, const char*, const char*) {
     Pov(run).ExcludeNonPov = 1;
     return true;
@@ -469,6 +478,15 @@ bool StepClockModelOnly(TqrRun* run, const char*, const char*) {
     Pov(run).StepClockModelOnly = 1;
     return true;
 }
+// -sf[<p>]: with clock conditions at steps, the parts of earlier steps in their colours mixed
+// with <p>% white, so that the parts of the step at hand stand out.
+bool StepFade(TqrRun* run, const char* arg, const char* value) {
+    float percent = 60;
+    if (*value && (!ReadFloat(value, &percent) || !(percent > 0) || percent > 100))
+        return Exit(run, "Bad fade '%s'", arg);
+    Pov(run).StepFade = percent / 100;
+    return true;
+}
 bool StepClock(TqrRun* run, const char*, const char*) {
     Pov(run).StepClock = 1;
     return true;
@@ -536,6 +554,7 @@ const OptionDescriptor kOptions[] = {
     {"c", true, UnknownOption},  // -c alone names no colour
     {"c", false, DefaultColour},
     {"d", true, Debug},
+    {"edges", false, DrawEdges},
     {"ee", false, EdgeLines},
     {"en", false, ExcludeNonPov},
     {"f", false, Floor},
@@ -568,6 +587,7 @@ const OptionDescriptor kOptions[] = {
     {"q", false, QualityLevel},
     {"scm", false, StepClockModelOnly},
     {"sc", false, StepClock},
+    {"sf", false, StepFade},
     {"stu", false, NoStuds},  // -studs0
     {"st", false, Ignored},   // such as -stdout when it is not the first argument
     {"sw", false, SeamWidth},
@@ -638,6 +658,8 @@ bool CheckArgumentsAfterScan(TqrRun* run) {
             fprintf(messages, "-ee should not be used together with -lgeo\n");
         if (pov.SeamWidth != 0) fprintf(messages, "-ee should be used together with -sw0\n");
     }
+    if (pov.StepFade != 0 && !pov.StepClock && !pov.StepClockModelOnly)
+        fprintf(messages, "-sf has no effect without -sc or -scm\n");
     // The flattened parts take the 48-sided primitives where the quality asks for logos on studs:
     // the meshes are made now, so the quality of the conversion decides.
     run->settings.Mesh.HighResolution = run->settings.Mesh.On && pov.Quality >= 3;

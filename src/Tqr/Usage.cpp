@@ -40,6 +40,8 @@ static const char kUsagePage2[] =
     "  -w<n> set warning level 0..3, default is 0\n"
     "  -sc StepClock, add \"#if (clock > n)\" at steps\n"
     "  -scm StepClock only at steps in Model (not in submodels)\n"
+    "  -sf[<p>] with -sc/-scm: earlier steps faded <p>% toward white, default is 60\n"
+    "  -edges[<px>] edge lines <px> pixels wide, default is 1; silhouettes for the camera\n"
     "  -enp exclude non-POV code generation (TQR IFNOTPOV)\n"
     "  -studs0 no studs\n"
     "  -ib<file> include file at beginning of POV file\n"

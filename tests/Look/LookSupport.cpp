@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "TqRender/TqRender.h"
+
 namespace fs = std::filesystem;
 
 std::string PovDir() {
@@ -33,6 +35,12 @@ std::string Complaints(const std::string& log) {
             found += line + "\n";
     }
     return found;
+}
+
+std::vector<std::string> InstructionsOptions(int width) {
+    return {"-mesh", "-ib" + PovDir() + "/tqr-instructions.inc",
+            "-il" + PovDir() + "/tqr-instructions-lights.inc",
+            "-edges" + tqrender::EdgePixelsFor(width)};
 }
 
 // Renders with the POV-Ray options of the front end (+L<pov> +MV3.7), all jobs at once: a
@@ -67,9 +75,15 @@ std::vector<Render> RenderAll(const std::vector<RenderJob>& jobs) {
 // Converts an LDraw text with the studio options (and any others) into <name>.pov in dir.
 std::string ConvertStudio(const TempDir& dir, const std::string& name, const std::string& ldraw,
                           const std::vector<std::string>& options, const std::string& library) {
+    return ConvertLook(dir, name, ldraw, StudioOptions(), options, library);
+}
+
+std::string ConvertLook(const TempDir& dir, const std::string& name, const std::string& ldraw,
+                        const std::vector<std::string>& look, const std::vector<std::string>& options,
+                        const std::string& library) {
     dir.Write(name + ".ldr", ldraw);
     std::vector<std::string> args = {"-ldd" + library, "-o"};
-    for (const auto& o : StudioOptions()) args.push_back(o);
+    args.insert(args.end(), look.begin(), look.end());
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(name + ".ldr");
     args.push_back(name + ".pov");

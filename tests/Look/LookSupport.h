@@ -16,6 +16,9 @@ std::string PovDir();
 std::string SampleLibrary();
 /// The tqr options of the look, as the front end passes them.
 std::vector<std::string> StudioOptions();
+/// The tqr options of the instructions look for a picture width pixels wide, as the front end
+/// passes them.
+std::vector<std::string> InstructionsOptions(int width);
 
 /// What POV-Ray said about a scene and what it drew.
 struct Render {
@@ -40,8 +43,12 @@ std::string Complaints(const std::string& log);
 /// Renders with the POV-Ray options of the front end (+L<pov> +MV3.7), all jobs at once: a
 /// small render spends most of its time in POV-Ray's own start and stop pauses, not on the CPU.
 std::vector<Render> RenderAll(const std::vector<RenderJob>& jobs);
-/// Converts an LDraw text with the studio options (and any others) into <name>.pov in dir;
+/// Converts an LDraw text with the options of a look (and any others) into <name>.pov in dir;
 /// returns the scene's path.
+std::string ConvertLook(const TempDir& dir, const std::string& name, const std::string& ldraw,
+                        const std::vector<std::string>& look, const std::vector<std::string>& options,
+                        const std::string& library = SampleLibrary());
+/// ConvertLook with the studio options.
 std::string ConvertStudio(const TempDir& dir, const std::string& name, const std::string& ldraw,
                           const std::vector<std::string>& options = {},
                           const std::string& library = SampleLibrary());
