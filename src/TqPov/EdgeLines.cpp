@@ -117,7 +117,7 @@ bool IsSubModel(const PartEntry* entry) {
 // conditions of the declarations give it.
 class PlacementWalk {
 public:
-    explicit PlacementWalk(const SceneWriter* w) : w_(w) {}
+    explicit PlacementWalk(SceneWriter* w) : w_(w) {}
 
     void From(const PartEntry* entry, const float* m, int colour, int depth, int shownFrom,
               bool isModel) {
@@ -139,7 +139,9 @@ public:
                 if (depth < kMaxNesting) From(child, placed, c, depth + 1, shown, false);
                 continue;
             }
-            if (!w_->edges.count(child)) continue;
+            // A file that is neither part nor primitive, and drew nothing of its own (lines
+            // only), was not recorded when it was declared; its lines are still there.
+            if (!w_->edges.count(child) && !EdgeRecorder(w_).Of(child, 0)) continue;
             Placement p{child, {}, c, shown, clocked ? section : -1, SeamOf(entry, line, c)};
             memcpy(p.m, placed, sizeof(placed));
             placements.push_back(p);
@@ -152,7 +154,7 @@ public:
 private:
     // The seam of the part's own placement, so that its lines stay on its shrunk faces.
     const char* SeamOf(const PartEntry* entry, const LineEntry* line, int colour) const {
-        if (!NeedsSeam(entry, line) || FindLgeoElmt(const_cast<SceneWriter*>(w_), line->Part->DatName, 0))
+        if (!NeedsSeam(entry, line) || FindLgeoElmt(w_, line->Part->DatName, 0))
             return nullptr;
         unsigned attributes;
         Color2rgb(w_->colours, colour == 16 ? w_->pov->DefaultColor : colour, nullptr, &attributes);
@@ -174,7 +176,7 @@ private:
         loose.push_back(l);
     }
 
-    const SceneWriter* w_;
+    SceneWriter* w_;
 };
 
 // Scene text gathered in a string: an object is written only once it is known what it needs

@@ -10,14 +10,15 @@ namespace tqrender {
 
 namespace {
 
-// A picture's directory must exist; the names of a kept scene go into the POV-Ray command shown
-// for it, so they must be names POV-Ray takes. (A picture rendered here may have any name:
+// A picture's directory is made when it is missing (as --keep-scene's is): one command turns a
+// model into a folder of step pictures. The names of a kept scene go into the POV-Ray command
+// shown for it, so they must be names POV-Ray takes. (A picture rendered here may have any name:
 // POV-Ray reaches it through a link, see WorkPlace.)
 bool CheckNames(const RenderOptions& o) {
     if (!CheckPictureName(o.out)) return false;
     std::string outDir = DirName(o.out);
-    if (!outDir.empty() && !IsDirectory(outDir)) {
-        ProgressNote("the directory of %s does not exist", o.out.c_str());
+    if (!outDir.empty() && !IsDirectory(outDir) && !MakeDirectories(outDir)) {
+        ProgressNote("cannot create the directory of %s", o.out.c_str());
         return false;
     }
     if (o.keepSceneDir.empty()) return true;

@@ -112,6 +112,24 @@ TEST_P(RealModelRender, ParsesAndIsFramed) {
     EXPECT_FALSE(ModelExtent(back).touchesBorder);
 }
 
+// The instructions look's scene, with every edge line of the model and the conditional lines
+// that are silhouettes from its camera, parses without a complaint.
+TEST_P(RealModelRender, ParsesWithEdgeLines) {
+    if (SharedLDrawDir().empty() || SharedModelsDir().empty())
+        GTEST_SKIP() << "shared library or models absent";
+    if (!HavePovray()) GTEST_SKIP() << "povray not installed";
+    std::string pov = SourceDir() + "/pov";
+    TempDir work;
+    RunResult r = RunTqr({"-ldd" + SharedLDrawDir(), "-o", "-mesh", "-edges", "-cfit5",
+                          "-ib" + pov + "/tqr-instructions.inc",
+                          "-il" + pov + "/tqr-instructions-lights.inc",
+                          SharedModelsDir() + "/" + GetParam(), "scene.pov"},
+                         work.Path(), CleanLibraryEnv(work.Path()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadFile(work / "scene.pov").find("#declare TqEdges1 "), std::string::npos);
+    EXPECT_EQ(RenderScene(work / "scene.pov", work / "scene.png", 64, 48, {pov}, "+MV3.7 -A"), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, RealModelRender, ::testing::ValuesIn(kModels),
                          [](const ::testing::TestParamInfo<const char*>& param) {
                              std::string name = param.param;

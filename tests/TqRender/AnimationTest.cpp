@@ -160,3 +160,25 @@ TEST_F(TqRenderAnimation, TheGifCommandForANameLikeAnOptionWorks) {
     EXPECT_EQ(system(run.c_str()), 0) << ReadFile(work_ / "ffmpeg.log");
     EXPECT_EQ(ReadFile(work_ / "-o.gif").substr(0, 6), "GIF89a");
 }
+
+// The instruction workflow in one command: a folder of step pictures in the instructions look,
+// each step's new parts in full colour and the earlier ones faded.
+TEST_F(TqRenderAnimation, InstructionStepsFadeWhatCameBefore) {
+    std::string model = SharedModelsDir() + "/pyramid.ldr";
+    RenderRun r = RunTqrRender({"--look=instructions", "--steps", "--fade", "--size=80x60",
+                                "--quality=draft", "--keep-scene=kept", model, "steps/pyramid.png",
+                                "--", SharedLibraryOption()},
+                               work_.Path(), env_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string scene = ReadFile(work_ / "kept/pyramid.pov");
+    EXPECT_NE(scene.find("//// EdgeLines"), std::string::npos);
+    EXPECT_NE(scene.find("_faded #else TqColor"), std::string::npos);
+    int steps = tqrender::SceneStepCount(work_ / "kept/pyramid.pov");
+    ASSERT_GT(steps, 1);
+    for (int i = 1; i <= steps; i++)
+        EXPECT_TRUE(FileExists(work_ / tqrender::FramePath("steps/pyramid.png", i))) << i;
+    // --fade says nothing without --steps.
+    RenderRun still = RunTqrRender({"--fade", model, "--", SharedLibraryOption()}, work_.Path(), env_);
+    EXPECT_EQ(still.status, 2);
+    EXPECT_NE(still.err.find("--fade needs --steps"), std::string::npos) << still.err;
+}

@@ -37,6 +37,7 @@ TEST(TqRenderOptions, MalformedOrUnknownOptionsAreRefusedWithTheReason) {
         {{"--size=-80x60", "m.ldr"}, "bad --size"},
         {{"--size=80x60x2", "m.ldr"}, "bad --size"},
         {{"--look", "shiny", "m.ldr"}, "bad --look 'shiny'"},
+        {{"--look=instruction", "m.ldr"}, "expected studio, instructions or plain"},
         {{"--quality=best", "m.ldr"}, "bad --quality 'best'"},
         {{"--turntable", "0", "m.ldr"}, "bad --turntable '0'"},
         {{"--turntable=12.5", "m.ldr"}, "bad --turntable"},
@@ -51,6 +52,7 @@ TEST(TqRenderOptions, MalformedOrUnknownOptionsAreRefusedWithTheReason) {
         {{"--s", "80x60", "m.ldr"}, "ambiguous option '--s'"},
         {{"--plan=", "m.ldr"}, "--plan needs a non-empty path"},
         {{"--steps", "--turntable", "4", "m.ldr"}, "cannot be combined"},
+        {{"--fade", "m.ldr"}, "--fade needs --steps"},
         {{}, "no model given"},
         {{"a.ldr", "a.png", "extra"}, "too many arguments ('extra')"},
         {{"--assemble", "out.png"}, "--assemble needs OUT.png and at least one band"},
@@ -124,4 +126,19 @@ TEST(TqRenderOptions, BadInputEndsWithStatusTwoOneLineAndTheUsage) {
     RenderRun help = RunTqrRender({"--help"}, "");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--turntable N"), std::string::npos);
+}
+
+// The instructions look converts with its own include files and edge lines about a pixel wide
+// (tqr counts pixels of an 800-pixel picture): the same lines in proportion up to 700 pixels,
+// then as wide as ever in pixels, so a bigger picture does not draw hairlines.
+TEST(TqRenderOptions, InstructionsLookDrawsEdgeLinesAboutAPixelWide) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--look=instructions", "--size=1600x1200", "m.ldr"}, &o, &error)) << error;
+    std::vector<std::string> args = tqrender::LookConversionOptions(o);
+    EXPECT_EQ(args, (std::vector<std::string>{"-mesh", "-ibtqr-instructions.inc",
+                                              "-iltqr-instructions-lights.inc", "-edges1.14"}));
+    EXPECT_EQ(tqrender::EdgePixelsFor(800), "1.14");
+    EXPECT_EQ(tqrender::EdgePixelsFor(400), "2");
+    EXPECT_EQ(tqrender::EdgePixelsFor(100000), "0.032");
 }

@@ -142,6 +142,15 @@ TEST_F(Options, EdgeFloorBackgroundAndIncludes) {
     Scan({"-ee,4"});
     EXPECT_FLOAT_EQ(t().pov().EdgeWidth, 0.3f);
     EXPECT_EQ(t().pov().EdgeColor, 0);
+    // -edges draws the lines, about a pixel wide unless told; -ee stays what it was.
+    Scan({"-edges"});
+    EXPECT_FLOAT_EQ(t().pov().EdgePixels, 1);
+    EXPECT_FLOAT_EQ(t().pov().EdgeWidth, 0);
+    Scan({"-edges2.5", "-sf"});
+    EXPECT_FLOAT_EQ(t().pov().EdgePixels, 2.5f);
+    EXPECT_FLOAT_EQ(t().pov().StepFade, 0.6f);
+    Scan({"-sf35"});
+    EXPECT_FLOAT_EQ(t().pov().StepFade, 0.35f);
     struct FloorCase {
         const char* arg;
         int type;
@@ -251,6 +260,11 @@ TEST(OptionsBinary, RefusedOptionsShowOnlyTheirMessageWithStdout) {
         {{"-cfit50"}, "*** Bad argument '-cfit50'.\n"},
         {{"-cfit-1"}, "*** Bad argument '-cfit-1'.\n"},
         {{"-cfitx"}, "*** Bad argument '-cfitx'.\n"},
+        {{"-edges0"}, "*** Bad edge width '-edges0'.\n"},
+        {{"-edgesx"}, "*** Bad edge width '-edgesx'.\n"},
+        {{"-edges101"}, "*** Bad edge width '-edges101'.\n"},
+        {{"-sf0"}, "*** Bad fade '-sf0'.\n"},
+        {{"-sf101"}, "*** Bad fade '-sf101'.\n"},
         {{"-cpx"}, "*** Unknown option '-cpx'.\n"},
         {{"-cpcx"}, "*** Bad argument '-cpcx'.\n"},
         {{"-csx"}, "*** Unknown option '-csx'.\n"},
