@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Renders every model of ../shared/models in the studio look at 800x600 into build/gallery/,
+# Renders every model of ../shared/models in the studio look (or another) at 800x600 into build/gallery/,
 # prints each model's convert and render time, and joins the pictures into a contact sheet
 # (build/gallery/contact-sheet.png) with a small POV-Ray scene that tiles them.
-# Usage: scripts/gallery.sh [--before BUILD_DIR] [model...]
+# Usage: scripts/gallery.sh [--look LOOK] [--before BUILD_DIR] [model...]
 #   (default: every .ldr and .mpd of ../shared/models)
+#   --look LOOK         the look of tqr-render (studio, instructions, plain) instead of the studio;
+#                       the pictures go to build/gallery-LOOK/
 #   --before BUILD_DIR  also renders with the tqr-render of an older build (tqr beside it, its own
 #                       look) into build/gallery/before/, and shows each model before and after
 #                       side by side in build/gallery/before-after.png
@@ -15,6 +17,12 @@ ldraw=$(cd ../shared/ldraw && pwd)
 out=build/gallery
 size=800x600
 before=
+look=studio
+if [[ ${1:-} == --look ]]; then
+    look=${2:?--look needs a look}
+    [[ $look == studio ]] || out=build/gallery-$look
+    shift 2
+fi
 if [[ ${1:-} == --before ]]; then
     before=$(cd "${2:?--before needs a build directory}" && pwd)
     shift 2
@@ -43,7 +51,7 @@ render() {
     for model in "${models[@]}"; do
         name=$(basename "${model%.*}")
         log="$dir/$name.log"
-        if "$program" --force --size "$size" "$model" "$dir/$name.png" -- "-ldd$ldraw" \
+        if "$program" --force --size "$size" --look "$look" "$model" "$dir/$name.png" -- "-ldd$ldraw" \
             >/dev/null 2>"$log"; then
             # tqr-render's last line: "wrote PATH (convert X s, render Y s)"
             times=$(sed -n 's/.*(convert \([0-9.]*\) s, render \([0-9.]*\) s)$/\1 \2/p' "$log" | tail -1)
