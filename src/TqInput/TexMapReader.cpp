@@ -57,8 +57,9 @@ int ReadTexture(Loader* loader, char** cursor) {
     entry.Angle[0] = wanted > 9 ? numbers[9] : 0;
     entry.Angle[1] = wanted > 10 ? numbers[10] : 0;
     const float* p = &entry.Point[0][0];
-    bool spans = Distance(p, p + 3) > 0 &&
-                 (entry.Method == kTexPlanar ? Distance(p, p + 6) > 0 : OffTheLine(p, p + 3, p + 6));
+    bool spans =
+        Distance(p, p + 3) > 0 &&
+        (entry.Method == kTexPlanar ? Distance(p, p + 6) > 0 : OffTheLine(p, p + 3, p + 6));
     if (!spans) {
         ErrorInInput(diag, 0, kWarning, "Texture axis of zero length");
         return 0;

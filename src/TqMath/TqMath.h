@@ -39,6 +39,8 @@ void M4V4Mul(float* dst, const float* m, const float* v);
 void M4V3Mul(float* dst, const float* m, const float* p);
 /// Projective transform of the point p (divides by w; no guard against w = 0).
 void M4V3MulW(float* dst, const float* m, const float* p);
+/// The 4x4 identity matrix, row by row (translation in the last column).
+inline constexpr float kIdentityMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 /// dst = a * b; dst must differ from a and b.
 void M4M4Mul(float* dst, const float* a, const float* b);
 /// Inverse of the upper-left 3x3 into dst's upper-left 3x3; -1 when the determinant is exactly 0.

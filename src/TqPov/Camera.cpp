@@ -18,8 +18,6 @@ constexpr float kPoleLatitude = 89.999f;
 
 const char kSupportAddress[] = "https://tqr-project.github.io/tqr/support";
 
-const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
 bool AllFinite(std::initializer_list<float> values) {
     for (float v : values) {
         if (!std::isfinite(v)) return false;
@@ -112,7 +110,7 @@ int FitLocation(SceneWriter* w, FILE* fp, float* eh, float* ev) {
     }
     if (pov.Debug >= 1) {
         float corners[8][3];
-        TqCalcBBoxCorners(corners, kIdentity, Parts[0].BBox, 0);
+        TqCalcBBoxCorners(corners, kIdentityMatrix, Parts[0].BBox, 0);
         for (const auto& corner : corners)
             fprintf(fp, "sphere { %s,10 texture { pigment { color rgb <1,0,0> } } }\n",
                     PovGGG(w, corner));
@@ -148,7 +146,7 @@ void OrthographicExtent(SceneWriter* w, const float* aim, const float* hor, cons
     // Otherwise the corners of the box; a rolled view turns them in the frame, so then only
     // their circle is sure to fit.
     float corners[8][3];
-    TqCalcBBoxCorners(corners, kIdentity, Parts[0].BBox, 0);
+    TqCalcBBoxCorners(corners, kIdentityMatrix, Parts[0].BBox, 0);
     double radius = 0;
     *halfWidth = *halfHeight = 0;
     for (const auto& corner : corners) {
@@ -408,7 +406,7 @@ void CalcCameraAddPoint(SceneWriter* w, const float* point) {
 
 static void AddCornerPoints(SceneWriter* w, const float* box) {
     float corners[8][3];
-    TqCalcBBoxCorners(corners, kIdentity, box, 0);
+    TqCalcBBoxCorners(corners, kIdentityMatrix, box, 0);
     for (const auto& corner : corners) CalcCameraAddPoint(w, corner);
 }
 

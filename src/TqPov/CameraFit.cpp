@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "TqPov/MemberWalk.h"
 #include "TqPov/TqPov.h"
 
 namespace {
@@ -15,8 +16,6 @@ namespace {
 // sub-models enter by the corners of their boxes, so that a file that places a sub-model within
 // a sub-model ten times at every level cannot keep the walk going for ever.
 constexpr size_t kPointBudget = 4000000;
-
-const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 // The directions of an outline: every whole vector with components from -2 to 2, the multiples
 // left out (98). Neighbours lie at most 13 degrees apart, so an outline misses at most 3% of a
@@ -46,13 +45,6 @@ bool IsDrawn(const LineEntry* line) {
            (child->nPovObjects != 0 || child->PovState == kPovNotWritten);
 }
 
-// A sub-model is entered when its own lines are still there and were converted (a ready-made
-// replacement stands for it otherwise).
-bool IsSubModel(const PartEntry* entry) {
-    const PartLoadFlags& load = entry->LoadFlags;
-    return !load.IsPart && !load.IsPrimitive && entry->FirstLine && entry->PovState == kPovNormal;
-}
-
 // One walk over the points of a file: its surfaces, the outlines of the files it places, and the
 // insides of its sub-models, each transformed to where it stands.
 class PointWalk {
@@ -69,7 +61,8 @@ public:
                 M4M4Mul(placed, m, line->Data);
                 const PartEntry* child = line->Part;
                 size_t needed = 8 * ((size_t)child->nContainedParts + 1);
-                if (IsSubModel(child) && depth < kMaxNesting && count_ + needed <= kPointBudget)
+                if (IsConvertedSubModel(child) && depth < kMaxNesting &&
+                    count_ + needed <= kPointBudget)
                     From(child, placed, depth + 1);
                 else
                     Outline(placed, child);
@@ -98,7 +91,7 @@ private:
             return;
         }
         float corners[8][3];
-        TqCalcBBoxCorners(corners, kIdentity, entry->BBox, 0);
+        TqCalcBBoxCorners(corners, kIdentityMatrix, entry->BBox, 0);
         for (const auto& corner : corners) Point(m, corner);
     }
 
@@ -228,7 +221,7 @@ void RecordOutline(SceneWriter* w, const PartEntry* entry) {
     }
     std::vector<float> points;
     PointVisitor keep = [&points](const float* p) { points.insert(points.end(), p, p + 3); };
-    PointWalk(w, keep).From(entry, kIdentity, 0);
+    PointWalk(w, keep).From(entry, kIdentityMatrix, 0);
     // A file of edge lines alone (read with -mesh) has no surface to frame: its outline is empty,
     // not its box.
     w->outlines[entry] = points.empty() ? points : Outermost(points);
@@ -236,7 +229,7 @@ void RecordOutline(SceneWriter* w, const PartEntry* entry) {
 
 size_t ForEachPlacedPoint(const SceneWriter* w, const PartEntry* model, const PointVisitor& visit) {
     PointWalk walk(w, visit);
-    walk.From(model, kIdentity, 0);
+    walk.From(model, kIdentityMatrix, 0);
     return walk.Count();
 }
 

@@ -128,7 +128,8 @@ static void PrintFadedColour(SceneWriter* w, FILE* fp, const char* name, const f
     int transparent = PrintPovColorTexture(w, fp, faded, attributes);
     fputs("#end\n", fp);
     const char* material = transparent ? "TqMaterialT" : "TqMaterial";
-    fprintf(fp, "#ifndef (TqColor%s_faded)\n#declare TqColor%s_faded = %s(TqTexture%s_faded)\n#end\n",
+    fprintf(fp,
+            "#ifndef (TqColor%s_faded)\n#declare TqColor%s_faded = %s(TqTexture%s_faded)\n#end\n",
             name, name, material, name);
     fprintf(fp,
             "#ifndef (TqColor%s_slope_faded)\n#declare TqColor%s_slope_faded = "

@@ -19,8 +19,6 @@
 
 namespace {
 
-const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
 // The lines' width is given in pixels of a picture this wide.
 constexpr int kEdgeReferenceWidth = 800;
 
@@ -34,10 +32,6 @@ int ResolveLineColour(const SceneWriter* w, int lineColour, int placedIn) {
         placedIn >= 0 && placedIn <= kMaxColourCode ? FindColour(w->colours, placedIn) : nullptr;
     // A direct colour, or a code without an entry, has no edge colour of its own: black.
     return entry ? (int)entry->Edge : 0;
-}
-
-void Transform(float* out, const float* m, const float* p) {
-    M4V3Mul(out, m, p);
 }
 
 // Collects a file's lines with those of what it places, recursing into files not recorded yet
@@ -73,17 +67,17 @@ private:
     void AddPlaced(FileEdges* to, const FileEdges& from, const float* m, int colour) {
         for (const EdgeSegment& s : from.segments) {
             EdgeSegment t;
-            Transform(t.a, m, s.a);
-            Transform(t.b, m, s.b);
+            M4V3Mul(t.a, m, s.a);
+            M4V3Mul(t.b, m, s.b);
             t.colour = ResolveLineColour(w_, s.colour, colour);
             to->segments.push_back(t);
         }
         for (const ConditionalLine& c : from.conditionals) {
             ConditionalLine t;
-            Transform(t.a, m, c.a);
-            Transform(t.b, m, c.b);
-            Transform(t.c, m, c.c);
-            Transform(t.d, m, c.d);
+            M4V3Mul(t.a, m, c.a);
+            M4V3Mul(t.b, m, c.b);
+            M4V3Mul(t.c, m, c.c);
+            M4V3Mul(t.d, m, c.d);
             t.colour = ResolveLineColour(w_, c.colour, colour);
             to->conditionals.push_back(t);
         }
@@ -96,9 +90,9 @@ private:
 struct Placement {
     const PartEntry* part;
     float m[16];
-    int colour;     // the colour it is placed in (16 only where nothing gave one)
-    int shownFrom;  // shown once the clock passes this step (0: always)
-    int section;    // its step in the file that colours it, for -sf; -1 without clock there
+    int colour;        // the colour it is placed in (16 only where nothing gave one)
+    int shownFrom;     // shown once the clock passes this step (0: always)
+    int section;       // its step in the file that colours it, for -sf; -1 without clock there
     const char* seam;  // the seam width the part is shrunk by ("TqSW", "TqSWT"), or null
 };
 // A line of a model or sub-model itself, in model coordinates.
@@ -107,11 +101,6 @@ struct LooseLine {
     bool conditional;
     int shownFrom;
 };
-
-bool IsSubModel(const PartEntry* entry) {
-    const PartLoadFlags& load = entry->LoadFlags;
-    return !load.IsPart && !load.IsPrimitive && entry->FirstLine && entry->PovState == kPovNormal;
-}
 
 // Every part placed in the model, through all levels of sub-models, with the steps the clock
 // conditions of the declarations give it.
@@ -135,7 +124,7 @@ public:
             M4M4Mul(placed, m, line->Data);
             int c = line->Colour == 16 ? colour : line->Colour;
             const PartEntry* child = line->Part;
-            if (IsSubModel(child)) {
+            if (IsConvertedSubModel(child)) {
                 if (depth < kMaxNesting) From(child, placed, c, depth + 1, shown, false);
                 continue;
             }
@@ -154,8 +143,7 @@ public:
 private:
     // The seam of the part's own placement, so that its lines stay on its shrunk faces.
     const char* SeamOf(const PartEntry* entry, const LineEntry* line, int colour) const {
-        if (!NeedsSeam(entry, line) || FindLgeoElmt(w_, line->Part->DatName, 0))
-            return nullptr;
+        if (!NeedsSeam(entry, line) || FindLgeoElmt(w_, line->Part->DatName, 0)) return nullptr;
         unsigned attributes;
         Color2rgb(w_->colours, colour == 16 ? w_->pov->DefaultColor : colour, nullptr, &attributes);
         return (attributes & kColourHasAlpha) ? "TqSWT" : "TqSW";
@@ -164,14 +152,15 @@ private:
     void Loose(const LineEntry* line, const float* m, int colour, int shown) {
         LooseLine l{};
         const float* d = line->Data;
-        Transform(l.line.a, m, d);
-        Transform(l.line.b, m, d + 4);
+        M4V3Mul(l.line.a, m, d);
+        M4V3Mul(l.line.b, m, d + 4);
         l.conditional = line->Type == 5;
         if (l.conditional) {
-            Transform(l.line.c, m, d + 8);
-            Transform(l.line.d, m, d + 12);
+            M4V3Mul(l.line.c, m, d + 8);
+            M4V3Mul(l.line.d, m, d + 12);
         }
-        l.line.colour = ResolveLineColour(w_, line->Colour, colour == 16 ? w_->pov->DefaultColor : colour);
+        l.line.colour =
+            ResolveLineColour(w_, line->Colour, colour == 16 ? w_->pov->DefaultColor : colour);
         l.shownFrom = shown;
         loose.push_back(l);
     }
@@ -292,7 +281,8 @@ bool WritePrisms(EdgeText* text, const std::vector<const float*>& ends, double r
     GridNumbers grid(radius);
     std::vector<double> corners;
     std::vector<int> faces;
-    static const int kSides[6][3] = {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}, {2, 0, 3}, {2, 3, 5}};
+    static const int kSides[6][3] = {{0, 1, 4}, {0, 4, 3}, {1, 2, 5},
+                                     {1, 5, 4}, {2, 0, 3}, {2, 3, 5}};
     for (size_t i = 0; i + 1 < ends.size(); i += 2) {
         const float *a = ends[i], *b = ends[i + 1];
         double d[3] = {(double)b[0] - a[0], (double)b[1] - a[1], (double)b[2] - a[2]};
@@ -305,7 +295,8 @@ bool WritePrisms(EdgeText* text, const std::vector<const float*>& ends, double r
                        d[0] * helper[1] - d[1] * helper[0]};
         double un = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
         for (double& c : u) c /= un;
-        double v[3] = {d[1] * u[2] - d[2] * u[1], d[2] * u[0] - d[0] * u[2], d[0] * u[1] - d[1] * u[0]};
+        double v[3] = {d[1] * u[2] - d[2] * u[1], d[2] * u[0] - d[0] * u[2],
+                       d[0] * u[1] - d[1] * u[0]};
         int first = (int)(corners.size() / 3);
         for (int end = 0; end < 2; end++) {
             const float* p = end ? b : a;
@@ -313,13 +304,15 @@ bool WritePrisms(EdgeText* text, const std::vector<const float*>& ends, double r
             for (int k = 0; k < 3; k++) {
                 double angle = k * 2.0943951023931953, cu = std::cos(angle), sv = std::sin(angle);
                 for (int c = 0; c < 3; c++)
-                    corners.push_back(grid.Round(p[c] + reach * d[c] + 1.25 * radius * (cu * u[c] + sv * v[c])));
+                    corners.push_back(
+                        grid.Round(p[c] + reach * d[c] + 1.25 * radius * (cu * u[c] + sv * v[c])));
             }
         }
         for (const auto& side : kSides) {
             float q[3][3];
             for (int k = 0; k < 3; k++) {
-                for (int c = 0; c < 3; c++) q[k][c] = (float)corners[3 * (size_t)(first + side[k]) + c];
+                for (int c = 0; c < 3; c++)
+                    q[k][c] = (float)corners[3 * (size_t)(first + side[k]) + c];
             }
             if (TriangleIsDegenerate(q[0], q[1], q[2])) continue;
             for (int k = 0; k < 3; k++) faces.push_back(first + side[k]);
@@ -334,7 +327,10 @@ bool WritePrisms(EdgeText* text, const std::vector<const float*>& ends, double r
     text->Add(" }\n\t\tface_indices { ").Number(faces.size() / 3);
     for (size_t i = 0; i < faces.size(); i += 3) {
         text->Add(i % 24 ? ",<" : ",\n\t\t\t<").Number((unsigned long)faces[i]).Add(",");
-        text->Number((unsigned long)faces[i + 1]).Add(",").Number((unsigned long)faces[i + 2]).Add(">");
+        text->Number((unsigned long)faces[i + 1])
+            .Add(",")
+            .Number((unsigned long)faces[i + 2])
+            .Add(">");
     }
     text->Add(" }\n");
     if (texture) text->Add("\t\ttexture { ").Add(texture).Add(" }\n");
@@ -382,7 +378,7 @@ bool ConditionalLineShows(const float* m, const ConditionalLine& line, const flo
     const float* points[4] = {line.a, line.b, line.c, line.d};
     for (int k = 0; k < 4; k++) {
         float p[3];
-        Transform(p, m, points[k]);
+        M4V3Mul(p, m, points[k]);
         double v[3] = {p[0] - (double)location[0], p[1] - (double)location[1],
                        p[2] - (double)location[2]};
         double depth = v[0] * dir[0] + v[1] * dir[1] + v[2] * dir[2];
@@ -412,7 +408,8 @@ double EdgeRadius(const SceneWriter* w) {
         double d[3];
         for (int i = 0; i < 3; i++) d[i] = (double)w->LookAt[i] - w->Location[i];
         double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        pixel = 2 * distance * std::tan(pov->ViewingAngle * 0.008726646259971648) / kEdgeReferenceWidth;
+        pixel =
+            2 * distance * std::tan(pov->ViewingAngle * 0.008726646259971648) / kEdgeReferenceWidth;
     } else {
         double d[3];
         for (int i = 0; i < 3; i++) d[i] = (double)model->BBox[3 + i] - model->BBox[i];
@@ -425,10 +422,11 @@ double EdgeRadius(const SceneWriter* w) {
 // TqEdgeTexture, or any TqEdge<n> itself).
 void PrintEdgeTextures(SceneWriter* w, FILE* fp, const std::set<int>& colours,
                        const std::set<int>& faded) {
-    fputs("#ifndef (TqEdgeTexture)\n#macro TqEdgeTexture(r, g, b)\n"
-          "\ttexture { pigment { rgb <r, g, b> / 255 } finish { ambient 1 diffuse 0 } }\n"
-          "#end\n#end\n",
-          fp);
+    fputs(
+        "#ifndef (TqEdgeTexture)\n#macro TqEdgeTexture(r, g, b)\n"
+        "\ttexture { pigment { rgb <r, g, b> / 255 } finish { ambient 1 diffuse 0 } }\n"
+        "#end\n#end\n",
+        fp);
     auto declare = [&](int colour, bool fade) {
         float rgb[3], shown[3];
         unsigned attributes;
@@ -593,8 +591,8 @@ int WritePlacement(SceneWriter* w, EdgeText* text, const Placement& p, const Par
 void WriteLooseLines(SceneWriter* w, EdgeText* text, const std::vector<LooseLine>& loose,
                      double radius, std::set<int>* textures) {
     for (const LooseLine& l : loose) {
-        if (l.conditional && (!w->pov->CameraOn ||
-                              !ConditionalLineShows(kIdentity, l.line, w->Location, w->LookAt)))
+        if (l.conditional && (!w->pov->CameraOn || !ConditionalLineShows(kIdentityMatrix, l.line,
+                                                                         w->Location, w->LookAt)))
             continue;
         LineGroups groups;
         groups[l.line.colour] = {l.line.a, l.line.b};
@@ -602,7 +600,8 @@ void WriteLooseLines(SceneWriter* w, EdgeText* text, const std::vector<LooseLine
         {
             EdgeText one(w, &mesh);
             // Colour 24 here is already resolved: give the line its texture all the same.
-            if (l.line.colour == 24 || WriteGroups(w, &one, groups, radius, textures) == 0) continue;
+            if (l.line.colour == 24 || WriteGroups(w, &one, groups, radius, textures) == 0)
+                continue;
         }
         if (l.shownFrom) text->Add("#if (clock > ").Add(std::to_string(l.shownFrom)).Add(")\n");
         text->Add("object {\n").Add(mesh).Add("\t");
@@ -618,7 +617,7 @@ void WriteLooseLines(SceneWriter* w, EdgeText* text, const std::vector<LooseLine
 int PrintPovEdges(SceneWriter* w, FILE* fp) {
     const TqPovRecord* pov = w->pov;
     PlacementWalk walk(w);
-    walk.From(&w->model->Parts[0], kIdentity, pov->DefaultColor, 0, 0, true);
+    walk.From(&w->model->Parts[0], kIdentityMatrix, pov->DefaultColor, 0, 0, true);
     double radius = EdgeRadius(w);
     PrintPovBookmark(fp, "EdgeLines");
     std::set<int> textures, faded;

@@ -185,6 +185,11 @@ bool IsStepBoundary(const SceneWriter* w, const LineEntry* line, int isModel) {
            (pov->StepClock || (pov->StepClockModelOnly && isModel));
 }
 
+bool IsConvertedSubModel(const PartEntry* entry) {
+    const PartLoadFlags& load = entry->LoadFlags;
+    return !load.IsPart && !load.IsPrimitive && entry->FirstLine && entry->PovState == kPovNormal;
+}
+
 bool SurfaceIsDegenerate(const LineEntry* line) {
     const float* d = line->Data;
     if (!TriangleIsDegenerate(d, d + 4, d + 8)) return false;

@@ -37,5 +37,8 @@ void WalkMembers(const SceneWriter* w, const PartEntry* part, int isModel, bool 
 bool IsStepBoundary(const SceneWriter* w, const LineEntry* line, int isModel);
 /// True when POV-Ray would drop the triangle: its cross product is 0 once the corners are printed.
 bool TriangleIsDegenerate(const float* a, const float* b, const float* c);
+/// True when a sub-model's own lines are still there and were converted, so that a walk over the
+/// placed parts goes into it (a ready-made replacement stands for it otherwise).
+bool IsConvertedSubModel(const PartEntry* entry);
 /// True when a type 3 or 4 line has no triangle POV-Ray accepts.
 bool SurfaceIsDegenerate(const LineEntry* line);

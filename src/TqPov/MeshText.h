@@ -48,4 +48,3 @@ private:
     TextBuffer<1024> text_;
     size_t n_ = 0;
 };
-

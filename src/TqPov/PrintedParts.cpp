@@ -1,11 +1,12 @@
 // Printed parts in the flattened mode: the projections of !TEXMAP images onto the surfaces of a
 // part, and the overlay mesh that carries an image with its image coordinates.
+#include "TqPov/PrintedParts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "TqPov/MeshText.h"
-#include "TqPov/PrintedParts.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 /// A texture as it lies on one flattened part: its points in the part's coordinates.
 struct TextureProjection {
-    int method;             ///< TexMapMethod
-    double point[3][3];     ///< P1, P2, P3
-    double angle[2];        ///< a and b in degrees
-    std::string png;        ///< the image
+    int method;          ///< TexMapMethod
+    double point[3][3];  ///< P1, P2, P3
+    double angle[2];     ///< a and b in degrees
+    std::string png;     ///< the image
 };
 
 /// The projection of map placed by the matrix m.

@@ -33,8 +33,8 @@ const float* EquivalentBox(void* writer, const char* name) {
 // In the -mesh mode a library file is written only when a model places it, flattened with all
 // it holds; the primitives and sub-parts inside parts are never declared on their own.
 // Parts and primitives enter the framing (-cfit) by their outlines, and the edge lines (-edges)
-// by theirs, recorded before the declaration, which may free the lines of files it declares on its way. Sub-models keep their
-// lines.
+// by theirs, recorded before the declaration, which may free the lines of files it declares on its
+// way. Sub-models keep their lines.
 void Declare(void* writer, PartEntry* part, int isModel) {
     SceneWriter* w = static_cast<SceneWriter*>(writer);
     if (w->pov->FitPlacedParts && (part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive))

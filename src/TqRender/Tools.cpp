@@ -38,8 +38,8 @@ std::string Canonical(const std::string& path) {
 
 bool HasStudioLook(const std::string& dir) {
     if (dir.empty()) return false;
-    for (const char* name : {kStudioInclude, kStudioLightsInclude, kInstructionsInclude,
-                             kInstructionsLightsInclude}) {
+    for (const char* name :
+         {kStudioInclude, kStudioLightsInclude, kInstructionsInclude, kInstructionsLightsInclude}) {
         if (!PathExists(JoinPath(dir, name))) return false;
     }
     return true;

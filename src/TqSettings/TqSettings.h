@@ -75,10 +75,10 @@ struct TqPovRecord {
 
 /// The flattened-part mode (-mesh): each library part becomes one shared mesh with smooth normals.
 struct MeshSettings {
-    int On;                 ///< -mesh: library parts are flattened into meshes; 0
-    float CreaseDegrees;    ///< faces meeting at more than this angle keep a sharp edge; 35
-    int HighResolution;     ///< use the 48-segment primitives where the library has them (-q3
-                            ///< and above); set after the scan
+    int On;               ///< -mesh: library parts are flattened into meshes; 0
+    float CreaseDegrees;  ///< faces meeting at more than this angle keep a sharp edge; 35
+    int HighResolution;   ///< use the 48-segment primitives where the library has them (-q3
+                          ///< and above); set after the scan
 };
 
 /// What the command line sets for one conversion, apart from the diagnostics (their level and

@@ -430,7 +430,8 @@ bool Convert(TqrRun* run, int argc, char** argv) {
     TqSettings& settings = run->settings;
     // Lines of types 0, 1, 3 and 4 are kept; edge lines (2 and 5) only with -ee or -edges, and
     // with -mesh, whose smooth normals follow them.
-    bool edges = settings.TqPov.EdgeWidth != 0 || settings.TqPov.EdgePixels != 0 || settings.Mesh.On;
+    bool edges =
+        settings.TqPov.EdgeWidth != 0 || settings.TqPov.EdgePixels != 0 || settings.Mesh.On;
     SetLineTypeSaveMask(&run->model, edges ? 0x3F : 0x1B);
     TestKind kind = ChooseTestKind(run);
     if (!LocateModelAndOutput(run, kind)) return false;

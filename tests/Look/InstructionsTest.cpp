@@ -44,7 +44,8 @@ Shape ShapeOf(const Image& transparent) {
     Shape shape;
     for (auto p : MaskOf(transparent).model) shape.inside.insert(p);
     for (auto [x, y] : shape.inside) {
-        for (auto [dx, dy] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
+        for (auto [dx, dy] :
+             {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}}) {
             if (!shape.inside.count({x + dx, y + dy})) shape.outline.insert({x, y});
         }
     }
@@ -95,8 +96,7 @@ TEST(InstructionsLook, BrickShowsItsEdgesWhereTheStudioLookShowsNone) {
     std::string brick = OnePart(15);
     std::string lines = ConvertLook(dir, "lines", brick, InstructionsOptions(kWidth),
                                     Camera("-cg30,45"), SharedLDrawDir());
-    std::string studio =
-        ConvertStudio(dir, "studio", brick, Camera("-cg30,45"), SharedLDrawDir());
+    std::string studio = ConvertStudio(dir, "studio", brick, Camera("-cg30,45"), SharedLDrawDir());
     std::vector<Render> r = RenderAll({{lines, "lines", kPreset, kWidth, kHeight},
                                        {lines, "linescut", kTransparent, kWidth, kHeight},
                                        {studio, "studio", kPreset, kWidth, kHeight},
@@ -120,9 +120,9 @@ TEST(InstructionsLook, RoundBrickShowsItsTwoSilhouettesAndNoLineAcrossItsFront) 
     TQ_SKIP_WITHOUT_POVRAY();
     if (SharedLDrawDir().empty()) GTEST_SKIP() << "shared library absent";
     TempDir dir;
-    std::string scene = ConvertLook(dir, "round", OnePart(15, "3062b.dat"),
-                                    InstructionsOptions(kWidth), Camera("-cg15,20"),
-                                    SharedLDrawDir());
+    std::string scene =
+        ConvertLook(dir, "round", OnePart(15, "3062b.dat"), InstructionsOptions(kWidth),
+                    Camera("-cg15,20"), SharedLDrawDir());
     std::vector<Render> r = RenderAll({{scene, "round", kPreset, kWidth, kHeight},
                                        {scene, "roundcut", kTransparent, kWidth, kHeight}});
     for (const Render& one : r) ASSERT_TRUE(one.ok && Complaints(one.log).empty()) << one.log;
@@ -174,13 +174,12 @@ TEST(InstructionsLook, EarlierStepsFadeAndTheNewStepKeepsItsColour) {
     std::string full = ConvertLook(dir, "full", model, InstructionsOptions(kWidth), steps);
     std::string studio = ConvertStudio(dir, "studio", model, steps);
     std::string second = std::string(kPreset) + " +K1.5";
-    std::vector<Render> r = RenderAll({{fade, "fade", second, kWidth, kHeight},
-                                       {full, "full", second, kWidth, kHeight},
-                                       {studio, "studio", second, kWidth, kHeight},
-                                       {full, "firstcut", std::string(kTransparent) + " +K0.5",
-                                        kWidth, kHeight},
-                                       {full, "bothcut", std::string(kTransparent) + " +K1.5",
-                                        kWidth, kHeight}});
+    std::vector<Render> r =
+        RenderAll({{fade, "fade", second, kWidth, kHeight},
+                   {full, "full", second, kWidth, kHeight},
+                   {studio, "studio", second, kWidth, kHeight},
+                   {full, "firstcut", std::string(kTransparent) + " +K0.5", kWidth, kHeight},
+                   {full, "bothcut", std::string(kTransparent) + " +K1.5", kWidth, kHeight}});
     for (const Render& one : r) ASSERT_TRUE(one.ok && Complaints(one.log).empty()) << one.log;
     // The first step's pixels, and the second's: where the model grew between the two masks.
     // Pixels next to a line or the other part are left out.

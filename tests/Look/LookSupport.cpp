@@ -79,8 +79,8 @@ std::string ConvertStudio(const TempDir& dir, const std::string& name, const std
 }
 
 std::string ConvertLook(const TempDir& dir, const std::string& name, const std::string& ldraw,
-                        const std::vector<std::string>& look, const std::vector<std::string>& options,
-                        const std::string& library) {
+                        const std::vector<std::string>& look,
+                        const std::vector<std::string>& options, const std::string& library) {
     dir.Write(name + ".ldr", ldraw);
     std::vector<std::string> args = {"-ldd" + library, "-o"};
     args.insert(args.end(), look.begin(), look.end());

@@ -108,8 +108,8 @@ TEST(StudioMaterials, APrintedHeadShowsItsFace) {
     TempDir dir;
     std::string scene =
         ConvertStudio(dir, "head", OnePart(14, "3626cpx3.dat"), {"-cg0,0", "-cfit5"}, ldraw);
-    std::vector<Render> r = RenderAll({{scene, "lit", ""},
-                                       {scene, "cut", "Declare=TqStudioTransparent=1 +UA"}});
+    std::vector<Render> r =
+        RenderAll({{scene, "lit", ""}, {scene, "cut", "Declare=TqStudioTransparent=1 +UA"}});
     ASSERT_TRUE(r[0].ok && r[1].ok) << r[0].log << r[1].log;
     EXPECT_EQ(Complaints(r[0].log), "");
     Mask mask = MaskOf(r[1].image);

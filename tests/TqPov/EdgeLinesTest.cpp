@@ -10,8 +10,6 @@
 
 namespace {
 
-const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
 // The conditional line at angle degrees on a 16-sided cylinder of radius 10 about the y axis,
 // with the neighbouring corners as its control points, as the library's cylinders have them.
 ConditionalLine CylinderLine(double degrees) {
@@ -42,25 +40,25 @@ TEST(EdgeLines, ConditionalLinesShowWhereTheSurfaceTurnsAwayFromTheCamera) {
     const float camera[3] = {0, 0, -200}, lookAt[3] = {0, 0, 0};
     // Seen from -z, the lines at 0 and 180 degrees are the outline, the one at 270 faces the
     // camera and the one at 90 lies behind; the ones next to the outline are not it.
-    EXPECT_TRUE(ConditionalLineShows(kIdentity, CylinderLine(0), camera, lookAt));
-    EXPECT_TRUE(ConditionalLineShows(kIdentity, CylinderLine(180), camera, lookAt));
+    EXPECT_TRUE(ConditionalLineShows(kIdentityMatrix, CylinderLine(0), camera, lookAt));
+    EXPECT_TRUE(ConditionalLineShows(kIdentityMatrix, CylinderLine(180), camera, lookAt));
     for (double d : {270.0, 90.0, 22.5, 337.5, 157.5})
-        EXPECT_FALSE(ConditionalLineShows(kIdentity, CylinderLine(d), camera, lookAt)) << d;
+        EXPECT_FALSE(ConditionalLineShows(kIdentityMatrix, CylinderLine(d), camera, lookAt)) << d;
     // The placement counts: turned a quarter about y, the front line becomes an outline.
     const float turned[16] = {0, 0, 1, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 1};
     EXPECT_TRUE(ConditionalLineShows(turned, CylinderLine(270), camera, lookAt));
     // Close up, perspective moves the outline towards the camera: the corner at 337.5 degrees
     // (z < 0) is where the surface turns away for a camera 12 units from the axis.
     const float near[3] = {0, 0, -12};
-    EXPECT_FALSE(ConditionalLineShows(kIdentity, CylinderLine(0), near, lookAt));
-    EXPECT_TRUE(ConditionalLineShows(kIdentity, CylinderLine(337.5), near, lookAt) ||
-                ConditionalLineShows(kIdentity, CylinderLine(315), near, lookAt));
+    EXPECT_FALSE(ConditionalLineShows(kIdentityMatrix, CylinderLine(0), near, lookAt));
+    EXPECT_TRUE(ConditionalLineShows(kIdentityMatrix, CylinderLine(337.5), near, lookAt) ||
+                ConditionalLineShows(kIdentityMatrix, CylinderLine(315), near, lookAt));
     // Behind the camera nothing shows, and control points on the line decide nothing.
     const float behind[3] = {0, 0, 300}, ahead[3] = {0, 0, 400};
-    EXPECT_FALSE(ConditionalLineShows(kIdentity, CylinderLine(0), behind, ahead));
+    EXPECT_FALSE(ConditionalLineShows(kIdentityMatrix, CylinderLine(0), behind, ahead));
     ConditionalLine flat = CylinderLine(0);
     for (int i = 0; i < 3; i++) flat.c[i] = flat.d[i] = flat.a[i];
-    EXPECT_FALSE(ConditionalLineShows(kIdentity, flat, camera, lookAt));
+    EXPECT_FALSE(ConditionalLineShows(kIdentityMatrix, flat, camera, lookAt));
 }
 
 TEST(EdgeLines, AwkwardLinesGiveAScenePovRayReadsWithoutComplaint) {
@@ -115,12 +113,13 @@ TEST(EdgeLines, AFadeWithoutStepsIsPointedOutAndTheDefaultSceneHasNoLines) {
     TempDir dir;
     dir.Write("one.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\n");
     std::string library = "-ldd" + SourceDir() + "/samples/ldraw";
-    RunResult faded = RunTqr({library, "-sf", "one.ldr", "faded.pov"}, dir.Path(),
-                             CleanLibraryEnv(dir.Path()));
+    RunResult faded =
+        RunTqr({library, "-sf", "one.ldr", "faded.pov"}, dir.Path(), CleanLibraryEnv(dir.Path()));
     ASSERT_EQ(faded.status, 0) << faded.err;
     EXPECT_NE((faded.out + faded.err).find("-sf has no effect without -sc or -scm"),
               std::string::npos);
-    RunResult plain = RunTqr({library, "one.ldr", "plain.pov"}, dir.Path(), CleanLibraryEnv(dir.Path()));
+    RunResult plain =
+        RunTqr({library, "one.ldr", "plain.pov"}, dir.Path(), CleanLibraryEnv(dir.Path()));
     ASSERT_EQ(plain.status, 0) << plain.err;
     std::string scene = ReadFile(dir / "plain.pov");
     for (const char* word : {"EdgeLines", "TqEdge", "_faded"})

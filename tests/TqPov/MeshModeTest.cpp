@@ -59,7 +59,8 @@ PartPicture Render(const TempDir& dir, const std::string& library, const std::st
         picture.why = r.out + r.err;
         return picture;
     }
-    picture.why = RenderScene(dir / (name + ".pov"), dir / (name + ".png"), 160, 120, {}, "+UA +FN");
+    picture.why =
+        RenderScene(dir / (name + ".pov"), dir / (name + ".png"), 160, 120, {}, "+UA +FN");
     picture.ok = picture.why.empty() && ReadImage(dir / (name + ".png"), &picture.image);
     return picture;
 }

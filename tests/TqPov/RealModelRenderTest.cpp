@@ -120,11 +120,11 @@ TEST_P(RealModelRender, ParsesWithEdgeLines) {
     if (!HavePovray()) GTEST_SKIP() << "povray not installed";
     std::string pov = SourceDir() + "/pov";
     TempDir work;
-    RunResult r = RunTqr({"-ldd" + SharedLDrawDir(), "-o", "-mesh", "-edges", "-cfit5",
-                          "-ib" + pov + "/tqr-instructions.inc",
-                          "-il" + pov + "/tqr-instructions-lights.inc",
-                          SharedModelsDir() + "/" + GetParam(), "scene.pov"},
-                         work.Path(), CleanLibraryEnv(work.Path()));
+    RunResult r =
+        RunTqr({"-ldd" + SharedLDrawDir(), "-o", "-mesh", "-edges", "-cfit5",
+                "-ib" + pov + "/tqr-instructions.inc", "-il" + pov + "/tqr-instructions-lights.inc",
+                SharedModelsDir() + "/" + GetParam(), "scene.pov"},
+               work.Path(), CleanLibraryEnv(work.Path()));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(ReadFile(work / "scene.pov").find("#declare TqEdges1 "), std::string::npos);
     EXPECT_EQ(RenderScene(work / "scene.pov", work / "scene.png", 64, 48, {pov}, "+MV3.7 -A"), "");

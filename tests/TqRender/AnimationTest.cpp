@@ -165,10 +165,10 @@ TEST_F(TqRenderAnimation, TheGifCommandForANameLikeAnOptionWorks) {
 // each step's new parts in full colour and the earlier ones faded.
 TEST_F(TqRenderAnimation, InstructionStepsFadeWhatCameBefore) {
     std::string model = SharedModelsDir() + "/pyramid.ldr";
-    RenderRun r = RunTqrRender({"--look=instructions", "--steps", "--fade", "--size=80x60",
-                                "--quality=draft", "--keep-scene=kept", model, "steps/pyramid.png",
-                                "--", SharedLibraryOption()},
-                               work_.Path(), env_);
+    RenderRun r =
+        RunTqrRender({"--look=instructions", "--steps", "--fade", "--size=80x60", "--quality=draft",
+                      "--keep-scene=kept", model, "steps/pyramid.png", "--", SharedLibraryOption()},
+                     work_.Path(), env_);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string scene = ReadFile(work_ / "kept/pyramid.pov");
     EXPECT_NE(scene.find("//// EdgeLines"), std::string::npos);
@@ -178,7 +178,8 @@ TEST_F(TqRenderAnimation, InstructionStepsFadeWhatCameBefore) {
     for (int i = 1; i <= steps; i++)
         EXPECT_TRUE(FileExists(work_ / tqrender::FramePath("steps/pyramid.png", i))) << i;
     // --fade says nothing without --steps.
-    RenderRun still = RunTqrRender({"--fade", model, "--", SharedLibraryOption()}, work_.Path(), env_);
+    RenderRun still =
+        RunTqrRender({"--fade", model, "--", SharedLibraryOption()}, work_.Path(), env_);
     EXPECT_EQ(still.status, 2);
     EXPECT_NE(still.err.find("--fade needs --steps"), std::string::npos) << still.err;
 }
