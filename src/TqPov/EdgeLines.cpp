@@ -1,8 +1,7 @@
-// Edge lines (-edges): the library's edge lines as thin cylinders, one shared object per part,
-// and its conditional lines where they are silhouettes for the scene's camera. They are written
-// after the camera: the camera decides which conditional lines show, and the scene derives the
-// lines' width from its distance, so that they read as about the same number of pixels at any
-// size the picture is rendered.
+// Edge lines (-edges): the library's edge lines as thin prisms, one shared object per part, and
+// its conditional lines where they are silhouettes for the scene's camera. They are written after
+// the camera, which decides which conditional lines show and, by its distance, how wide a line
+// must be to read as a pixel or so.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,10 +9,10 @@
 #include <map>
 #include <set>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "TqColor/TqColor.h"
+#include "TqPov/EdgePrisms.h"
 #include "TqPov/MemberWalk.h"
 #include "TqPov/TqPov.h"
 
@@ -168,302 +167,6 @@ private:
     SceneWriter* w_;
 };
 
-// Scene text gathered in a string: an object is written only once it is known what it needs
-// declared before it (how many members it has, which textures).
-class EdgeText {
-public:
-    EdgeText(SceneWriter* w, std::string* to) : to_(to), text_(&w->nNonFiniteNumbers) {}
-    ~EdgeText() { Flush(); }
-    EdgeText(const EdgeText&) = delete;
-    EdgeText& operator=(const EdgeText&) = delete;
-
-    EdgeText& Add(const char* s) {
-        if (text_.size() > 3000) Flush();
-        text_.Add(s);
-        return *this;
-    }
-    EdgeText& Add(const std::string& s) {
-        Flush();
-        to_->append(s);
-        return *this;
-    }
-    EdgeText& Number(unsigned long n) {
-        text_.AddUnsigned(n);
-        return *this;
-    }
-    EdgeText& Point(const float* p) {
-        if (text_.size() > 3000) Flush();
-        text_.AddVector(p);
-        return *this;
-    }
-    EdgeText& Matrix(const float* m) {
-        Flush();
-        text_.Add("matrix <");
-        for (int k = 0; k < 4; k++) {
-            for (int r = 0; r < 3; r++) text_.AddG(m[4 * r + k]).Add(r < 2 || k < 3 ? ',' : '>');
-        }
-        return *this;
-    }
-    void Flush() {
-        to_->append(text_.c_str(), text_.size());
-        text_.Clear();
-    }
-
-private:
-    std::string* to_;
-    TextBuffer<4096> text_;
-};
-
-// The scene name of an edge colour's texture, faded or not.
-std::string EdgeTextureName(SceneWriter* w, int colour, bool faded) {
-    return std::string("TqEdge") + DatColorStr(w, colour) + (faded ? "_faded" : "");
-}
-
-// Lines of one colour, two points each.
-using LineGroups = std::map<int, std::vector<const float*>>;
-
-// Numbers on a grid of 10^-decimals, written without trailing zeros: the lines' corners need no
-// more than a quarter of their radius, and the short numbers keep a town's lines quick to parse.
-class GridNumbers {
-public:
-    explicit GridNumbers(double radius) {
-        double step = radius / 4;
-        decimals_ = step > 0 && std::isfinite(step) ? (int)std::ceil(-std::log10(step)) : 6;
-        decimals_ = std::min(std::max(decimals_, 0), 6);
-        scale_ = std::pow(10.0, decimals_);
-    }
-    /// The value on the grid.
-    double Round(double v) const { return std::round(v * scale_) / scale_; }
-    /// The value in steps of the grid.
-    long long Steps(double v) const { return std::llround(v * scale_); }
-    /// Appends "<x,y,z>" of a point on the grid.
-    void AddPoint(EdgeText* text, const double* p) const {
-        char out[96], *q = out;
-        *q++ = '<';
-        for (int i = 0; i < 3; i++) {
-            if (i) *q++ = ',';
-            q = Format(q, p[i]);
-        }
-        *q++ = '>';
-        *q = '\0';
-        text->Add(out);
-    }
-
-private:
-    char* Format(char* q, double v) const {
-        long long n = std::llround(v * scale_);
-        if (n < 0) *q++ = '-', n = -n;
-        char digits[24];
-        int k = 0;
-        do digits[k++] = (char)('0' + n % 10), n /= 10;
-        while (n > 0 || k <= decimals_);
-        // The integer part, then the decimals that are not trailing zeros.
-        int end = 0;
-        while (end < decimals_ && digits[end] == '0') end++;
-        for (int i = k - 1; i >= decimals_; i--) *q++ = digits[i];
-        if (end < decimals_) {
-            *q++ = '.';
-            for (int i = decimals_ - 1; i >= end; i--) *q++ = digits[i];
-        }
-        return q;
-    }
-    int decimals_;
-    double scale_;
-};
-
-// Lines as thin three-sided prisms in one mesh: a mesh is shared by every copy of the object that
-// holds it, where POV-Ray would copy each cylinder, and a town's lines then fit in memory. A
-// prism's corners lie 1.25 radii from its line, which makes it about two radii wide from any
-// side. Where a line ends alone or meets others at a corner, its prism reaches half a radius past
-// the end, so that the prisms close the corner; where two lines run on nearly straight (the
-// sides of a circle), they share the corners there, which keeps a stud's outline whole and its
-// text short. Lines shorter than a quarter radius are left out.
-class Prisms {
-public:
-    explicit Prisms(double radius) : radius_(radius), grid_(radius) {}
-
-    void Build(const std::vector<const float*>& ends) {
-        for (size_t i = 0; i + 1 < ends.size(); i += 2) AddLine(ends[i], ends[i + 1]);
-        std::vector<int> shared(joints_.size(), -1);
-        for (size_t j = 0; j < joints_.size(); j++) shared[j] = SharedRing(joints_[j]);
-        for (const Line& line : lines_) {
-            int ra = shared[line.joint[0]], rb = shared[line.joint[1]];
-            if (ra < 0) ra = AddRing(line.a, line.d, -0.5 * radius_);
-            if (rb < 0) rb = AddRing(line.b, line.d, 0.5 * radius_);
-            Connect(rings_[ra], rings_[rb], line.d);
-        }
-    }
-
-    /// Writes the mesh; false when no face is left.
-    bool Write(EdgeText* text, const char* texture) const {
-        if (faces_.empty()) return false;
-        text->Add("\tmesh2 {\n\t\tvertex_vectors { ").Number(corners_.size() / 3);
-        for (size_t i = 0; i < corners_.size(); i += 3) {
-            text->Add(i % 18 ? "," : ",\n\t\t\t");
-            grid_.AddPoint(text, &corners_[i]);
-        }
-        text->Add(" }\n\t\tface_indices { ").Number(faces_.size() / 3);
-        for (size_t i = 0; i < faces_.size(); i += 3) {
-            text->Add(i % 24 ? ",<" : ",\n\t\t\t<").Number((unsigned long)faces_[i]).Add(",");
-            text->Number((unsigned long)faces_[i + 1])
-                .Add(",")
-                .Number((unsigned long)faces_[i + 2]);
-            text->Add(">");
-        }
-        text->Add(" }\n");
-        if (texture) text->Add("\t\ttexture { ").Add(texture).Add(" }\n");
-        text->Add("\t}\n");
-        return true;
-    }
-
-private:
-    struct Line {
-        double a[3], b[3], d[3];  // ends and unit direction
-        int joint[2];
-    };
-    // The lines that end at one point: line index and which end.
-    using Joint = std::vector<std::pair<int, int>>;
-    // Three corners about a point, and the normal of their turn (u x v).
-    struct Ring {
-        int first;            // index of the first corner
-        double offset[3][3];  // the corners less the point
-        double normal[3];
-    };
-
-    void AddLine(const float* a, const float* b) {
-        Line line;
-        double length = 0;
-        for (int c = 0; c < 3; c++) {
-            line.a[c] = a[c], line.b[c] = b[c], line.d[c] = (double)b[c] - a[c];
-            length += line.d[c] * line.d[c];
-        }
-        length = std::sqrt(length);
-        if (!(length > radius_ / 4) || !std::isfinite(length)) return;
-        for (double& c : line.d) c /= length;
-        int index = (int)lines_.size();
-        for (int end = 0; end < 2; end++) {
-            const double* p = end ? line.b : line.a;
-            std::array<long long, 3> key = {grid_.Steps(p[0]), grid_.Steps(p[1]),
-                                            grid_.Steps(p[2])};
-            auto [at, fresh] = jointIndex_.emplace(key, (int)joints_.size());
-            if (fresh) joints_.emplace_back();
-            joints_[at->second].push_back({index, end});
-            line.joint[end] = at->second;
-        }
-        lines_.push_back(line);
-    }
-
-    // The ring two lines that run on nearly straight share at their common end, or -1.
-    int SharedRing(const Joint& joint) {
-        if (joint.size() != 2) return -1;
-        double out[2][3];
-        for (int k = 0; k < 2; k++) {
-            const Line& line = lines_[joint[k].first];
-            double sign = joint[k].second == 0 ? 1 : -1;
-            for (int c = 0; c < 3; c++) out[k][c] = sign * line.d[c];
-        }
-        double dot = out[0][0] * out[1][0] + out[0][1] * out[1][1] + out[0][2] * out[1][2];
-        if (dot > -0.82) return -1;  // a turn of more than 35 degrees is a corner
-        double tangent[3];
-        for (int c = 0; c < 3; c++) tangent[c] = out[0][c] - out[1][c];
-        double n =
-            std::sqrt(tangent[0] * tangent[0] + tangent[1] * tangent[1] + tangent[2] * tangent[2]);
-        for (double& c : tangent) c /= n;
-        const Line& first = lines_[joint[0].first];
-        return AddRing(joint[0].second == 0 ? first.a : first.b, tangent, 0);
-    }
-
-    // Three corners about p across direction d, moved reach along d.
-    int AddRing(const double* p, const double* d, double reach) {
-        double helper[3] = {0, 0, 0};
-        helper[std::fabs(d[0]) < 0.6 ? 0 : 1] = 1;
-        double u[3] = {d[1] * helper[2] - d[2] * helper[1], d[2] * helper[0] - d[0] * helper[2],
-                       d[0] * helper[1] - d[1] * helper[0]};
-        double un = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-        for (double& c : u) c /= un;
-        double v[3] = {d[1] * u[2] - d[2] * u[1], d[2] * u[0] - d[0] * u[2],
-                       d[0] * u[1] - d[1] * u[0]};
-        Ring ring;
-        ring.first = (int)(corners_.size() / 3);
-        for (int c = 0; c < 3; c++) ring.normal[c] = d[c];
-        for (int k = 0; k < 3; k++) {
-            double angle = k * 2.0943951023931953, cu = std::cos(angle), sv = std::sin(angle);
-            for (int c = 0; c < 3; c++) {
-                ring.offset[k][c] = 1.25 * radius_ * (cu * u[c] + sv * v[c]);
-                corners_.push_back(grid_.Round(p[c] + reach * d[c] + ring.offset[k][c]));
-            }
-        }
-        rings_.push_back(ring);
-        return (int)rings_.size() - 1;
-    }
-
-    // The three sides between two rings of a line: corners paired so that the prism does not
-    // twist by more than a sixth of a turn, in the same order round the line.
-    void Connect(const Ring& a, const Ring& b, const double* d) {
-        auto dot = [](const double* x, const double* y) {
-            return x[0] * y[0] + x[1] * y[1] + x[2] * y[2];
-        };
-        bool reversed = (dot(a.normal, d) > 0) != (dot(b.normal, d) > 0);
-        auto bCorner = [&](int k) { return reversed ? (3 - k) % 3 : k; };
-        int shift = 0;
-        double best = -HUGE_VAL;
-        for (int s = 0; s < 3; s++) {
-            double along = dot(a.offset[0], b.offset[bCorner(s)]);
-            if (along > best) best = along, shift = s;
-        }
-        auto B = [&](int k) { return b.first + bCorner((k + shift) % 3); };
-        for (int k = 0; k < 3; k++) {
-            int a0 = a.first + k, a1 = a.first + (k + 1) % 3;
-            AddFace(a0, a1, B(k + 1));
-            AddFace(a0, B(k + 1), B(k));
-        }
-    }
-
-    // A face POV-Ray keeps.
-    void AddFace(int i, int j, int k) {
-        float q[3][3];
-        int index[3] = {i, j, k};
-        for (int n = 0; n < 3; n++) {
-            for (int c = 0; c < 3; c++) q[n][c] = (float)corners_[3 * (size_t)index[n] + c];
-        }
-        if (TriangleIsDegenerate(q[0], q[1], q[2])) return;
-        faces_.insert(faces_.end(), {i, j, k});
-    }
-
-    double radius_;
-    GridNumbers grid_;
-    std::vector<Line> lines_;
-    std::vector<Joint> joints_;
-    std::map<std::array<long long, 3>, int> jointIndex_;
-    std::vector<Ring> rings_;
-    std::vector<double> corners_;
-    std::vector<int> faces_;
-};
-
-bool WritePrisms(EdgeText* text, const std::vector<const float*>& ends, double radius,
-                 const char* texture) {
-    Prisms prisms(radius);
-    prisms.Build(ends);
-    return prisms.Write(text, texture);
-}
-
-// Writes each colour's lines as a mesh: those in colour 24 untextured (the edge colour of whatever
-// places them comes from there), the others in their own edge texture. Lines in colour 16 would
-// be drawn in the part's own colour, on the part: they are left out. Returns the meshes written.
-int WriteGroups(SceneWriter* w, EdgeText* text, const LineGroups& groups, double radius,
-                std::set<int>* textures) {
-    int written = 0;
-    for (const auto& [colour, ends] : groups) {
-        if (colour == 16) continue;
-        std::string name = colour == 24 ? "" : EdgeTextureName(w, colour, false);
-        if (WritePrisms(text, ends, radius, colour == 24 ? nullptr : name.c_str())) {
-            written++;
-            if (colour != 24) textures->insert(colour);
-        }
-    }
-    return written;
-}
-
 }  // namespace
 
 void RecordEdges(SceneWriter* w, const PartEntry* entry) {
@@ -527,56 +230,162 @@ double EdgeRadius(const SceneWriter* w) {
     return pov->EdgePixels / 2 * pixel;
 }
 
-// The flat, unlit texture of every edge colour in use (an include file may declare its own
-// TqEdgeTexture, or any TqEdge<n> itself).
-void PrintEdgeTextures(SceneWriter* w, FILE* fp, const std::set<int>& colours,
-                       const std::set<int>& faded) {
-    fputs(
-        "#ifndef (TqEdgeTexture)\n#macro TqEdgeTexture(r, g, b)\n"
-        "\ttexture { pigment { rgb <r, g, b> / 255 } finish { ambient 1 diffuse 0 } }\n"
-        "#end\n#end\n",
-        fp);
-    auto declare = [&](int colour, bool fade) {
+// The scene name of an edge colour's texture, faded or not.
+std::string EdgeTextureName(SceneWriter* w, int colour, bool faded) {
+    return std::string("TqEdge") + DatColorStr(w, colour) + (faded ? "_faded" : "");
+}
+
+// The edge colour of a placement's lines.
+int PlacementEdgeColour(const SceneWriter* w, const Placement& p) {
+    return ResolveLineColour(w, 24, p.colour == 16 ? w->pov->DefaultColor : p.colour);
+}
+bool Fades(const SceneWriter* w, const Placement& p) {
+    return p.section >= 0 && w->pov->StepFade != 0;
+}
+
+// Lines of one colour each as prisms, the colours that draw nothing left out: 16, which would
+// draw a line in the part's own colour on the part, and lines too short to see.
+using LineGroups = std::map<int, std::vector<const float*>>;
+std::vector<std::pair<int, PrismMesh>> BuildGroups(const LineGroups& groups, double radius) {
+    std::vector<std::pair<int, PrismMesh>> meshes;
+    for (const auto& [colour, ends] : groups) {
+        if (colour == 16) continue;
+        PrismMesh mesh = BuildPrisms(ends, radius);
+        if (!mesh.faces.empty()) meshes.emplace_back(colour, std::move(mesh));
+    }
+    return meshes;
+}
+
+// The line objects of the scene, written as the placements come: each part's shared object and
+// each set of conditional lines declared where it is first used, outside any clock condition.
+class EdgeSection {
+public:
+    EdgeSection(SceneWriter* w, FILE* fp, double radius) : w_(w), fp_(fp), radius_(radius) {}
+
+    // The flat, unlit texture of every edge colour the lines use (an include file may declare
+    // its own TqEdgeTexture, or any TqEdge<n> itself).
+    void Textures(const PlacementWalk& walk) {
+        std::set<int> colours, faded;
+        for (const Placement& p : walk.placements) {
+            const FileEdges& edges = w_->edges.at(p.part);
+            for (const EdgeSegment& s : edges.segments) colours.insert(s.colour);
+            for (const ConditionalLine& c : edges.conditionals) colours.insert(c.colour);
+            colours.insert(PlacementEdgeColour(w_, p));
+            if (Fades(w_, p)) faded.insert(PlacementEdgeColour(w_, p));
+        }
+        for (const LooseLine& l : walk.loose) colours.insert(l.line.colour);
+        colours.erase(16);
+        colours.erase(24);
+        fputs(
+            "#ifndef (TqEdgeTexture)\n#macro TqEdgeTexture(r, g, b)\n"
+            "\ttexture { pigment { rgb <r, g, b> / 255 } finish { ambient 1 diffuse 0 } }\n"
+            "#end\n#end\n",
+            fp_);
+        for (int colour : colours) DeclareTexture(colour, false);
+        for (int colour : faded) DeclareTexture(colour, true);
+    }
+
+    // One placement: the part's shared object and the conditional lines that show from the
+    // camera, where the part stands, in its edge colour, casting no shadow.
+    void Place(const Placement& p) {
+        offered_ += (long)w_->edges.at(p.part).conditionals.size();
+        int part = PartObject(p.part);
+        int silhouette = w_->pov->CameraOn ? Silhouette(p) : 0;
+        if (!part && !silhouette) return;
+        ShowFrom(p.shownFrom);
+        fputs(part && silhouette ? "union {\n" : "object {\n", fp_);
+        if (part) fprintf(fp_, "\tobject { TqEdges%d }\n", part);
+        if (silhouette) fprintf(fp_, "\tobject { TqSilhouette%d }\n", silhouette);
+        TextBuffer<1024> text(&w_->nNonFiniteNumbers);
+        text.Add('\t');
+        if (p.seam) {
+            TextBuffer<512> seam(&w_->nNonFiniteNumbers);
+            AddSeamMatrix(w_, &seam, p.part, p.seam);
+            text.Add(seam.c_str()).Add(' ');
+        }
+        AddMatrix(&text, p.m);
+        AddTowardsCamera(&text, p.m + 3);
+        text.Add(" texture { ").Add(PlacementTexture(p).c_str()).Add(" } no_shadow\n}\n");
+        text.WriteTo(fp_);
+    }
+
+    // A line of the model or a sub-model itself, where it stands, in its colour.
+    void PlaceLoose(const LooseLine& l) {
+        if (l.conditional &&
+            (!w_->pov->CameraOn ||
+             !ConditionalLineShows(kIdentityMatrix, l.line, w_->Location, w_->LookAt)))
+            return;
+        LineGroups groups;
+        groups[l.line.colour] = {l.line.a, l.line.b};
+        auto meshes = BuildGroups(groups, radius_);
+        if (meshes.empty() || l.line.colour == 24) return;
+        ShowFrom(l.shownFrom);
+        fputs("object {\n", fp_);
+        WritePrisms(w_, fp_, meshes[0].second, EdgeTextureName(w_, l.line.colour, false).c_str());
+        TextBuffer<256> text(&w_->nNonFiniteNumbers);
+        float origin[12] = {l.line.a[0], 0, 0, 0, l.line.a[1], 0, 0, 0, l.line.a[2]};
+        text.Add('\t');
+        AddTowardsCamera(&text, origin);
+        text.Add(" no_shadow\n}\n");
+        text.WriteTo(fp_);
+    }
+
+    // Closes the last clock condition; the count of conditional lines drawn.
+    void Finish() {
+        ShowFrom(0);
+        fprintf(fp_, "// Conditional lines drawn: %ld of %ld.\n\n", shown_, offered_);
+    }
+
+private:
+    void DeclareTexture(int colour, bool fade) {
         float rgb[3], shown[3];
         unsigned attributes;
-        Color2rgb(w->colours, colour, rgb, &attributes);
+        Color2rgb(w_->colours, colour, rgb, &attributes);
         if (fade)
-            FadeRgb(w, rgb, shown);
+            FadeRgb(w_, rgb, shown);
         else
             memcpy(shown, rgb, sizeof(shown));
-        std::string name = EdgeTextureName(w, colour, fade);
-        fprintf(fp, "#ifndef (%s)\n#declare %s = TqEdgeTexture(%s)\n#end\n", name.c_str(),
-                name.c_str(), Pov255(w, shown));
-    };
-    for (int colour : colours) declare(colour, false);
-    for (int colour : faded) declare(colour, true);
-}
+        std::string name = EdgeTextureName(w_, colour, fade);
+        fprintf(fp_, "#ifndef (%s)\n#declare %s = TqEdgeTexture(%s)\n#end\n", name.c_str(),
+                name.c_str(), Pov255(w_, shown));
+    }
 
-// The texture of a placement's lines: its edge colour, faded once its step is over (-sf).
-std::string PlacementTexture(SceneWriter* w, const Placement& p, int edgeColour) {
-    std::string full = EdgeTextureName(w, edgeColour, false);
-    if (p.section < 0 || w->pov->StepFade == 0) return full;
-    return "#if (clock > " + std::to_string(p.section + 1) + ") " +
-           EdgeTextureName(w, edgeColour, true) + " #else " + full + " #end";
-}
+    // What follows is shown once the clock passes step (0: always).
+    void ShowFrom(int step) {
+        if (step == open_) return;
+        if (open_) fputs("#end\n", fp_);
+        open_ = step;
+        if (open_) fprintf(fp_, "#if (clock > %d)\n", open_);
+    }
 
-// The declarations of the parts' shared objects, as text; which part got which number.
-struct PartObjects {
-    std::map<const PartEntry*, int> number;  // parts with edge lines to draw
-    std::string text;
-};
+    // Declares an object of line meshes as name; false when there is nothing to draw.
+    bool Declare(const std::string& name, const LineGroups& groups, const char* comment) {
+        auto meshes = BuildGroups(groups, radius_);
+        if (meshes.empty()) return false;
+        // A declaration inside a clock condition would be missing where another uses it.
+        int open = open_;
+        ShowFrom(0);
+        if (comment) fprintf(fp_, "// %s\n", SceneSafe(comment).c_str());
+        fprintf(fp_, "#declare %s = %s {\n", name.c_str(), meshes.size() > 1 ? "union" : "object");
+        for (const auto& [colour, mesh] : meshes) {
+            std::string texture = colour == 24 ? "" : EdgeTextureName(w_, colour, false);
+            WritePrisms(w_, fp_, mesh, colour == 24 ? nullptr : texture.c_str());
+        }
+        fputs("}\n", fp_);
+        ShowFrom(open);
+        return true;
+    }
 
-PartObjects DeclarePartObjects(SceneWriter* w, const std::vector<Placement>& placements,
-                               double radius, std::set<int>* textures) {
-    PartObjects objects;
-    std::set<const PartEntry*> done;
-    for (const Placement& p : placements) {
-        if (!done.insert(p.part).second) continue;
-        LineGroups groups;
-        // Where two sub-files meet, both often draw the edge between them: it is drawn once.
-        GridNumbers grid(radius);
+    // The number of a part's shared object of edge lines, declared at its first use; 0 for a
+    // part without lines to draw. Where two sub-files meet, both often draw the edge between
+    // them: it is drawn once.
+    int PartObject(const PartEntry* part) {
+        auto known = parts_.find(part);
+        if (known != parts_.end()) return known->second;
+        GridNumbers grid(radius_);
         std::set<std::array<long long, 7>> seen;
-        for (const EdgeSegment& s : w->edges.at(p.part).segments) {
+        LineGroups groups;
+        for (const EdgeSegment& s : w_->edges.at(part).segments) {
             std::array<long long, 7> key;
             for (int i = 0; i < 3; i++) {
                 key[i] = grid.Steps(s.a[i]);
@@ -590,136 +399,76 @@ PartObjects DeclarePartObjects(SceneWriter* w, const std::vector<Placement>& pla
             groups[s.colour].push_back(s.a);
             groups[s.colour].push_back(s.b);
         }
-        std::string body;
-        int n;
-        {
-            EdgeText text(w, &body);
-            n = WriteGroups(w, &text, groups, radius, textures);
+        int id = (int)parts_.size() + 1;
+        bool drawn = Declare("TqEdges" + std::to_string(id), groups, part->DatName);
+        return parts_[part] = drawn ? id : 0;
+    }
+
+    // The number of the object of the conditional lines that show of a placed part, declared
+    // once for all placements that show the same ones (parts side by side, turned alike,
+    // mostly do); 0 when none shows.
+    int Silhouette(const Placement& p) {
+        const std::vector<ConditionalLine>& lines = w_->edges.at(p.part).conditionals;
+        std::vector<unsigned> drawn;
+        for (size_t i = 0; i < lines.size(); i++) {
+            const ConditionalLine& c = lines[i];
+            if (c.colour != 16 && ConditionalLineShows(p.m, c, w_->Location, w_->LookAt))
+                drawn.push_back((unsigned)i);
         }
-        if (n == 0) continue;
-        int id = (int)objects.number.size() + 1;
-        objects.number[p.part] = id;
-        objects.text += "// " + std::string(SceneSafe(p.part->DatName).c_str()) + "\n";
-        objects.text += "#declare TqEdges" + std::to_string(id) + " = " +
-                        (n > 1 ? "union {\n" : "object {\n") + body + "}\n";
-    }
-    return objects;
-}
-
-// A line lies on the faces it bounds, and half of it would be hidden in them: each object of
-// lines is moved two radii towards the camera, in front of its own faces but not of other parts.
-// origin: the object's place (a stride of 4 between its numbers, as in a matrix).
-void AddTowardsCamera(const SceneWriter* w, EdgeText* text, const float* origin, double radius) {
-    if (!w->pov->CameraOn) return;
-    double v[3];
-    for (int i = 0; i < 3; i++) v[i] = (double)w->Location[i] - origin[4 * i];
-    double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (!(length > 0) || !std::isfinite(length)) return;
-    float shift[3];
-    for (int i = 0; i < 3; i++) shift[i] = (float)(2 * radius * v[i] / length);
-    text->Add(" translate ").Point(shift);
-}
-
-// The conditional lines that show of a placed part, declared once for all placements of the
-// part that show the same ones (parts side by side, turned alike, mostly do).
-struct Silhouettes {
-    std::map<std::pair<const PartEntry*, std::vector<unsigned>>, int> number;  // 0: nothing drawn
-    std::string text;
-    long shown = 0;  // conditional lines drawn, over all placements
-};
-
-// The number of the object holding the conditional lines that show of a placement; 0 for none.
-int SilhouetteOf(SceneWriter* w, const Placement& p, double radius, Silhouettes* silhouettes,
-                 std::set<int>* textures) {
-    const std::vector<ConditionalLine>& lines = w->edges.at(p.part).conditionals;
-    std::vector<unsigned> drawn;
-    for (size_t i = 0; i < lines.size(); i++) {
-        const ConditionalLine& c = lines[i];
-        if (c.colour != 16 && ConditionalLineShows(p.m, c, w->Location, w->LookAt))
-            drawn.push_back((unsigned)i);
-    }
-    if (drawn.empty()) return 0;
-    silhouettes->shown += (long)drawn.size();
-    auto key = std::make_pair(p.part, drawn);
-    auto found = silhouettes->number.find(key);
-    if (found != silhouettes->number.end()) return found->second;
-    LineGroups groups;
-    for (unsigned i : drawn) {
-        groups[lines[i].colour].push_back(lines[i].a);
-        groups[lines[i].colour].push_back(lines[i].b);
-    }
-    std::string body;
-    int n;
-    {
-        EdgeText text(w, &body);
-        n = WriteGroups(w, &text, groups, radius, textures);
-    }
-    int id = n == 0 ? 0 : (int)silhouettes->number.size() + 1;
-    silhouettes->number[key] = id;
-    if (id) {
-        silhouettes->text += "#declare TqSilhouette" + std::to_string(id) + " = " +
-                             (n > 1 ? "union {\n" : "object {\n") + body + "}\n";
-    }
-    return id;
-}
-
-// One placement: the part's shared object and the conditional lines that show from the camera,
-// where the part stands, in its edge colour, casting no shadow. Returns the edge colour, or -1
-// when there is nothing to draw.
-int WritePlacement(SceneWriter* w, EdgeText* text, const Placement& p, const PartObjects& objects,
-                   double radius, Silhouettes* silhouettes, std::set<int>* textures) {
-    std::string members;
-    int n = 0;
-    auto found = objects.number.find(p.part);
-    if (found != objects.number.end()) {
-        members += "\tobject { TqEdges" + std::to_string(found->second) + " }\n";
-        n++;
-    }
-    if (w->pov->CameraOn) {
-        if (int id = SilhouetteOf(w, p, radius, silhouettes, textures)) {
-            members += "\tobject { TqSilhouette" + std::to_string(id) + " }\n";
-            n++;
-        }
-    }
-    if (n == 0) return -1;
-    int edgeColour = ResolveLineColour(w, 24, p.colour == 16 ? w->pov->DefaultColor : p.colour);
-    textures->insert(edgeColour);
-    text->Add(n > 1 ? "union {\n" : "object {\n").Add(members).Add("\t");
-    if (p.seam) {
-        TextBuffer<512> seam(&w->nNonFiniteNumbers);
-        AddSeamMatrix(w, &seam, p.part, p.seam);
-        text->Add(seam.c_str()).Add(" ");
-    }
-    text->Matrix(p.m);
-    AddTowardsCamera(w, text, p.m + 3, radius);
-    text->Add(" texture { ").Add(PlacementTexture(w, p, edgeColour)).Add(" } no_shadow\n}\n");
-    return edgeColour;
-}
-
-// The lines of the model and its sub-models themselves, where they stand, each in its colour.
-void WriteLooseLines(SceneWriter* w, EdgeText* text, const std::vector<LooseLine>& loose,
-                     double radius, std::set<int>* textures) {
-    for (const LooseLine& l : loose) {
-        if (l.conditional && (!w->pov->CameraOn || !ConditionalLineShows(kIdentityMatrix, l.line,
-                                                                         w->Location, w->LookAt)))
-            continue;
+        if (drawn.empty()) return 0;
+        shown_ += (long)drawn.size();
+        auto key = std::make_pair(p.part, drawn);
+        auto known = silhouettes_.find(key);
+        if (known != silhouettes_.end()) return known->second;
         LineGroups groups;
-        groups[l.line.colour] = {l.line.a, l.line.b};
-        std::string mesh;
-        {
-            EdgeText one(w, &mesh);
-            // Colour 24 here is already resolved: give the line its texture all the same.
-            if (l.line.colour == 24 || WriteGroups(w, &one, groups, radius, textures) == 0)
-                continue;
+        for (unsigned i : drawn) {
+            groups[lines[i].colour].push_back(lines[i].a);
+            groups[lines[i].colour].push_back(lines[i].b);
         }
-        if (l.shownFrom) text->Add("#if (clock > ").Add(std::to_string(l.shownFrom)).Add(")\n");
-        text->Add("object {\n").Add(mesh).Add("\t");
-        float origin[12] = {l.line.a[0], 0, 0, 0, l.line.a[1], 0, 0, 0, l.line.a[2]};
-        AddTowardsCamera(w, text, origin, radius);
-        text->Add(" no_shadow\n}\n");
-        if (l.shownFrom) text->Add("#end\n");
+        int id = (int)silhouettes_.size() + 1;
+        bool declared = Declare("TqSilhouette" + std::to_string(id), groups, nullptr);
+        return silhouettes_[key] = declared ? id : 0;
     }
-}
+
+    // The texture of a placement's lines: its edge colour, faded once its step is over (-sf).
+    std::string PlacementTexture(const Placement& p) {
+        std::string full = EdgeTextureName(w_, PlacementEdgeColour(w_, p), false);
+        if (!Fades(w_, p)) return full;
+        return "#if (clock > " + std::to_string(p.section + 1) + ") " +
+               EdgeTextureName(w_, PlacementEdgeColour(w_, p), true) + " #else " + full + " #end";
+    }
+
+    template <size_t N>
+    static void AddMatrix(TextBuffer<N>* text, const float* m) {
+        text->Add("matrix <");
+        for (int k = 0; k < 4; k++) {
+            for (int r = 0; r < 3; r++) text->AddG(m[4 * r + k]).Add(r < 2 || k < 3 ? ',' : '>');
+        }
+    }
+
+    // A line lies on the faces it bounds, and half of it would be hidden in them: each object of
+    // lines is moved two radii towards the camera, in front of its own faces but not of other
+    // parts. origin: the object's place (a stride of 4 between its numbers, as in a matrix).
+    template <size_t N>
+    void AddTowardsCamera(TextBuffer<N>* text, const float* origin) {
+        if (!w_->pov->CameraOn) return;
+        double v[3];
+        for (int i = 0; i < 3; i++) v[i] = (double)w_->Location[i] - origin[4 * i];
+        double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        if (!(length > 0) || !std::isfinite(length)) return;
+        float shift[3];
+        for (int i = 0; i < 3; i++) shift[i] = (float)(2 * radius_ * v[i] / length);
+        text->Add(" translate ").AddVector(shift);
+    }
+
+    SceneWriter* w_;
+    FILE* fp_;
+    double radius_;
+    int open_ = 0;
+    std::map<const PartEntry*, int> parts_;
+    std::map<std::pair<const PartEntry*, std::vector<unsigned>>, int> silhouettes_;
+    long shown_ = 0, offered_ = 0;
+};
 
 }  // namespace
 
@@ -729,37 +478,15 @@ int PrintPovEdges(SceneWriter* w, FILE* fp) {
     walk.From(&w->model->Parts[0], kIdentityMatrix, pov->DefaultColor, 0, 0, true);
     double radius = EdgeRadius(w);
     PrintPovBookmark(fp, "EdgeLines");
-    std::set<int> textures, faded;
-    PartObjects objects = DeclarePartObjects(w, walk.placements, radius, &textures);
-    // The placements are written to text first: the textures they use are declared before them.
-    std::string placed;
-    Silhouettes silhouettes;
-    long conditionals = 0;
-    {
-        EdgeText text(w, &placed);
-        int open = 0;
-        for (const Placement& p : walk.placements) {
-            if (p.shownFrom != open) {
-                if (open) text.Add("#end\n");
-                open = p.shownFrom;
-                if (open) text.Add("#if (clock > ").Add(std::to_string(open)).Add(")\n");
-            }
-            conditionals += (long)w->edges.at(p.part).conditionals.size();
-            int edgeColour = WritePlacement(w, &text, p, objects, radius, &silhouettes, &textures);
-            if (edgeColour >= 0 && p.section >= 0 && pov->StepFade != 0) faded.insert(edgeColour);
-        }
-        if (open) text.Add("#end\n");
-        WriteLooseLines(w, &text, walk.loose, radius, &textures);
-    }
     fprintf(fp,
             "// Lines %g wide: %g pixels of a picture %d pixels wide, more in a wider one.\n"
-            "// The conditional lines drawn (%ld of %ld) are the silhouettes for the camera\n"
-            "// above: for another view, convert again.\n",
-            2 * radius, pov->EdgePixels, kEdgeReferenceWidth, silhouettes.shown, conditionals);
-    PrintEdgeTextures(w, fp, textures, faded);
-    fputs(objects.text.c_str(), fp);
-    fputs(silhouettes.text.c_str(), fp);
-    fputs(placed.c_str(), fp);
-    fputc('\n', fp);
+            "// The conditional lines drawn are the silhouettes for the camera above: for\n"
+            "// another view, convert again.\n",
+            2 * radius, pov->EdgePixels, kEdgeReferenceWidth);
+    EdgeSection section(w, fp, radius);
+    section.Textures(walk);
+    for (const Placement& p : walk.placements) section.Place(p);
+    for (const LooseLine& l : walk.loose) section.PlaceLoose(l);
+    section.Finish();
     return w->nNonFiniteNumbers == 0 ? 0 : -1;
 }

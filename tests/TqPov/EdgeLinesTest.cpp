@@ -106,7 +106,7 @@ TEST(EdgeLines, AwkwardLinesGiveAScenePovRayReadsWithoutComplaint) {
     }
     // Without a camera of tqr's, no conditional line is chosen, and the width comes from the
     // model's size.
-    EXPECT_NE(ReadFile(dir / "model.pov").find("(0 of "), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "model.pov").find("Conditional lines drawn: 0 of 2."), std::string::npos);
 }
 
 TEST(EdgeLines, AFadeWithoutStepsIsPointedOutAndTheDefaultSceneHasNoLines) {
