@@ -238,9 +238,12 @@ std::shared_ptr<FlatPart> BuildFlatPart(const SceneWriter* w, const PartEntry* p
 }  // namespace
 
 void PrebuildFlatParts(SceneWriter* w, const std::vector<const PartEntry*>& parts) {
+    // One part is made when it is written. (Asking for the processors reads a file of the
+    // system: not for every declaration of a scene without flattened parts.)
+    if (parts.size() < 2) return;
     size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 16);
     threads = std::min(threads, parts.size());
-    if (threads < 2) return;  // one part is made when it is written
+    if (threads < 2) return;
     std::vector<std::shared_ptr<FlatPart>> built(parts.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
