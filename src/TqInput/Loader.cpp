@@ -253,6 +253,11 @@ static LoadResult LoadChild(Loader* loader, PartEntry* part, const LineEntry* li
     return r;
 }
 
+// A name in the library's folder of sub-parts, pieces of one part: "s/" or "s\\" first.
+static bool IsSubPartName(const char* name) {
+    return (name[0] == 's' || name[0] == 'S') && (name[1] == '/' || name[1] == '\\');
+}
+
 // What a child adds to its parent: studs, parts (a sub-model counts the parts inside it), and
 // whether some surface takes the colour of the reference.
 static void AddChild(PartEntry* part, const LineEntry* line) {
@@ -267,6 +272,8 @@ static void AddChild(PartEntry* part, const LineEntry* line) {
                 part->nContainedParts++;
             else if (!child->LoadFlags.IsPrimitive)
                 part->nContainedParts += child->nContainedParts;
+        } else if (load.IsPart && child->LoadFlags.IsPart && !IsSubPartName(child->DatName)) {
+            part->AttrFlags.HoldsParts = 1;
         }
     }
     if (line->Colour == 16 &&

@@ -42,6 +42,8 @@ struct PartAttrFlags {
     unsigned char IsStud : 1;        ///< one of StudPrimitives
     unsigned char PovMark : 1;       ///< has a slope variant: the declaration has a _slope twin
     unsigned char UsesColour16 : 1;  ///< some surface takes the colour of the reference
+    unsigned char HoldsParts : 1;    ///< a part that places whole parts (an assembly), not only
+                                     ///< sub-parts and primitives
 };
 
 /// One LDraw file met while loading.

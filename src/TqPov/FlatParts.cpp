@@ -209,8 +209,12 @@ void PrintGroupMesh(SceneWriter* w, FILE* fp, const SmoothMesh& mesh,
 
 }  // namespace
 
+// An assembly of whole parts (a model's section that calls itself a part, a part with its
+// wheels) is declared as its parts, each flattened and shared: one mesh of hundreds of bricks
+// would be slow to make and shared with nothing.
 bool FlattensPart(const SceneWriter* w, const PartEntry* part) {
-    return w->settings->Mesh.On && (part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive);
+    return w->settings->Mesh.On && (part->LoadFlags.IsPart || part->LoadFlags.IsPrimitive) &&
+           !part->AttrFlags.HoldsParts;
 }
 
 // A flattened part made before it is written: what it is grouped by, its prints and its mesh.
