@@ -145,8 +145,7 @@ static int ChooseReplacement(Loader* loader, PartEntry* part, int writeDeclarati
     // Marked read and loaded without opening the file; without a box, it never enlarges its
     // parent's. Flattened parts (-mesh) take their hard edges from such files.
     const TqSettings* settings = loader->settings;
-    if (settings->TqPov.EdgeWidth == 0 && settings->TqPov.EdgePixels == 0 && !settings->Mesh.On &&
-        IsLineType2Primitive(part->DatName)) {
+    if (!KeepsEdgeLines(*settings) && IsLineType2Primitive(part->DatName)) {
         flags.Read = flags.Loaded = flags.IsPrimitive = 1;
         flags.Loading = 0;
         return -1;
@@ -253,9 +252,10 @@ static LoadResult LoadChild(Loader* loader, PartEntry* part, const LineEntry* li
     return r;
 }
 
-// A name in the library's folder of sub-parts, pieces of one part: "s/" or "s\\" first.
+// A name in the library's folder of sub-parts, pieces of one part (names are in FixDatName form:
+// lower case, forward slashes).
 static bool IsSubPartName(const char* name) {
-    return (name[0] == 's' || name[0] == 'S') && (name[1] == '/' || name[1] == '\\');
+    return StrBeginsWith(name, "s/");
 }
 
 // What a child adds to its parent: studs, parts (a sub-model counts the parts inside it), and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -450,7 +451,7 @@ void JoinAcrossSoftEdges(const SmoothMeshInput& input, const SmoothMesh& mesh,
                          const std::vector<uint64_t>& hardEdges,
                          const std::vector<uint64_t>& softEdges, CornerGroups* groups) {
     std::vector<FaceEdge> edges = SortedFaceEdges(mesh);
-    double creaseCos = std::cos(input.options.creaseDegrees * 3.14159265358979323846 / 180);
+    double creaseCos = std::cos(input.options.creaseDegrees * std::numbers::pi / 180);
     DrawnEdgeCursor hard(hardEdges), soft(softEdges);
     for (size_t i = 0; i < edges.size();) {
         size_t j = i + 1;

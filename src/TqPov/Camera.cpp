@@ -10,6 +10,11 @@
 
 namespace {
 
+// -cfit: the share of the picture the placed parts fill, what the margins on both sides leave.
+double FitShare(const TqPovRecord& pov) {
+    return 1 - pov.FitMargin / 50.0;
+}
+
 // 67.38 degrees, the default horizontal viewing angle, exactly as a float (0x4286C2A1): what
 // POV-Ray's own default camera sees, 2 atan(2/3) with right 4/3 and direction 1.
 constexpr float kDefaultViewingAngle = 67.380135f;
@@ -193,7 +198,7 @@ void PrintOrthographicView(SceneWriter* w, FILE* fp, bool lookAtGiven) {
     double aspect = pov.AspectRatio != 0 ? pov.AspectRatio : 4.0 / 3.0;
     // A margin of 2% on each side, or that of -cfit; TqPercentageBack widens the view as it moves
     // a perspective camera back.
-    double margin = pov.FitPlacedParts ? 1 / (1 - pov.FitMargin / 50.0) : 1.04;
+    double margin = pov.FitPlacedParts ? 1 / FitShare(pov) : 1.04;
     double height = 2 * std::max(halfHeight, halfWidth / aspect) * margin;
     if (pov.OrthoScale != 0) height *= pov.OrthoScale;
     float size[3];
@@ -366,7 +371,7 @@ void PreCalcCamera(SceneWriter* w) {
     // the horizontal angle (pi/360 per degree); the vertical one follows from the aspect ratio.
     double k = 1 / std::tan(pov.ViewingAngle * 0.008726646259971648);
     // -cfit keeps its margin inside the fit: the model must fit a view narrowed by it.
-    if (pov.FitPlacedParts) k /= 1 - pov.FitMargin / 50.0;
+    if (pov.FitPlacedParts) k /= FitShare(pov);
     double kVertical = k * (pov.AspectRatio != 0 ? pov.AspectRatio : 1.3333333333333333);
     V3AddScaled(c.PlaneNormal[0], c.Direction, -kVertical, c.VerAxis);
     V3AddScaled(c.PlaneNormal[1], c.Direction, kVertical, c.VerAxis);

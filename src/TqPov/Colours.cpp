@@ -164,17 +164,17 @@ void PrintPovColor(SceneWriter* w, FILE* fp, int colour) {
     }
     fprintf(fp, "#declare TqTexture%s = ", name);
     int transparent;
+    const ColourMaterial* flecks = lgeoName ? nullptr : FlecksOf(w, colour);
     if (lgeoName) {
         // LGEO's texture brings its own transparency; the LDraw colour's alpha picks the material.
         fprintf(fp, "texture { %s }\n", lgeoName);
         transparent = (attributes & kColourHasAlpha) != 0;
-    } else if (const ColourMaterial* material = FlecksOf(w, colour)) {
-        transparent = PrintPovFleckTexture(w, fp, rgb, attributes, *material, false);
+    } else if (flecks) {
+        transparent = PrintPovFleckTexture(w, fp, rgb, attributes, *flecks, false);
     } else {
         transparent = PrintPovColorTexture(w, fp, rgb, attributes);
     }
     fputs("#end\n", fp);
-    const ColourMaterial* flecks = lgeoName ? nullptr : FlecksOf(w, colour);
     if (flecks) {
         fprintf(fp, "#ifndef (TqTexture%s_slope)\n#declare TqTexture%s_slope = ", name, name);
         PrintPovFleckTexture(w, fp, rgb, attributes, *flecks, true);

@@ -129,7 +129,7 @@ public:
             }
             // A file that is neither part nor primitive, and drew nothing of its own (lines
             // only), was not recorded when it was declared; its lines are still there.
-            if (!w_->edges.count(child) && !EdgeRecorder(w_).Of(child, 0)) continue;
+            if (!EdgeRecorder(w_).Of(child, 0)) continue;
             Placement p{child, {}, c, shown, clocked ? section : -1, SeamOf(entry, line, c)};
             memcpy(p.m, placed, sizeof(placed));
             placements.push_back(p);
@@ -173,31 +173,41 @@ void RecordEdges(SceneWriter* w, const PartEntry* entry) {
     EdgeRecorder(w).Of(entry, 0);
 }
 
-bool ConditionalLineShows(const float* m, const ConditionalLine& line, const float* location,
-                          const float* lookAt) {
-    double dir[3], side[3], up[3];
-    for (int i = 0; i < 3; i++) dir[i] = (double)lookAt[i] - location[i];
-    // Any two axes across the view will do: which side a point lies on does not depend on them.
-    double helper[3] = {0, 0, 0};
-    helper[std::fabs(dir[0]) < std::fabs(dir[1]) ? 0 : 1] = 1;
-    side[0] = dir[1] * helper[2] - dir[2] * helper[1];
-    side[1] = dir[2] * helper[0] - dir[0] * helper[2];
-    side[2] = dir[0] * helper[1] - dir[1] * helper[0];
-    up[0] = dir[1] * side[2] - dir[2] * side[1];
-    up[1] = dir[2] * side[0] - dir[0] * side[2];
-    up[2] = dir[0] * side[1] - dir[1] * side[0];
+namespace {
+
+// The camera's place and two axes across its view, worked out once for all the lines a scene
+// tests: any two will do, which side a point lies on does not depend on them.
+struct ViewAxes {
+    double location[3], dir[3], side[3], up[3];
+    ViewAxes(const float* from, const float* lookAt) {
+        for (int i = 0; i < 3; i++) location[i] = from[i], dir[i] = (double)lookAt[i] - from[i];
+        double helper[3] = {0, 0, 0};
+        helper[std::fabs(dir[0]) < std::fabs(dir[1]) ? 0 : 1] = 1;
+        side[0] = dir[1] * helper[2] - dir[2] * helper[1];
+        side[1] = dir[2] * helper[0] - dir[0] * helper[2];
+        side[2] = dir[0] * helper[1] - dir[1] * helper[0];
+        up[0] = dir[1] * side[2] - dir[2] * side[1];
+        up[1] = dir[2] * side[0] - dir[0] * side[2];
+        up[2] = dir[0] * side[1] - dir[1] * side[0];
+    }
+};
+
+bool ShowsFrom(const ViewAxes& view, const float* m, const ConditionalLine& line) {
+    auto dot = [](const double* a, const double* b) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
     double screen[4][2];
     const float* points[4] = {line.a, line.b, line.c, line.d};
     for (int k = 0; k < 4; k++) {
         float p[3];
         M4V3Mul(p, m, points[k]);
-        double v[3] = {p[0] - (double)location[0], p[1] - (double)location[1],
-                       p[2] - (double)location[2]};
-        double depth = v[0] * dir[0] + v[1] * dir[1] + v[2] * dir[2];
+        double v[3];
+        for (int i = 0; i < 3; i++) v[i] = p[i] - view.location[i];
+        double depth = dot(v, view.dir);
         // Behind the camera, or in its plane, a projection means nothing.
         if (!(depth > 0)) return false;
-        screen[k][0] = (v[0] * side[0] + v[1] * side[1] + v[2] * side[2]) / depth;
-        screen[k][1] = (v[0] * up[0] + v[1] * up[1] + v[2] * up[2]) / depth;
+        screen[k][0] = dot(v, view.side) / depth;
+        screen[k][1] = dot(v, view.up) / depth;
     }
     auto sideOf = [&screen](int k) {
         double ex = screen[1][0] - screen[0][0], ey = screen[1][1] - screen[0][1];
@@ -205,6 +215,13 @@ bool ConditionalLineShows(const float* m, const ConditionalLine& line, const flo
     };
     double s2 = sideOf(2), s3 = sideOf(3);
     return (s2 > 0 && s3 > 0) || (s2 < 0 && s3 < 0);
+}
+
+}  // namespace
+
+bool ConditionalLineShows(const float* m, const ConditionalLine& line, const float* location,
+                          const float* lookAt) {
+    return ShowsFrom(ViewAxes(location, lookAt), m, line);
 }
 
 namespace {
@@ -260,7 +277,8 @@ std::vector<std::pair<int, PrismMesh>> BuildGroups(const LineGroups& groups, dou
 // each set of conditional lines declared where it is first used, outside any clock condition.
 class EdgeSection {
 public:
-    EdgeSection(SceneWriter* w, FILE* fp, double radius) : w_(w), fp_(fp), radius_(radius) {}
+    EdgeSection(SceneWriter* w, FILE* fp, double radius)
+        : w_(w), fp_(fp), radius_(radius), view_(w->Location, w->LookAt) {}
 
     // The flat, unlit texture of every edge colour the lines use (an include file may declare
     // its own TqEdgeTexture, or any TqEdge<n> itself).
@@ -304,16 +322,15 @@ public:
             text.Add(seam.c_str()).Add(' ');
         }
         AddMatrix(&text, p.m);
-        AddTowardsCamera(&text, p.m + 3);
+        const float place[3] = {p.m[3], p.m[7], p.m[11]};
+        AddTowardsCamera(&text, place);
         text.Add(" texture { ").Add(PlacementTexture(p).c_str()).Add(" } no_shadow\n}\n");
         text.WriteTo(fp_);
     }
 
     // A line of the model or a sub-model itself, where it stands, in its colour.
     void PlaceLoose(const LooseLine& l) {
-        if (l.conditional &&
-            (!w_->pov->CameraOn ||
-             !ConditionalLineShows(kIdentityMatrix, l.line, w_->Location, w_->LookAt)))
+        if (l.conditional && (!w_->pov->CameraOn || !ShowsFrom(view_, kIdentityMatrix, l.line)))
             return;
         LineGroups groups;
         groups[l.line.colour] = {l.line.a, l.line.b};
@@ -323,9 +340,8 @@ public:
         fputs("object {\n", fp_);
         WritePrisms(w_, fp_, meshes[0].second, EdgeTextureName(w_, l.line.colour, false).c_str());
         TextBuffer<256> text(&w_->nNonFiniteNumbers);
-        float origin[12] = {l.line.a[0], 0, 0, 0, l.line.a[1], 0, 0, 0, l.line.a[2]};
         text.Add('\t');
-        AddTowardsCamera(&text, origin);
+        AddTowardsCamera(&text, l.line.a);
         text.Add(" no_shadow\n}\n");
         text.WriteTo(fp_);
     }
@@ -412,8 +428,7 @@ private:
         std::vector<unsigned> drawn;
         for (size_t i = 0; i < lines.size(); i++) {
             const ConditionalLine& c = lines[i];
-            if (c.colour != 16 && ConditionalLineShows(p.m, c, w_->Location, w_->LookAt))
-                drawn.push_back((unsigned)i);
+            if (c.colour != 16 && ShowsFrom(view_, p.m, c)) drawn.push_back((unsigned)i);
         }
         if (drawn.empty()) return 0;
         shown_ += (long)drawn.size();
@@ -448,12 +463,12 @@ private:
 
     // A line lies on the faces it bounds, and half of it would be hidden in them: each object of
     // lines is moved two radii towards the camera, in front of its own faces but not of other
-    // parts. origin: the object's place (a stride of 4 between its numbers, as in a matrix).
+    // parts. place: where the object stands.
     template <size_t N>
-    void AddTowardsCamera(TextBuffer<N>* text, const float* origin) {
+    void AddTowardsCamera(TextBuffer<N>* text, const float* place) {
         if (!w_->pov->CameraOn) return;
         double v[3];
-        for (int i = 0; i < 3; i++) v[i] = (double)w_->Location[i] - origin[4 * i];
+        for (int i = 0; i < 3; i++) v[i] = (double)w_->Location[i] - place[i];
         double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
         if (!(length > 0) || !std::isfinite(length)) return;
         float shift[3];
@@ -464,6 +479,7 @@ private:
     SceneWriter* w_;
     FILE* fp_;
     double radius_;
+    ViewAxes view_;
     int open_ = 0;
     std::map<const PartEntry*, int> parts_;
     std::map<std::pair<const PartEntry*, std::vector<unsigned>>, int> silhouettes_;
@@ -472,7 +488,7 @@ private:
 
 }  // namespace
 
-int PrintPovEdges(SceneWriter* w, FILE* fp) {
+void PrintPovEdges(SceneWriter* w, FILE* fp) {
     const TqPovRecord* pov = w->pov;
     PlacementWalk walk(w);
     walk.From(&w->model->Parts[0], kIdentityMatrix, pov->DefaultColor, 0, 0, true);
@@ -488,5 +504,4 @@ int PrintPovEdges(SceneWriter* w, FILE* fp) {
     for (const Placement& p : walk.placements) section.Place(p);
     for (const LooseLine& l : walk.loose) section.PlaceLoose(l);
     section.Finish();
-    return w->nNonFiniteNumbers == 0 ? 0 : -1;
 }

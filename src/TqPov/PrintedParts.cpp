@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "TqPov/MeshText.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 // How far the overlay lies off the surface, in LDU: far enough that POV-Ray never takes the two
 // for one surface, far too close for the eye.
 constexpr double kOverlayOffset = 0.02;

@@ -535,8 +535,9 @@ void CentreOnPlacedParts(const SceneWriter* w, const PartEntry* model, const flo
 void RecordEdges(SceneWriter* w, const PartEntry* entry);
 /// -edges: writes the line objects of every part placed in the model, through all levels of
 /// sub-models, after the camera: the conditional lines drawn are those that are silhouettes
-/// for the scene's camera. 0, or -1 when a value could not be written (reported).
-int PrintPovEdges(SceneWriter* w, FILE* fp);
+/// for the scene's camera. A value that is not a finite number is counted as the writer's others
+/// are, for the trailer's check.
+void PrintPovEdges(SceneWriter* w, FILE* fp);
 /// True when the line is a conditional line that the camera at location sees as a silhouette:
 /// its control points, transformed by m and projected, lie strictly on one side of it.
 bool ConditionalLineShows(const float* m, const ConditionalLine& line, const float* location,

@@ -249,9 +249,9 @@ bool ReadSceneString(const std::string& text, size_t* at, const char* before, st
 }  // namespace
 
 std::vector<SceneImage> SceneImages(const std::string& scene) {
-    std::ifstream in(scene, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
     std::vector<SceneImage> images;
+    if (!ReadWholeFile(scene, &text)) return images;
     std::set<std::string> seen;
     // tqr writes: png #if (file_exists("NAME")) "NAME" #else "PATH" #end
     const char kStart[] = "png #if (file_exists(\"";

@@ -45,3 +45,7 @@ void FreeSettings(TqSettings* settings) {
         *owned = nullptr;
     }
 }
+
+bool KeepsEdgeLines(const TqSettings& settings) {
+    return settings.TqPov.EdgeWidth != 0 || settings.TqPov.EdgePixels != 0 || settings.Mesh.On;
+}

@@ -104,5 +104,9 @@ struct TqSettings {
 void SetTqPovDefaults(TqPovRecord* pov);
 /// Clears the record and stores the defaults of every field.
 void SetSettingsDefaults(TqSettings* settings);
+/// True when the run needs edge and conditional lines (types 2 and 5) and the files of edge
+/// lines alone: to draw them (-ee reads them, -edges draws them) or for -mesh, whose smooth
+/// normals follow them.
+bool KeepsEdgeLines(const TqSettings& settings);
 /// Releases the texts the options copied (-ib, -ic, -il, -ie, -mp).
 void FreeSettings(TqSettings* settings);

@@ -428,11 +428,8 @@ int FinishRun(TqrRun* run, int status, long size) {
 bool Convert(TqrRun* run, int argc, char** argv) {
     if (!StartRun(run, argc, argv) || !PrepareLibrary(run)) return false;
     TqSettings& settings = run->settings;
-    // Lines of types 0, 1, 3 and 4 are kept; edge lines (2 and 5) only with -ee or -edges, and
-    // with -mesh, whose smooth normals follow them.
-    bool edges =
-        settings.TqPov.EdgeWidth != 0 || settings.TqPov.EdgePixels != 0 || settings.Mesh.On;
-    SetLineTypeSaveMask(&run->model, edges ? 0x3F : 0x1B);
+    // Lines of types 0, 1, 3 and 4 are kept; edge lines (2 and 5) only when the run needs them.
+    SetLineTypeSaveMask(&run->model, KeepsEdgeLines(settings) ? 0x3F : 0x1B);
     TestKind kind = ChooseTestKind(run);
     if (!LocateModelAndOutput(run, kind)) return false;
     if (LoadModelPre(&run->loader, settings.ModelFilename) != 0 ||
